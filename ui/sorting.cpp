@@ -1,0 +1,154 @@
+#include "ui/sorting.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numeric>
+
+namespace vex {
+namespace {
+
+constexpr double kNumberTolerance = 1e-7;
+constexpr double kEarliestDate = -657434.0;  // 100-01-01
+constexpr double kLatestDate = 2958465.0;    // 9999-12-31
+
+bool isKnownKind(int kind) {
+    return kind == sort_kind::kText || kind == sort_kind::kNumber || kind == sort_kind::kNumberAlias ||
+           kind == sort_kind::kDateTime;
+}
+
+// Days before 1899-12-30 are stored as a negative whole day with a positive
+// time fraction; mirroring the fraction makes the value grow steadily with time.
+double monotonicDateValue(double days) {
+    if (std::isnan(days)) days = kEarliestDate;
+    days = std::clamp(days, kEarliestDate, kLatestDate);
+    if (days < 0) {
+        const double whole = std::trunc(days);
+        days = 2 * whole - days;
+    }
+    return days;
+}
+
+// Equal keys come out last-row-first in both directions, so among equal keys
+// the higher source index goes first.
+template <class Key>
+std::vector<std::size_t> orderByExactKeys(const std::vector<Key>& keys, bool ascending) {
+    std::vector<std::size_t> order(keys.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        if (keys[a] < keys[b]) return ascending;
+        if (keys[b] < keys[a]) return !ascending;
+        return a > b;
+    });
+    return order;
+}
+
+// Numbers tie within a tolerance, which is not transitive, so no comparison
+// sort reproduces the selection; this kind runs the selection itself. Only
+// the text kind is reachable from the window, so the quadratic cost is
+// confined to callers that ask for numbers explicitly.
+std::vector<std::size_t> orderBySelectionWithTolerance(const std::vector<double>& keys, bool ascending) {
+    std::vector<std::size_t> remaining(keys.size());
+    std::iota(remaining.begin(), remaining.end(), std::size_t{0});
+    std::vector<std::size_t> order;
+    order.reserve(keys.size());
+    while (remaining.size() > 1) {
+        std::size_t bestPosition = 0;
+        for (std::size_t position = 1; position < remaining.size(); ++position) {
+            const double best = keys[remaining[bestPosition]];
+            const double candidate = keys[remaining[position]];
+            const bool bestKeepsPlace = ascending ? best - candidate < -kNumberTolerance
+                                                  : best - candidate > kNumberTolerance;
+            if (!bestKeepsPlace) bestPosition = position;
+        }
+        order.push_back(remaining[bestPosition]);
+        remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(bestPosition));
+    }
+    if (!remaining.empty()) order.push_back(remaining.front());
+    return order;
+}
+
+double leadingNumber(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+
+}  // namespace
+
+const SortKeyConversions& defaultSortKeyConversions() {
+    static const SortKeyConversions conversions{leadingNumber, [](const std::string&) { return kEarliestDate; }};
+    return conversions;
+}
+
+std::string upperCaseAsciiKey(std::string_view key) {
+    std::string upper(key);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+std::vector<std::size_t> selectionSortOrder(const std::vector<std::string>& keys, bool ascending,
+                                            bool caseSensitive, int kind, const SortKeyConversions& conversions) {
+    if (kind == sort_kind::kNumber || kind == sort_kind::kNumberAlias) {
+        std::vector<double> numbers;
+        numbers.reserve(keys.size());
+        for (const std::string& key : keys) numbers.push_back(conversions.toNumber(key));
+        return orderBySelectionWithTolerance(numbers, ascending);
+    }
+    if (kind == sort_kind::kDateTime) {
+        std::vector<double> dates;
+        dates.reserve(keys.size());
+        for (const std::string& key : keys) dates.push_back(monotonicDateValue(conversions.toDateTime(key)));
+        return orderByExactKeys(dates, ascending);
+    }
+    if (caseSensitive) return orderByExactKeys(keys, ascending);
+    std::vector<std::string> upper;
+    upper.reserve(keys.size());
+    for (const std::string& key : keys) upper.push_back(upperCaseAsciiKey(key));
+    return orderByExactKeys(upper, ascending);
+}
+
+std::string SortReportList(SortableList& list, int column, bool ascending, bool caseSensitive, int kind,
+                           const SortKeyConversions& conversions) {
+    if (!list.isReportView()) return std::string(sort_status::kNotReportView);
+    const std::size_t rows = list.rowCount();
+    const std::size_t columns = list.columnCount();
+    if (column < 0 || static_cast<std::size_t>(column) >= columns) return std::string(sort_status::kBadColumn);
+    if (!isKnownKind(kind)) return std::string(sort_status::kBadKind);
+
+    std::vector<std::string> keys;
+    keys.reserve(rows);
+    for (std::size_t row = 0; row < rows; ++row) keys.push_back(list.cellText(row, static_cast<std::size_t>(column)));
+    list.reorderRows(selectionSortOrder(keys, ascending, caseSensitive, kind, conversions));
+    return std::string(sort_status::kDone);
+}
+
+void SortByClickedColumn(SortableList& list, int column, std::string& directionCell) {
+    if (list.rowCount() == 0) return;
+    if (column < 0 || column > 2) return;
+    const bool caseSensitive = column == 0;
+    if (directionCell == "1") {
+        SortReportList(list, column, true, caseSensitive);
+        directionCell = "2";
+    } else {
+        SortReportList(list, column, false, caseSensitive);
+        directionCell = "1";
+    }
+}
+
+std::string PlainSortableList::cellText(std::size_t row, std::size_t column) const {
+    if (row >= rows.size() || column >= rows[row].cells.size()) return {};
+    return rows[row].cells[column];
+}
+
+void PlainSortableList::reorderRows(const std::vector<std::size_t>& order) {
+    std::vector<PlainSortableRow> reordered;
+    reordered.reserve(order.size());
+    int newCurrent = -1;
+    for (std::size_t position = 0; position < order.size(); ++position) {
+        if (static_cast<int>(order[position]) == currentRow) newCurrent = static_cast<int>(position);
+        reordered.push_back(std::move(rows[order[position]]));
+    }
+    rows = std::move(reordered);
+    currentRow = newCurrent;
+}
+
+}  // namespace vex
