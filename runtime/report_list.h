@@ -1,0 +1,154 @@
+#pragma once
+// Report list unit (超级列表框): rows of text cells with a check box, shown in
+// report view. The unit owns the rows; a view (the Qt table model of the desktop
+// program) observes it. Rebuilds of 100,000 rows go through the bulk operations
+// (setRows, permuteRows), which notify an observer once instead of once per row.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/unit.h"
+
+namespace vex {
+
+struct ReportColumn {
+    std::string caption;
+    int width = 0;
+    friend bool operator==(const ReportColumn&, const ReportColumn&) = default;
+};
+
+namespace check_state {
+constexpr int kNoBox = -1;
+constexpr int kUnchecked = 0;
+constexpr int kChecked = 1;
+}  // namespace check_state
+
+struct ReportRow {
+    // One text per column; a row may hold fewer cells than the list has columns,
+    // the missing ones read as empty.
+    std::vector<std::string> cells;
+    int image = -1;
+    int checkState = check_state::kUnchecked;
+    std::int32_t itemValue = 0;
+    int indent = 0;
+};
+
+// Told about every change, in the shape QAbstractItemModel wants: "begin" before
+// the rows change, the matching notification after. Default bodies do nothing.
+class ReportListObserver {
+public:
+    virtual ~ReportListObserver() = default;
+    // Everything may change (setRows, deleteAllItems, setColumns, display type).
+    virtual void beginReset() {}
+    virtual void endReset() {}
+    virtual void beginInsertRows(int first, int last) { (void)first; (void)last; }
+    virtual void endInsertRows() {}
+    // Rows move: after the change, new row i holds what old row newToOld[i] held.
+    virtual void beginPermuteRows() {}
+    virtual void endPermuteRows(const std::vector<int>& newToOld) { (void)newToOld; }
+    // One cell's text or image; column -1 means every column of the row.
+    virtual void cellChanged(int row, int column) { (void)row; (void)column; }
+    virtual void checkStateChanged(int row) { (void)row; }
+    // The selected row changed (-1: none). Only the model changes this; views call select*().
+    virtual void selectionChanged(int currentItem) { (void)currentItem; }
+};
+
+class ReportList : public Unit {
+public:
+    static constexpr int kReportView = 3;  // display type 3: rows and columns
+
+    explicit ReportList(std::uint32_t id, std::vector<ReportColumn> columns = {}, bool checkBoxes = true);
+
+    // ---- Observers (not owned; remove before destroying the observer).
+    void addObserver(ReportListObserver* observer);
+    void removeObserver(ReportListObserver* observer);
+
+    // ---- Columns.
+    const std::vector<ReportColumn>& columns() const { return columns_; }
+    void setColumns(std::vector<ReportColumn> columns);
+    int columnCount() const { return static_cast<int>(columns_.size()); }
+    bool hasCheckBoxes() const { return checkBoxes_; }
+
+    // ---- Commands of the unit. Indexes count from 0; an index outside the list
+    // makes a command fail by its result (empty text, false, 0, -1), never crash.
+    std::string itemText(int item, int column = 0) const;
+    int itemImage(int item, int column = 0) const;  // 0 on failure
+    int checkState(int item) const;                 // -1 no box, 0 unchecked, 1 checked
+    bool setItemText(int item, int column, std::string text = {});
+    bool setItemImage(int item, int column, int image);  // below -1 counts as -1
+    bool setCheckState(int item, int state);             // below -1 counts as -1 (no box)
+    int itemCount() const { return static_cast<int>(rows_.size()); }
+    // Position omitted or negative: after the last item. The caption is column 0.
+    // Returns the new item's index, -1 on failure. New rows are unchecked when the
+    // list shows check boxes. (The command's state-image argument never took effect
+    // and the application never passes it, so it is not offered here.)
+    int insertItem(int position = -1, std::string caption = {}, int image = -1, int indent = 0,
+                   std::int32_t itemValue = 0);
+    void deleteAllItems();
+    // Column omitted or 0: whole captions (exact) or caption prefixes, ignoring
+    // ASCII letter case. Column c >= 1: the texts of column c, case-sensitive.
+    // Column -1: column 0 first, then every other column item by item. Any other
+    // column outside the list gives the column-0 result. No wrap-around.
+    int findItem(std::string_view text, int start = 0, bool exact = true,
+                 std::optional<int> column = std::nullopt) const;
+
+    std::int32_t itemValue(int item) const;  // 0 outside the list
+    bool setItemValue(int item, std::int32_t value);
+    int itemIndent(int item) const;  // 0 outside the list
+
+    // ---- Properties.
+    int displayType() const { return displayType_; }
+    void setDisplayType(int type);
+    // First selected item from the top, -1 when none is selected (property 35).
+    int currentItem() const;
+    bool isSelected(int item) const;
+    // One selected row at a time: selecting a row clears the others; -1 clears all.
+    // An index outside the list clears the selection.
+    void selectItem(int item);
+
+    // ---- Bulk operations for rebuilds and sorting.
+    void reserve(std::size_t rows) { rows_.reserve(rows); }
+    const std::vector<ReportRow>& rows() const { return rows_; }
+    const ReportRow* row(int item) const;
+    // Replaces every row at once (one reset for the observers).
+    void setRows(std::vector<ReportRow> rows);
+    // Appends rows built from cell texts, unchecked; one insert notification.
+    void appendRows(std::vector<std::vector<std::string>> cellRows);
+    // Reorders rows: new row i is old row newToOld[i]. Each row keeps its texts,
+    // check state, value and selection. Returns false (and changes nothing) unless
+    // newToOld is a permutation of 0 .. itemCount()-1. The selection moves with its row.
+    bool permuteRows(const std::vector<int>& newToOld);
+
+    // Own properties: 5 (number 13) display type, 27 (number 35) current item.
+    Value readOwnProperty(int ownNumber) const override;
+    void writeOwnProperty(int ownNumber, const Value& value) override;
+
+    static constexpr int kOwnDisplayType = 13 - 8;
+    static constexpr int kOwnCurrentItem = 35 - 8;
+
+private:
+    bool validItem(int item) const { return item >= 0 && item < itemCount(); }
+    // Column 0 is the item's caption and exists even in a list without columns.
+    bool validCell(int item, int column) const {
+        return validItem(item) && column >= 0 && (column == 0 || column < columnCount());
+    }
+    int findInColumnZero(std::string_view text, int start, bool exact) const;
+    int findInColumn(std::string_view text, int start, bool exact, int column) const;
+    int findInOtherColumns(std::string_view text, int start, bool exact) const;
+    template <class F>
+    void notify(F&& f) const {
+        for (ReportListObserver* o : observers_) f(*o);
+    }
+
+    std::vector<ReportColumn> columns_;
+    std::vector<ReportRow> rows_;
+    std::vector<ReportListObserver*> observers_;
+    bool checkBoxes_ = true;
+    int displayType_ = kReportView;
+    int selected_ = -1;
+};
+
+}  // namespace vex
