@@ -1,0 +1,49 @@
+#pragma once
+// The schema of the confirmed library's store, shared by the program and by
+// the build tool that generates the empty store image from it.
+
+#include <string>
+#include <string_view>
+
+namespace vex::store_schema {
+
+inline constexpr std::string_view kTable = "文件特征值库";
+inline constexpr std::string_view kKeyColumn = "编号";
+inline constexpr std::string_view kFileTypeColumn = "文件类型";
+inline constexpr std::string_view kSignatureColumnStem = "特征值";
+inline constexpr int kShortestPrefix = 4;
+inline constexpr int kLongestPrefix = 20;
+inline constexpr int kTextColumnSize = 50;  // characters
+// New records take their keys from this counter; the shipped store starts here.
+inline constexpr int kInitialKeyCounter = 106;
+
+// "特征值" followed by the length in decimal, no padding.
+inline std::string signatureColumnName(int length) {
+    return std::string(kSignatureColumnStem) + std::to_string(length);
+}
+
+// The table in column order: key, file type, then the prefix columns from the
+// longest to the shortest. A text longer than its column is refused by the
+// CHECK, never cut, so nothing is stored other than what the user confirmed.
+inline std::string createTableStatement() {
+    auto textColumn = [](std::string_view name) {
+        const std::string quoted = "\"" + std::string(name) + "\"";
+        return ",\n  " + quoted + " TEXT(" + std::to_string(kTextColumnSize) + ") CHECK(length(" + quoted +
+               ") <= " + std::to_string(kTextColumnSize) + ")";
+    };
+    std::string sql = "CREATE TABLE \"" + std::string(kTable) + "\" (\n  \"" + std::string(kKeyColumn) +
+                      "\" INTEGER PRIMARY KEY AUTOINCREMENT";
+    sql += textColumn(kFileTypeColumn);
+    for (int length = kLongestPrefix; length >= kShortestPrefix; --length) sql += textColumn(signatureColumnName(length));
+    sql += "\n)";
+    return sql;
+}
+
+// Creates the empty store in a new database: the table, and the key counter.
+inline std::string createStoreScript() {
+    return "PRAGMA page_size = 4096;\n" + createTableStatement() +
+           ";\nINSERT INTO sqlite_sequence(name, seq) VALUES ('" + std::string(kTable) + "', " +
+           std::to_string(kInitialKeyCounter) + ");\n";
+}
+
+}  // namespace vex::store_schema
