@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <numeric>
 
+#include "runtime/report_list.h"
+
 namespace vex {
 namespace {
 
@@ -67,6 +69,23 @@ std::vector<std::size_t> orderBySelectionWithTolerance(const std::vector<double>
     if (!remaining.empty()) order.push_back(remaining.front());
     return order;
 }
+
+class ReportListSortable : public SortableList {
+public:
+    explicit ReportListSortable(ReportList& list) : list_(list) {}
+    bool isReportView() const override { return list_.displayType() == ReportList::kReportView; }
+    std::size_t rowCount() const override { return static_cast<std::size_t>(list_.itemCount()); }
+    std::size_t columnCount() const override { return static_cast<std::size_t>(list_.columnCount()); }
+    std::string cellText(std::size_t row, std::size_t column) const override {
+        return list_.itemText(static_cast<int>(row), static_cast<int>(column));
+    }
+    void reorderRows(const std::vector<std::size_t>& order) override {
+        list_.permuteRows(std::vector<int>(order.begin(), order.end()));
+    }
+
+private:
+    ReportList& list_;
+};
 
 double leadingNumber(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 
@@ -132,6 +151,17 @@ void SortByClickedColumn(SortableList& list, int column, std::string& directionC
         SortReportList(list, column, false, caseSensitive);
         directionCell = "1";
     }
+}
+
+std::string SortReportList(ReportList& list, int column, bool ascending, bool caseSensitive, int kind,
+                           const SortKeyConversions& conversions) {
+    ReportListSortable sortable(list);
+    return SortReportList(sortable, column, ascending, caseSensitive, kind, conversions);
+}
+
+void SortByClickedColumn(ReportList& list, int column, std::string& directionCell) {
+    ReportListSortable sortable(list);
+    SortByClickedColumn(sortable, column, directionCell);
 }
 
 std::string PlainSortableList::cellText(std::size_t row, std::size_t column) const {

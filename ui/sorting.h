@@ -16,6 +16,8 @@
 
 namespace vex {
 
+class ReportList;
+
 namespace sort_status {
 inline constexpr std::string_view kNotReportView = "该超级列表框不是报表类型";
 inline constexpr std::string_view kBadColumn = "错误的列索引";
@@ -70,6 +72,13 @@ std::string SortReportList(SortableList& list, int column, bool ascending = true
 // direction alternating through `directionCell` ("" or "2": descending next,
 // "1": ascending next), which one cell shared by both sortable lists holds.
 void SortByClickedColumn(SortableList& list, int column, std::string& directionCell);
+
+// The same on a report list unit: row i takes the texts, check state, item
+// value and selection of row order[i] in one permutation.
+std::string SortReportList(ReportList& list, int column, bool ascending = true, bool caseSensitive = false,
+                           int kind = sort_kind::kText,
+                           const SortKeyConversions& conversions = defaultSortKeyConversions());
+void SortByClickedColumn(ReportList& list, int column, std::string& directionCell);
 
 // A plain in-memory list, for tools and tests that have no report list unit.
 struct PlainSortableRow {

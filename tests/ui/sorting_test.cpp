@@ -1,5 +1,7 @@
 #include "ui/sorting.h"
 
+#include "runtime/report_list.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -163,6 +165,20 @@ TEST(SortReportList, checkStateAndCurrentRowMoveWithTheirTexts) {
     EXPECT_EQ(list.rows[1].checkState, -1);
     EXPECT_EQ(list.rows[2].checkState, 0);
     EXPECT_EQ(list.currentRow, 0);
+}
+
+TEST(SortReportList, reportListRowsMoveWithCheckStateAndSelection) {
+    ReportList list(1, {{"序列", 50}, {"文件类", 50}});
+    list.appendRows({{"1", "png"}, {"2", "EXE"}, {"3", "txt"}});
+    list.setCheckState(0, check_state::kChecked);
+    list.selectItem(2);
+    std::string direction;
+    SortByClickedColumn(list, 1, direction);
+    EXPECT_EQ(list.itemText(0, 1), "txt");
+    EXPECT_EQ(list.itemText(1, 1), "png");
+    EXPECT_EQ(list.checkState(1), check_state::kChecked);
+    EXPECT_EQ(list.checkState(0), check_state::kUnchecked);
+    EXPECT_EQ(list.currentItem(), 0);
 }
 
 TEST(SortByClickedColumn, firstClickDescendsAndLaterClicksAlternate) {
