@@ -15,7 +15,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@if [ -x $(BUILD)/bin/vexorin ]; then $(BUILD)/bin/vexorin; else $(BUILD)/bin/vexorin-cli --help; fi
+	$(BUILD)/bin/vexorin
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
