@@ -2,6 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+BUILD_TYPE ?= RelWithDebInfo
 
 .PHONY: deps configure build run test bench clean
 
@@ -9,7 +10,7 @@ deps:
 	./scripts/install-deps
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -20,8 +21,10 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-bench: build
-	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+# Benchmarks run on an optimised build of their own.
+bench:
+	$(MAKE) build BUILD=build-bench BUILD_TYPE=Release
+	@for b in build-bench/bin/bench_*; do echo "== $$b"; $$b; done
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,87 @@
+#include "cli/cli.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+namespace vex::cli {
+
+void printRows(Context& context, const std::vector<std::string>& jsonKeys, const std::vector<Row>& rows) {
+    if (context.json) {
+        nlohmann::ordered_json array = nlohmann::ordered_json::array();
+        for (const Row& row : rows) {
+            nlohmann::ordered_json object = nlohmann::ordered_json::object();
+            for (size_t i = 0; i < row.size() && i < jsonKeys.size(); ++i) object[jsonKeys[i]] = row[i];
+            array.push_back(std::move(object));
+        }
+        // Paths need not be valid UTF-8; replace broken bytes rather than fail on them.
+        context.out << array.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+        return;
+    }
+    for (const Row& row : rows) {
+        for (size_t i = 0; i < row.size(); ++i) {
+            if (i > 0) context.out << '\t';
+            context.out << row[i];
+        }
+        context.out << '\n';
+    }
+}
+
+void CommandSet::add(CLI::App* command, std::function<int()> action) {
+    commands_.emplace_back(command, std::move(action));
+}
+
+std::function<int()> CommandSet::chosen() const {
+    for (auto it = commands_.rbegin(); it != commands_.rend(); ++it) {
+        if (it->first->parsed()) return it->second;
+    }
+    return {};
+}
+
+namespace {
+
+constexpr const char* kDescription =
+    "Tells what kind of file a file really is from its first bytes.\n"
+    "Works on the same stores as the desktop program: data.mdb, set.ini and setok.ini in the data directory.";
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+    Context context{in, out, err};
+    CLI::App app{kDescription, "vexorin-cli"};
+    app.require_subcommand(1);
+    app.add_option("--data-dir", context.dataDir, "Directory of data.mdb, set.ini and setok.ini");
+    app.add_flag("--json", context.json, "Print JSON instead of tab-separated lines");
+
+    CommandSet commands;
+    addSignatureCommands(app, context, commands);
+    addLibraryCommands(app, context, commands);
+    addListCommands(app, context, commands);
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return kExitDone;
+    } catch (const CLI::CallForAllHelp&) {
+        out << app.help("", CLI::AppFormatMode::All);
+        return kExitDone;
+    } catch (const CLI::ParseError& e) {
+        err << "vexorin-cli: " << e.what() << "\n\n" << app.help();
+        return kExitUsage;
+    }
+    const std::function<int()> action = commands.chosen();
+    if (!action) {
+        err << app.help();
+        return kExitUsage;
+    }
+    return action();
+}
+
+int run(int argc, char** argv, std::istream& in, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return run(args, in, out, err);
+}
+
+}  // namespace vex::cli

@@ -1,0 +1,28 @@
+#pragma once
+// A file's signature value (its first 10 bytes as 20 upper-case hexadecimal
+// digits) and its file class (the text after the last full stop of its name).
+
+#include <string>
+#include <string_view>
+
+namespace vex {
+
+// What stands in place of a signature value for a file that cannot be read or is shorter than 10 bytes.
+inline constexpr std::string_view kTooShortText = "无法读取，文件太短";
+// The file class of a name without a full stop.
+inline constexpr std::string_view kNoClassText = "无类型";
+
+inline constexpr int kSignatureBytes = 10;
+
+// Returns the signature value of the file at `path`, or kTooShortText. Reads regular files only, never blocks
+// (a FIFO, device or socket gives the too-short text at once) and never changes the file.
+std::string ReadSignatureValue(const std::string& path);
+
+// Formats `count` bytes as upper-case hexadecimal digits, two per byte.
+std::string HexDigitsOf(const unsigned char* bytes, int count);
+
+// Trims blanks (space, U+3000) from both ends of `path` in place, then returns the text after the last full
+// stop of its last component (case kept, possibly empty), or kNoClassText when that component has none.
+std::string FileClassOf(std::string& path);
+
+}  // namespace vex
