@@ -1,6 +1,15 @@
 #include "runtime/gui/report_list_model.h"
 
 namespace vex {
+namespace {
+
+// Views ask about the invisible root too; that is no fault, so no warning.
+bool isCell(const QAbstractItemModel& model, const QModelIndex& index) {
+    return index.isValid() && index.model() == &model && index.row() < model.rowCount() &&
+           index.column() < model.columnCount();
+}
+
+}  // namespace
 
 ReportListModel::ReportListModel(ReportList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {
     list_.addObserver(this);
@@ -15,7 +24,7 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+    if (!isCell(*this, index)) return {};
     switch (role) {
     case Qt::DisplayRole:
         return QString::fromStdString(list_.itemText(index.row(), index.column()));
@@ -33,7 +42,7 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
 }
 
 bool ReportListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::CheckStateRole || !checkIndex(index, CheckIndexOption::IndexIsValid) || index.column() != 0) {
+    if (role != Qt::CheckStateRole || !isCell(*this, index) || index.column() != 0) {
         return false;
     }
     const bool checked = value.value<Qt::CheckState>() == Qt::Checked;
@@ -49,7 +58,7 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 Qt::ItemFlags ReportListModel::flags(const QModelIndex& index) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return Qt::NoItemFlags;
+    if (!isCell(*this, index)) return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     if (index.column() == 0 && list_.hasCheckBoxes()) flags |= Qt::ItemIsUserCheckable;
     return flags;
