@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <numeric>
 
+#include "runtime/convert.h"
 #include "runtime/report_list.h"
 
 namespace vex {
@@ -87,12 +87,12 @@ private:
     ReportList& list_;
 };
 
-double leadingNumber(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
-
 }  // namespace
 
 const SortKeyConversions& defaultSortKeyConversions() {
-    static const SortKeyConversions conversions{leadingNumber, [](const std::string&) { return kEarliestDate; }};
+    static const SortKeyConversions conversions{
+        [](const std::string& text) { return toNumber(Value(text)); },
+        [](const std::string& text) { return toDateTime(Value(text)).days; }};
     return conversions;
 }
 

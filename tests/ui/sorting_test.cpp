@@ -136,6 +136,15 @@ TEST(SortReportList, numbersWithinToleranceTieToTheLaterRow) {
     EXPECT_EQ(column(list, 0), (std::vector<std::string>{"1", "1.00000001"}));
 }
 
+TEST(SortReportList, dateKindUsesTheRuntimeConversionAndNonDatesComeFirst) {
+    PlainSortableList list = listOf({{"2020-01-01"}, {"not a date"}, {"1999-12-31"}, {"12.5"}});
+    SortReportList(list, 0, true, false, sort_kind::kDateTime);
+    // Both texts that are no date count as the earliest date and tie, later row first.
+    EXPECT_EQ(column(list, 0), (std::vector<std::string>{"12.5", "not a date", "1999-12-31", "2020-01-01"}));
+    SortReportList(list, 0, true, false, sort_kind::kNumberAlias);
+    EXPECT_EQ(column(list, 0), (std::vector<std::string>{"not a date", "12.5", "1999-12-31", "2020-01-01"}));
+}
+
 TEST(SortReportList, refusalsLeaveTheListUnchanged) {
     const PlainSortableList original = listOf({{"b", "x"}, {"a", "y"}});
     struct Case {
