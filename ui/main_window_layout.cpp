@@ -1,0 +1,290 @@
+#include "ui/main_window_layout.h"
+
+#include "runtime/basic_units.h"
+#include "ui/units.h"
+
+namespace vex {
+namespace {
+
+namespace mw = main_window;
+
+constexpr int kFirstPage = 0;
+constexpr int kSecondPage = 1;
+constexpr int kThirdPage = 2;
+constexpr int kFourthPage = 3;
+
+// Where a unit sits: its parent unit (0: the window) and the tab page it lies on.
+struct Place {
+    std::uint32_t parent = 0;
+    int page = -1;
+};
+
+Place onPage(int page) { return {mw::选择夹1.unit, page}; }
+Place inGroup(UnitRef group, int page) { return {group.unit, page}; }
+const Place kOnWindow{};
+
+UnitLayout unit(UnitKind kind, UnitRef ref, const char* name, Place place, Geometry geometry,
+                std::string caption = {}) {
+    UnitLayout u;
+    u.kind = kind;
+    u.id = ref.unit;
+    u.name = name;
+    u.caption = std::move(caption);
+    u.geometry = geometry;
+    u.parent = place.parent;
+    u.page = place.page;
+    // Buttons, edit boxes and report lists are tab stops; labels, frames and the tab control are not.
+    u.tabStop = kind == UnitKind::Button || kind == UnitKind::EditBox || kind == UnitKind::ReportList;
+    return u;
+}
+
+UnitLayout label(UnitRef ref, const char* name, Place place, Geometry g, std::string caption) {
+    return unit(UnitKind::Label, ref, name, place, g, std::move(caption));
+}
+
+UnitLayout groupBox(UnitRef ref, const char* name, Place place, Geometry g, std::string caption) {
+    return unit(UnitKind::GroupBox, ref, name, place, g, std::move(caption));
+}
+
+UnitLayout button(UnitRef ref, const char* name, Place place, Geometry g, std::string caption,
+                  std::string handler, std::vector<Value> leadingArguments = {}) {
+    UnitLayout u = unit(UnitKind::Button, ref, name, place, g, std::move(caption));
+    u.bindings.push_back({event::kClicked, std::move(handler), std::move(leadingArguments)});
+    return u;
+}
+
+// Every edit box is read-only: only the program sets the texts, so what step 2
+// stores is exactly what step 1 produced.
+UnitLayout editBox(UnitRef ref, const char* name, Place place, Geometry g) {
+    UnitLayout u = unit(UnitKind::EditBox, ref, name, place, g);
+    u.readOnly = true;
+    return u;
+}
+
+UnitLayout reportList(UnitRef ref, const char* name, Place place, Geometry g, std::vector<ReportColumn> columns) {
+    UnitLayout u = unit(UnitKind::ReportList, ref, name, place, g);
+    u.columns = std::move(columns);
+    return u;
+}
+
+UnitLayout dropTarget(UnitRef ref, const char* name, Place place, std::string filesHandler) {
+    UnitLayout u = unit(UnitKind::DropTarget, ref, name, place, {});
+    u.accepts.files = true;
+    u.bindings.push_back({event::kTextDropped, std::string(), {}});
+    u.bindings.push_back({event::kFilesDropped, std::move(filesHandler), {}});
+    return u;
+}
+
+void bind(UnitLayout& u, int eventNumber, std::string handler, std::vector<Value> leadingArguments = {}) {
+    u.bindings.push_back({eventNumber, std::move(handler), std::move(leadingArguments)});
+}
+
+std::vector<Value> about(UnitRef subject) { return {Value(subject)}; }
+
+std::vector<UnitLayout> firstPageUnits() {
+    const Place page = onPage(kFirstPage);
+    const Place frame1 = inGroup(mw::分组框1, kFirstPage);
+    const Place frame2 = inGroup(mw::分组框2, kFirstPage);
+    std::vector<UnitLayout> units;
+    units.push_back(groupBox(mw::分组框1, "分组框1", page, {4, 32, 736, 248}, "文件特征值-实验库："));
+    UnitLayout list = reportList(mw::超级列表框1, "超级列表框1", frame1, {4, 18, 592, 216},
+                                 {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 280}});
+    bind(list, event::kDoubleClicked, "ShowExperimentRow");
+    bind(list, event::kColumnClicked, "SortByClickedColumn", about(mw::超级列表框1));
+    units.push_back(std::move(list));
+    units.push_back(button(mw::按钮10, "按钮10", frame1, {602, 38, 128, 24}, "全选部特征值", "CheckAllRows",
+                           about(mw::超级列表框1)));
+    units.push_back(button(mw::按钮13, "按钮13", frame1, {601, 92, 128, 24}, "反选定特征值", "InvertRowChecks",
+                           about(mw::超级列表框1)));
+    units.push_back(button(mw::按钮12, "按钮12", frame1, {602, 153, 128, 24}, "删除选定特征值",
+                           "DeleteCheckedExperiments"));
+    units.push_back(button(mw::按钮2, "按钮2", frame1, {602, 202, 128, 24}, "清空特征值", "ClearExperimentLibrary"));
+
+    units.push_back(groupBox(mw::分组框2, "分组框2", page, {4, 282, 737, 136}, "取文件特征值："));
+    UnitLayout path = editBox(mw::编辑框1, "编辑框1", frame2, {4, 19, 592, 24});
+    bind(path, event::kDoubleClicked, "RevealInExplorer", about(mw::编辑框1));
+    units.push_back(std::move(path));
+    units.push_back(button(mw::按钮1, "按钮1", frame2, {600, 19, 128, 24}, "打开文件->取特征值", "PickFileForEditor"));
+    units.push_back(label(mw::标签4, "标签4", frame2, {16, 50, 64, 12}, "文件类型："));
+    units.push_back(label(mw::标签5, "标签5", frame2, {99, 48, 272, 16}, "文件特征值："));
+    units.push_back(editBox(mw::编辑框3, "编辑框3", frame2, {3, 65, 80, 24}));
+    units.push_back(editBox(mw::编辑框2, "编辑框2", frame2, {95, 67, 501, 24}));
+    units.push_back(button(mw::按钮3, "按钮3", frame2, {600, 65, 128, 24}, "存入->实验库", "StoreEditorToExperiment"));
+    units.push_back(editBox(mw::编辑框4, "编辑框4", frame2, {5, 105, 80, 24}));
+    units.push_back(editBox(mw::编辑框5, "编辑框5", frame2, {96, 103, 500, 24}));
+    units.push_back(button(mw::按钮4, "按钮4", frame2, {601, 103, 128, 24}, "存入->确认库", "StoreEditorToConfirmed"));
+
+    // Never shown: its caption keeps the direction of the last header-click sort.
+    UnitLayout direction = label(mw::标签1, "标签1", page, {656, 24, 32, 24}, "");
+    direction.visible = false;
+    units.push_back(std::move(direction));
+    units.push_back(dropTarget(mw::拖放对象1, "拖放对象1", page, "SampleDroppedFiles"));
+    // The dialog runs with the unit's defaults: the layout stores no settings for it.
+    units.push_back(unit(UnitKind::FileDialog, mw::通用对话框1, "通用对话框1", page, {}));
+    return units;
+}
+
+std::vector<UnitLayout> secondPageUnits() {
+    const Place page = onPage(kSecondPage);
+    std::vector<UnitLayout> units;
+    units.push_back(label(mw::标签11, "标签11", page, {12, 27, 108, 16}, "文件特征值-确认库："));
+    UnitLayout list = reportList(mw::超级列表框2, "超级列表框2", page, {8, 49, 728, 320},
+                                 {{"序列", 100}, {"文件类", 100}, {"特征值", 300}});
+    bind(list, event::kColumnClicked, "SortByClickedColumn", about(mw::超级列表框2));
+    units.push_back(std::move(list));
+    units.push_back(button(mw::按钮7, "按钮7", page, {57, 383, 136, 32}, "全选部特征值", "CheckAllRows",
+                           about(mw::超级列表框2)));
+    units.push_back(button(mw::按钮8, "按钮8", page, {219, 383, 136, 32}, "反选定特征值", "InvertRowChecks",
+                           about(mw::超级列表框2)));
+    units.push_back(button(mw::按钮6, "按钮6", page, {381, 383, 136, 32}, "删除选定特征值", "DeleteCheckedConfirmed"));
+    units.push_back(button(mw::按钮5, "按钮5", page, {545, 383, 136, 32}, "清空文件特征值确认库", "DeleteAllConfirmed"));
+    return units;
+}
+
+std::vector<UnitLayout> thirdPageUnits() {
+    const Place page = onPage(kThirdPage);
+    std::vector<UnitLayout> units;
+    units.push_back(label(mw::标签10, "标签10", page, {15, 26, 241, 16}, "文件拖放到下面列表框，即可判断文件类型！"));
+    // No header-click binding: the identification list is not sorted by its headers.
+    UnitLayout list = reportList(mw::超级列表框3, "超级列表框3", page, {8, 46, 720, 248},
+                                 {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 300}, {"文件可能类型", 90}});
+    bind(list, event::kDoubleClicked, "ShowIdentificationRow");
+    units.push_back(std::move(list));
+    units.push_back(button(mw::按钮9, "按钮9", page, {608, 298, 128, 24}, "删除", "DeleteCheckedIdentifications"));
+    units.push_back(button(mw::按钮17, "按钮17", page, {608, 325, 128, 24}, "全选", "CheckAllRows",
+                           about(mw::超级列表框3)));
+    units.push_back(button(mw::按钮14, "按钮14", page, {608, 349, 128, 24}, "反选", "InvertRowChecks",
+                           about(mw::超级列表框3)));
+    units.push_back(button(mw::按钮16, "按钮16", page, {608, 376, 128, 24}, "清空", "ClearIdentificationList"));
+    units.push_back(button(mw::按钮15, "按钮15", page, {608, 400, 136, 24}, "选定文件改名", "RenameCheckedFiles"));
+    units.push_back(label(mw::标签2, "标签2", page, {17, 305, 128, 16}, "文件路径："));
+    UnitLayout path = editBox(mw::编辑框6, "编辑框6", page, {8, 323, 584, 24});
+    bind(path, event::kDoubleClicked, "RevealInExplorer", about(mw::编辑框6));
+    units.push_back(std::move(path));
+    units.push_back(label(mw::标签7, "标签7", page, {16, 356, 64, 12}, "文件类型："));
+    units.push_back(editBox(mw::编辑框7, "编辑框7", page, {9, 376, 80, 24}));
+    units.push_back(label(mw::标签6, "标签6", page, {121, 359, 272, 16}, "文件特征值："));
+    units.push_back(editBox(mw::编辑框8, "编辑框8", page, {104, 376, 296, 24}));
+    units.push_back(label(mw::标签8, "标签8", page, {432, 352, 104, 16}, "文件可能类型"));
+    units.push_back(editBox(mw::编辑框9, "编辑框9", page, {416, 376, 184, 24}));
+    units.push_back(dropTarget(mw::拖放对象2, "拖放对象2", kOnWindow, "IdentifyDroppedFiles"));
+    return units;
+}
+
+std::vector<UnitLayout> fourthPageUnits() {
+    const Place page = onPage(kFourthPage);
+    std::vector<UnitLayout> units;
+    UnitLayout help = editBox(mw::编辑框10, "编辑框10", page, {16, 32, 720, 280});
+    help.caption = helpText();
+    help.multiLine = true;
+    help.scrollBars = false;
+    units.push_back(std::move(help));
+    units.push_back(label(mw::标签9, "标签9", page, {24, 336, 704, 56},
+                          "本软件免费使用，可自由复制传播；给文件改名前，请先备份重要文件。"));
+    // Drawn over the right end of 标签9, as laid out.
+    units.push_back(button(mw::按钮11, "按钮11", page, {624, 344, 80, 32}, "主页", "OpenHomePage"));
+    return units;
+}
+
+void append(std::vector<UnitLayout>& to, std::vector<UnitLayout> units) {
+    for (UnitLayout& u : units) to.push_back(std::move(u));
+}
+
+}  // namespace
+
+std::string helpText() {
+    static const char* const kLines[] = {
+        "                                             VexorinV1.0",
+        "",
+        "   有时候，电脑中一个文件的扩展名（或后缀名）被改了，自己又不知道。怎么办呢？当然是要把扩展名改回来，"
+        "可是它的扩展名是什么呢？这个时候我们就可以根据文件头来判断了。本软件就是通过上述原理判断常见文件类型！"
+        "还可以作为chk文件恢复复工具。",
+        "",
+        "使用方法：",
+        "",
+        "（1）第一步，选定常见文件类型，取特征值，存入实验库。",
+        "（2）第二步，鉴别选出具有典型意义的文件特征值，存入文件特征值确认库。",
+        "（3）第三步，拖放文件到列表框，即可探出文件类型。",
+        "",
+        "需要注意：",
+        "（1）还有一些重要的文件，没有固定的文件头，如下： TXT， C ，CPP ，H ，BAT，TMP， INI， BIN， DBF等等。"
+        "但是对于一些文本文件（如上面提到的 .BAT、.C），直接用普通编辑器（如记事本）打开就能看到内容了，可根据内容判别。",
+        "",
+        "（2）还有一些不同的文件有相同的文件头，最典型的就是下面这些：EXE，dll，OCX，OLB等等.EXE "
+        "的还是比较好判别的，把扩展名改成 .exe，如果出现图标了，一般就是 .exe 应用程序了。",
+        "\u3000\u3000",
+        "（3）因为有些的文件头并不能找到与之对应的扩展名，所以本方法不一定能成功啦！",
+        "",
+        "               Vexorin V1.0 —— Vexorin 项目发布，2026-12-07",
+    };
+    std::string text;
+    for (const char* line : kLines) {
+        text += line;
+        text += "\r\n";
+    }
+    text += "\r\n";
+    return text;
+}
+
+WindowLayout mainWindowLayout() {
+    WindowLayout w;
+    w.id = mw::kWindowId;
+    w.name = "启动窗口";
+    w.title = "Vexorin[Vexorin]V1.0";
+    w.geometry = {50, 50, 755, 505};  // centred when it opens; the stored position is not used
+    w.alwaysOnTop = true;
+    w.bindings.push_back({event::kWindowCreated, "InitialiseMainWindow", {}});
+
+    UnitLayout tabs = unit(UnitKind::TabControl, mw::选择夹1, "选择夹1", kOnWindow, {0, 8, 800, 424});
+    tabs.pages = {"第一步->文件特征值实验库", "第二步->文件特征值确认库", "第三步->判断未知文件类型", "帮助及使用技巧"};
+    tabs.currentPage = kFirstPage;
+    w.units.push_back(std::move(tabs));
+    append(w.units, firstPageUnits());
+    append(w.units, secondPageUnits());
+    append(w.units, thirdPageUnits());
+    append(w.units, fourthPageUnits());
+
+    w.units.push_back(label(mw::标签3, "标签3", kOnWindow, {24, 440, 528, 24},
+                            "只需三步，快速判断未知文件类型！简单，易用，免费，无广告！绿色软件！"));
+    w.units.push_back(unit(UnitKind::ExternalDatabase, mw::外部数据库1, "外部数据库1", kOnWindow, {}));
+    w.units.push_back(unit(UnitKind::DatabaseConnection, mw::数据库连接1, "数据库连接1", kOnWindow, {}));
+    w.units.push_back(unit(UnitKind::RecordSet, mw::记录集1, "记录集1", kOnWindow, {}));
+    return w;
+}
+
+WindowLayout messageWindowLayout() {
+    WindowLayout w;
+    w.id = message_window::kWindowId;
+    w.name = "消息窗口";
+    w.title = "";
+    w.geometry = {0, 0, 281, 126};
+    w.alwaysOnTop = true;
+    w.units.push_back(label(message_window::标签1, "标签1", kOnWindow, {16, 16, 240, 48}, ""));
+    return w;
+}
+
+void registerWindowLayouts(WindowModel& model) {
+    model.registerLayout(mainWindowLayout());
+    model.registerLayout(messageWindowLayout());
+}
+
+bool showMessageWindow(const std::string& caption, WindowModel& model) {
+    if (!model.findLayout(message_window::kWindowId)) registerWindowLayouts(model);
+    if (!model.loadWindow(message_window::kWindowId)) return false;
+    model.writeProperty(message_window::标签1, property::kLabelCaption, Value(caption));
+    return true;
+}
+
+bool loadMainWindow(WindowModel& model) {
+    if (!model.findLayout(mw::kWindowId)) registerWindowLayouts(model);
+    return model.loadWindow(mw::kWindowId);
+}
+
+MainWindowSession::MainWindowSession(WindowModel& model) : model_(model) {
+    registerWindowLayouts(model_);
+    loaded_ = model_.loadWindow(mw::kWindowId);
+}
+
+MainWindowSession::~MainWindowSession() { model_.closeAllWindows(); }
+
+}  // namespace vex
