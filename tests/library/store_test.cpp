@@ -131,7 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LengthCase{"文件类型", repeat("类", 50), true},  // characters count, not bytes
                       LengthCase{"文件类型", repeat("类", 51), false},
                       LengthCase{"特征值4", std::string(51, 'A'), false},
-                      LengthCase{"特征值20", "it's \"quoted\"; drop table x", true}));
+                      LengthCase{"特征值20", "it's \"quoted\"; drop table x", true}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace vex
