@@ -88,7 +88,10 @@ void raiseRuntimeError(int code, std::string_view message) {
         }
     }
     if (s.terminator) s.terminator();
-    // A terminator that returns cannot keep the program running past a fatal error.
+    // _Exit skips the stdio flush at exit; output a command already printed to a pipe is
+    // flushed here so it is not lost. A terminator that returns cannot keep the program
+    // running past a fatal error.
+    std::fflush(nullptr);
     std::_Exit(-1);
 }
 

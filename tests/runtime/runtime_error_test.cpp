@@ -1,7 +1,9 @@
 #include "runtime/runtime_error.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -102,6 +104,20 @@ TEST(RuntimeErrorDefaultTest, defaultsPrintToStderrAndExitWithMinusOne) {
     resetRuntimeErrorState();
     EXPECT_EXIT(raiseRuntimeError(0, "载入启动窗口失败"), ::testing::ExitedWithCode(255),
                 "错误: 运行时出错!.*错误信息：载入启动窗口失败");
+}
+
+TEST(RuntimeErrorDefaultTest, outputAlreadyPrintedSurvivesTheExit) {
+    resetRuntimeErrorState();
+    EXPECT_EXIT(
+        {
+            // A stream of our own stands for stdout on a pipe: fully buffered.
+            static char buffer[4096];
+            FILE* out = fdopen(dup(2), "w");
+            std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
+            std::fputs("printed and buffered", out);
+            raiseRuntimeError(0, "x");
+        },
+        ::testing::ExitedWithCode(255), "printed and buffered");
 }
 
 TEST_F(RuntimeErrorTest, allocationFailureNamesTheRequestedSize) {
