@@ -1,0 +1,169 @@
+// The per-drop index must answer exactly as the 17 queries do, on the real
+// store, for libraries full of the awkward records a hand-edited store can
+// hold: shared prefixes, empty types, fields that hold nothing, short values,
+// lower case, the too-short text.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ident/lookup.h"
+#include "library/store_schema.h"
+#include "runtime/external_database.h"
+#include "runtime/sqlite.h"
+#include "tests/support/temp_dir.h"
+
+namespace vex {
+namespace {
+
+constexpr std::string_view kTooShort = "无法读取，文件太短";
+
+// Builds random signature values from a small alphabet so that records and
+// probes share prefixes of every length often.
+class RandomLibrary {
+public:
+    explicit RandomLibrary(unsigned seed) : random_(seed) {}
+
+    std::string value() {
+        switch (pick(12)) {
+            case 0: return std::string(kTooShort);
+            case 1: return digits(1 + pick(19));           // shorter than a full value
+            case 2: return lowerCase(digits(20));          // a hand-edited entry
+            case 3: return digits(20) + digits(pick(5));   // longer than a full value
+            default: return digits(20);
+        }
+    }
+
+    // A probe: a stored value changed from some position on, or a fresh one.
+    std::string probe(const std::vector<std::string>& stored) {
+        if (pick(50) == 0) return std::string();
+        if (stored.empty() || pick(4) == 0) return value();
+        std::string base = stored[pick(static_cast<int>(stored.size()))];
+        const int keep = pick(static_cast<int>(base.size()) + 1);
+        return base.substr(0, static_cast<std::size_t>(keep)) + digits(20 - std::min(keep, 20));
+    }
+
+    std::optional<std::string> type() {
+        switch (pick(8)) {
+            case 0: return std::nullopt;
+            case 1: return std::string();
+            default: return "t" + std::to_string(pick(50));
+        }
+    }
+
+    int pick(int bound) { return static_cast<int>(random_() % static_cast<unsigned>(bound)); }
+
+private:
+    std::string digits(int count) {
+        static constexpr char kAlphabet[] = "0A4D";
+        std::string text;
+        for (int i = 0; i < count; ++i) text += kAlphabet[pick(4)];
+        return text;
+    }
+    static std::string lowerCase(std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    }
+
+    std::mt19937 random_;
+};
+
+class LookupEquivalence : public ::testing::TestWithParam<unsigned> {
+protected:
+    void SetUp() override {
+        path_ = dir_.file("data.mdb");
+        auto db = sqlite::Database::open(path_, sqlite::OpenMode::ReadWriteCreate);
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(db->execute(store_schema::createStoreScript()));
+        db_.emplace(std::move(*db));
+    }
+
+    // Stores a record whose prefix columns follow `value`, except that now and
+    // then one of them holds nothing or another record's text.
+    void store(RandomLibrary& random, const std::string& value) {
+        std::string sql = "insert into \"文件特征值库\" (\"文件类型\"";
+        for (int n = 20; n >= 4; --n) sql += ", \"特征值" + std::to_string(n) + "\"";
+        sql += ") values (?";
+        for (int n = 20; n >= 4; --n) sql += ", ?";
+        sql += ")";
+        auto insert = sqlite::Statement::prepare(*db_, sql);
+        ASSERT_TRUE(insert);
+        const std::optional<std::string> type = random.type();
+        type ? insert->bindText(1, *type) : insert->bindNull(1);
+        for (int n = 20, index = 2; n >= 4; --n, ++index) {
+            const std::string prefix(SignaturePrefix(value, n));
+            const int odd = random.pick(30);
+            if (odd == 0)
+                insert->bindNull(index);
+            else if (odd == 1)
+                insert->bindText(index, "");
+            else
+                insert->bindText(index, prefix);
+        }
+        ASSERT_EQ(insert->step(), sqlite::StepResult::Done);
+    }
+
+    test::TempDir dir_;
+    std::string path_;
+    std::optional<sqlite::Database> db_;
+};
+
+TEST_P(LookupEquivalence, sessionAnswersAsTheSeventeenQueries) {
+    RandomLibrary random(GetParam());
+    std::vector<std::string> stored;
+    const int records = 20 + random.pick(200);
+    ASSERT_TRUE(db_->execute("begin"));
+    for (int i = 0; i < records; ++i) {
+        // Every fourth record repeats an earlier value, so the first record
+        // among equals has to win.
+        stored.push_back(!stored.empty() && random.pick(4) == 0 ? stored[random.pick(static_cast<int>(stored.size()))]
+                                                                : random.value());
+        store(random, stored.back());
+    }
+    ASSERT_TRUE(db_->execute("commit"));
+
+    ExternalDatabase sessionUnit(1);
+    ExternalDatabase plainUnit(2);
+    LookupSession session(sessionUnit, path_);
+    ASSERT_TRUE(session.libraryReadable());
+    ASSERT_EQ(session.recordCount(), static_cast<std::size_t>(records));
+    for (int i = 0; i < 200; ++i) {
+        const std::string signature = random.probe(stored);
+        ASSERT_EQ(session.lookup(signature), LookupFileType(plainUnit, path_, signature)) << signature;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, LookupEquivalence, ::testing::Range(1u, 13u));
+
+TEST(LookupUnreachableLibrary, everyValueIsUnknownWithoutAMessage) {
+    test::TempDir dir;
+    const std::string missing = dir.file("data.mdb");
+    const std::string notSqlite = dir.write("other.mdb", "Standard Jet DB, or so it says");
+    const std::string empty = dir.write("empty.mdb", "");
+    for (const std::string& path : {missing, notSqlite, empty}) {
+        ExternalDatabase unit(1);
+        EXPECT_EQ(LookupFileType(unit, path, "4D5A9000030000000400"), kUnknownFileType) << path;
+        LookupSession session(unit, path);
+        EXPECT_FALSE(session.libraryReadable()) << path;
+        EXPECT_EQ(session.lookup("4D5A9000030000000400"), kUnknownFileType) << path;
+    }
+}
+
+TEST(LookupUnreachableLibrary, aFailedOpenDoesNotAnswerFromTheLibraryOpenedBefore) {
+    test::TempDir dir;
+    const std::string path = dir.file("data.mdb");
+    {
+        auto db = sqlite::Database::open(path, sqlite::OpenMode::ReadWriteCreate);
+        ASSERT_TRUE(db && db->execute(store_schema::createStoreScript()));
+        ASSERT_TRUE(db->execute("insert into \"文件特征值库\" (\"文件类型\", \"特征值4\") values ('exe', '4D5A')"));
+    }
+    ExternalDatabase unit(1);
+    EXPECT_EQ(LookupFileType(unit, path, "4D5A9000030000000400"), "exe");
+    EXPECT_EQ(LookupFileType(unit, dir.file("gone.mdb"), "4D5A9000030000000400"), kUnknownFileType);
+}
+
+}  // namespace
+}  // namespace vex
