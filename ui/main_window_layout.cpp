@@ -75,7 +75,7 @@ UnitLayout dropTarget(UnitRef ref, const char* name, Place place, std::string fi
     return u;
 }
 
-void bind(UnitLayout& u, int eventNumber, std::string handler, std::vector<Value> leadingArguments = {}) {
+void bindEvent(UnitLayout& u, int eventNumber, std::string handler, std::vector<Value> leadingArguments = {}) {
     u.bindings.push_back({eventNumber, std::move(handler), std::move(leadingArguments)});
 }
 
@@ -89,8 +89,8 @@ std::vector<UnitLayout> firstPageUnits() {
     units.push_back(groupBox(mw::分组框1, "分组框1", page, {4, 32, 736, 248}, "文件特征值-实验库："));
     UnitLayout list = reportList(mw::超级列表框1, "超级列表框1", frame1, {4, 18, 592, 216},
                                  {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 280}});
-    bind(list, event::kDoubleClicked, "ShowExperimentRow");
-    bind(list, event::kColumnClicked, "SortByClickedColumn", about(mw::超级列表框1));
+    bindEvent(list, event::kDoubleClicked, "ShowExperimentRow");
+    bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::超级列表框1));
     units.push_back(std::move(list));
     units.push_back(button(mw::按钮10, "按钮10", frame1, {602, 38, 128, 24}, "全选部特征值", "CheckAllRows",
                            about(mw::超级列表框1)));
@@ -102,7 +102,7 @@ std::vector<UnitLayout> firstPageUnits() {
 
     units.push_back(groupBox(mw::分组框2, "分组框2", page, {4, 282, 737, 136}, "取文件特征值："));
     UnitLayout path = editBox(mw::编辑框1, "编辑框1", frame2, {4, 19, 592, 24});
-    bind(path, event::kDoubleClicked, "RevealInExplorer", about(mw::编辑框1));
+    bindEvent(path, event::kDoubleClicked, "RevealInExplorer", about(mw::编辑框1));
     units.push_back(std::move(path));
     units.push_back(button(mw::按钮1, "按钮1", frame2, {600, 19, 128, 24}, "打开文件->取特征值", "PickFileForEditor"));
     units.push_back(label(mw::标签4, "标签4", frame2, {16, 50, 64, 12}, "文件类型："));
@@ -130,7 +130,7 @@ std::vector<UnitLayout> secondPageUnits() {
     units.push_back(label(mw::标签11, "标签11", page, {12, 27, 108, 16}, "文件特征值-确认库："));
     UnitLayout list = reportList(mw::超级列表框2, "超级列表框2", page, {8, 49, 728, 320},
                                  {{"序列", 100}, {"文件类", 100}, {"特征值", 300}});
-    bind(list, event::kColumnClicked, "SortByClickedColumn", about(mw::超级列表框2));
+    bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::超级列表框2));
     units.push_back(std::move(list));
     units.push_back(button(mw::按钮7, "按钮7", page, {57, 383, 136, 32}, "全选部特征值", "CheckAllRows",
                            about(mw::超级列表框2)));
@@ -148,7 +148,7 @@ std::vector<UnitLayout> thirdPageUnits() {
     // No header-click binding: the identification list is not sorted by its headers.
     UnitLayout list = reportList(mw::超级列表框3, "超级列表框3", page, {8, 46, 720, 248},
                                  {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 300}, {"文件可能类型", 90}});
-    bind(list, event::kDoubleClicked, "ShowIdentificationRow");
+    bindEvent(list, event::kDoubleClicked, "ShowIdentificationRow");
     units.push_back(std::move(list));
     units.push_back(button(mw::按钮9, "按钮9", page, {608, 298, 128, 24}, "删除", "DeleteCheckedIdentifications"));
     units.push_back(button(mw::按钮17, "按钮17", page, {608, 325, 128, 24}, "全选", "CheckAllRows",
@@ -159,7 +159,7 @@ std::vector<UnitLayout> thirdPageUnits() {
     units.push_back(button(mw::按钮15, "按钮15", page, {608, 400, 136, 24}, "选定文件改名", "RenameCheckedFiles"));
     units.push_back(label(mw::标签2, "标签2", page, {17, 305, 128, 16}, "文件路径："));
     UnitLayout path = editBox(mw::编辑框6, "编辑框6", page, {8, 323, 584, 24});
-    bind(path, event::kDoubleClicked, "RevealInExplorer", about(mw::编辑框6));
+    bindEvent(path, event::kDoubleClicked, "RevealInExplorer", about(mw::编辑框6));
     units.push_back(std::move(path));
     units.push_back(label(mw::标签7, "标签7", page, {16, 356, 64, 12}, "文件类型："));
     units.push_back(editBox(mw::编辑框7, "编辑框7", page, {9, 376, 80, 24}));
