@@ -4,6 +4,7 @@
 
 #include "runtime/basic_units.h"
 #include "runtime/drop_target.h"
+#include "runtime/external_database.h"
 #include "runtime/file_dialog.h"
 #include "runtime/report_list.h"
 #include "runtime/runtime_error.h"
@@ -82,6 +83,9 @@ void WindowModel::registerDefaultFactories() {
     };
     factories_[UnitKind::FileDialog] = [](const UnitLayout& l, const UnitContext&) {
         return std::make_unique<FileDialog>(l.id);
+    };
+    factories_[UnitKind::ExternalDatabase] = [](const UnitLayout& l, const UnitContext&) {
+        return std::make_unique<ExternalDatabase>(l.id);
     };
     factories_[UnitKind::DropTarget] = [](const UnitLayout& l, const UnitContext& context) {
         WindowModel* model = &context.model;
