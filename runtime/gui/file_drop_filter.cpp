@@ -9,62 +9,80 @@
 namespace vex {
 namespace {
 
-// Ctrl+Shift asks for a link, which a drop target that copies files refuses.
-// Otherwise copy is preferred, then move, then link, as the source allows.
-Qt::DropAction chooseDropAction(Qt::KeyboardModifiers keys, Qt::DropActions allowed) {
-    const bool ctrl = keys.testFlag(Qt::ControlModifier);
-    const bool shift = keys.testFlag(Qt::ShiftModifier);
-    if (ctrl && shift) return Qt::IgnoreAction;
-    if (ctrl) return allowed.testFlag(Qt::CopyAction) ? Qt::CopyAction : Qt::IgnoreAction;
-    if (shift) return allowed.testFlag(Qt::MoveAction) ? Qt::MoveAction : Qt::IgnoreAction;
-    for (Qt::DropAction action : {Qt::CopyAction, Qt::MoveAction, Qt::LinkAction}) {
-        if (allowed.testFlag(action)) return action;
-    }
-    return Qt::IgnoreAction;
+DropKeys keysOf(const QDropEvent* event) {
+    return {event->modifiers().testFlag(Qt::ControlModifier), event->modifiers().testFlag(Qt::ShiftModifier)};
 }
 
-// Answers a drag enter, move or drop; returns whether it may be dropped.
-bool answerDrag(QDropEvent* event) {
-    const Qt::DropAction action = FileDropFilter::localPaths(event->mimeData()).empty()
-                                      ? Qt::IgnoreAction
-                                      : chooseDropAction(event->modifiers(), event->possibleActions());
-    if (action == Qt::IgnoreAction) {
-        event->ignore();
-        return false;
+unsigned allowedEffectsOf(const QDropEvent* event) {
+    unsigned effects = drop_effect::kNone;
+    if (event->possibleActions().testFlag(Qt::CopyAction)) effects |= drop_effect::kCopy;
+    if (event->possibleActions().testFlag(Qt::MoveAction)) effects |= drop_effect::kMove;
+    if (event->possibleActions().testFlag(Qt::LinkAction)) effects |= drop_effect::kLink;
+    return effects;
+}
+
+Qt::DropAction actionOf(unsigned effect) {
+    switch (effect) {
+    case drop_effect::kCopy:
+        return Qt::CopyAction;
+    case drop_effect::kMove:
+        return Qt::MoveAction;
+    case drop_effect::kLink:
+        return Qt::LinkAction;
+    default:
+        return Qt::IgnoreAction;
     }
-    event->setDropAction(action);
-    event->accept();
-    return true;
 }
 
 }  // namespace
 
-FileDropFilter::FileDropFilter(QWidget* target, DeliverFiles deliver)
-    : QObject(target), deliver_(std::move(deliver)) {
+FileDropFilter::FileDropFilter(QWidget* target, DropTarget& unit) : QObject(target), unit_(unit) {
     target->setAcceptDrops(true);
     target->installEventFilter(this);
 }
 
-std::vector<std::string> FileDropFilter::localPaths(const QMimeData* data) {
-    std::vector<std::string> paths;
-    if (data == nullptr || !data->hasUrls()) return paths;
+DroppedData FileDropFilter::droppedData(const QMimeData* data) {
+    DroppedData dropped;
+    if (data == nullptr) return dropped;
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+        if (url.isLocalFile()) {
+            dropped.files.push_back(url.toLocalFile().toStdString());
+        } else if (!dropped.webAddress) {
+            dropped.webAddress = url.toString().toStdString();
+        }
     }
-    return paths;
+    if (data->hasHtml()) dropped.html = data->html().toStdString();
+    if (data->hasText() && !data->hasUrls()) dropped.text = data->text().toStdString();
+    return dropped;
+}
+
+void FileDropFilter::answer(QDropEvent* event, unsigned effect) {
+    if (effect == drop_effect::kNone) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(actionOf(effect));
+    event->accept();
 }
 
 bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-        answerDrag(static_cast<QDropEvent*>(event));
+    case QEvent::DragEnter: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        answer(drag, unit_.dragEnter(droppedData(drag->mimeData()), keysOf(drag), allowedEffectsOf(drag)));
         return true;
+    }
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        answer(drag, unit_.dragOver(keysOf(drag), allowedEffectsOf(drag)));
+        return true;
+    }
     case QEvent::DragLeave:
+        unit_.dragLeave();
         return true;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        if (answerDrag(drop)) deliver_(localPaths(drop->mimeData()));
+        answer(drop, unit_.drop(droppedData(drop->mimeData()), keysOf(drop), allowedEffectsOf(drop)));
         return true;
     }
     default:

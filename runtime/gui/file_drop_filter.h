@@ -1,16 +1,14 @@
 #pragma once
-// The Qt side of a drop target: makes one widget (a report list's viewport)
-// accept local files dragged from a file manager and hands their paths on.
-// Everything else - texts, web addresses, remote URLs - is refused, and so is
-// a drag with Ctrl and Shift held (a link request).
+// The Qt side of a drop target unit: makes one widget (a report list's
+// viewport) answer drags by the unit's own rules and hands a drop to the unit,
+// which raises its events. Local files are offered as the file list; the unit
+// decides what it accepts and which effect a drop has (Ctrl+Shift: none).
 
 #include <QObject>
-#include <QStringList>
 
-#include <functional>
-#include <string>
-#include <vector>
+#include "runtime/drop_target.h"
 
+class QDropEvent;
 class QMimeData;
 class QWidget;
 
@@ -19,19 +17,19 @@ namespace vex {
 class FileDropFilter : public QObject {
     Q_OBJECT
 public:
-    using DeliverFiles = std::function<void(const std::vector<std::string>& paths)>;
-
     // Installs itself on `target` (which then accepts drops) and lives as its child.
-    FileDropFilter(QWidget* target, DeliverFiles deliver);
+    FileDropFilter(QWidget* target, DropTarget& unit);
 
-    // The local file paths a drag offers, in the order of its URL list.
-    static std::vector<std::string> localPaths(const QMimeData* data);
+    // What a Qt drag offers, in the unit's terms.
+    static DroppedData droppedData(const QMimeData* data);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    DeliverFiles deliver_;
+    void answer(QDropEvent* event, unsigned effect);
+
+    DropTarget& unit_;
 };
 
 }  // namespace vex

@@ -1,0 +1,505 @@
+#include "runtime/gui/window_views.h"
+
+#include <QAbstractScrollArea>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+
+#include "runtime/basic_units.h"
+#include "runtime/drop_target.h"
+#include "runtime/gui/file_drop_filter.h"
+#include "runtime/gui/report_list_model.h"
+#include "runtime/report_list.h"
+
+namespace vex {
+namespace {
+
+QString qtText(const std::string& text) {
+    // Captions and texts keep Windows line breaks; Qt wants plain "\n".
+    return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QRect rectOf(const Geometry& g) { return {g.x, g.y, g.width, g.height}; }
+
+// Windows key-state bits, which the double-click handlers receive.
+std::int32_t keyStateOf(const QMouseEvent* event) {
+    std::int32_t keys = 0;
+    if (event->buttons().testFlag(Qt::LeftButton)) keys |= 0x0001;
+    if (event->buttons().testFlag(Qt::RightButton)) keys |= 0x0002;
+    if (event->modifiers().testFlag(Qt::ShiftModifier)) keys |= 0x0004;
+    if (event->modifiers().testFlag(Qt::ControlModifier)) keys |= 0x0008;
+    if (event->buttons().testFlag(Qt::MiddleButton)) keys |= 0x0010;
+    return keys;
+}
+
+// Units keep their layout position relative to the tab control, but Qt places
+// a page's children relative to the page, below the tab bar. The offset is
+// known only once the tab control is laid out, so placement is redone then.
+class UnitTabWidget : public QTabWidget {
+public:
+    using QTabWidget::QTabWidget;
+
+    void place(QWidget* child, QPoint positionInTabControl) {
+        placements_.push_back({child, positionInTabControl});
+        placeOne(placements_.back());
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QTabWidget::showEvent(event);
+        placeAll();
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        QTabWidget::resizeEvent(event);
+        placeAll();
+    }
+
+private:
+    struct Placement {
+        QPointer<QWidget> child;
+        QPoint position;
+    };
+    void placeOne(const Placement& p) {
+        if (!p.child || !p.child->parentWidget()) return;
+        p.child->move(p.position - p.child->parentWidget()->mapTo(this, QPoint(0, 0)));
+    }
+    void placeAll() {
+        for (const Placement& p : placements_) placeOne(p);
+    }
+    std::vector<Placement> placements_;
+};
+
+// Calls `onDoubleClick` for a double click on the watched widget, then lets
+// the widget handle the click as usual.
+class DoubleClickForwarder : public QObject {
+public:
+    using Handler = std::function<void(QMouseEvent*)>;
+    DoubleClickForwarder(QWidget* watched, Handler onDoubleClick)
+        : QObject(watched), onDoubleClick_(std::move(onDoubleClick)) {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonDblClick) onDoubleClick_(static_cast<QMouseEvent*>(event));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    Handler onDoubleClick_;
+};
+
+// Follows a text unit (edit box, label, button, group box) and a tab control.
+class UnitFollower : public UnitListener {
+public:
+    using Apply = std::function<void(Unit&)>;
+    UnitFollower(Apply onText, Apply onPage) : onText_(std::move(onText)), onPage_(std::move(onPage)) {}
+    void textChanged(Unit& unit) override {
+        if (onText_) onText_(unit);
+    }
+    void currentPageChanged(Unit& unit) override {
+        if (onPage_) onPage_(unit);
+    }
+
+private:
+    Apply onText_;
+    Apply onPage_;
+};
+
+class ReportListView : public QTableView {
+public:
+    ReportListView(ReportList& list, QWidget* parent) : QTableView(parent), list_(list) {
+        auto* model = new ReportListModel(list, this);
+        setModel(model);
+        setSelectionBehavior(QAbstractItemView::SelectRows);
+        setSelectionMode(QAbstractItemView::SingleSelection);
+        setEditTriggers(QAbstractItemView::NoEditTriggers);
+        setShowGrid(true);
+        setWordWrap(false);
+        setAlternatingRowColors(false);
+        setDragDropMode(QAbstractItemView::NoDragDrop);
+        setAcceptDrops(false);
+        verticalHeader()->hide();
+        // Fixed row heights let the view skip measuring rows: 100,000 rows stay instant.
+        verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+        horizontalHeader()->setSectionsClickable(true);
+        horizontalHeader()->setHighlightSections(false);
+        horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        horizontalHeader()->setStretchLastSection(false);
+        applyColumnWidths();
+
+        connect(model, &ReportListModel::unitSelectionChanged, this, [this](int item) { followUnitSelection(item); });
+        connect(model, &QAbstractItemModel::modelReset, this, [this] {
+            applyColumnWidths();
+            followUnitSelection(list_.currentItem());
+        });
+        connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { tellUnitSelection(); });
+    }
+
+private:
+    void applyColumnWidths() {
+        const auto& columns = list_.columns();
+        for (int c = 0; c < static_cast<int>(columns.size()); ++c) setColumnWidth(c, columns[c].width);
+    }
+    void tellUnitSelection() {
+        if (following_) return;
+        const QModelIndexList rows = selectionModel()->selectedRows();
+        list_.selectItem(rows.isEmpty() ? -1 : rows.front().row());
+    }
+    void followUnitSelection(int item) {
+        following_ = true;
+        if (item < 0 || item >= model()->rowCount()) {
+            selectionModel()->clearSelection();
+        } else {
+            selectionModel()->setCurrentIndex(model()->index(item, 0),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+        following_ = false;
+    }
+
+    ReportList& list_;
+    bool following_ = false;
+};
+
+QFont unitFont() {
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(12);
+    return font;
+}
+
+// Outer sizes include the frame, which on Windows is about this much; the
+// real margins replace the guess once the window manager has framed the window.
+const QSize kAssumedFrame(6, 29);
+
+}  // namespace
+
+class DesktopWindows::TopLevel : public QWidget {
+public:
+    TopLevel(const WindowLayout& layout, std::function<void()> onUserClose)
+        : outerSize_(layout.geometry.width, layout.geometry.height),
+          centred_(layout.centred),
+          onUserClose_(std::move(onUserClose)) {
+        Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+        if (layout.closeBox) flags |= Qt::WindowCloseButtonHint;
+        if (layout.minimiseBox) flags |= Qt::WindowMinimizeButtonHint;
+        if (layout.maximiseBox) flags |= Qt::WindowMaximizeButtonHint;
+        if (layout.alwaysOnTop) flags |= Qt::WindowStaysOnTopHint;
+        setWindowFlags(flags);
+        setWindowTitle(QString::fromStdString(layout.title));
+        setFont(unitFont());
+        fixed_ = layout.fixedBorder;
+        fitToOuterSize(kAssumedFrame);
+        if (!centred_) move(layout.geometry.x, layout.geometry.y);
+    }
+
+    void showAndPlace() {
+        if (centred_) centre();
+        show();
+        // The window manager frames the window asynchronously; refit once it has.
+        QTimer::singleShot(0, this, [this] { refitToFrame(); });
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        // The model closes the window and then this widget is deleted, which
+        // must not happen inside its own event handler.
+        event->ignore();
+        QTimer::singleShot(0, this, [this] { onUserClose_(); });
+    }
+
+private:
+    void fitToOuterSize(QSize frame) {
+        const QSize client = outerSize_ - frame;
+        if (fixed_) {
+            setFixedSize(client);
+        } else {
+            resize(client);
+        }
+    }
+    void refitToFrame() {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (!frame.isEmpty() && frame != kAssumedFrame) {
+            fitToOuterSize(frame);
+            if (centred_) centre();
+        }
+    }
+    void centre() {
+        const QScreen* screen = this->screen();
+        if (screen == nullptr) return;
+        const QRect available = screen->availableGeometry();
+        move(available.center() - QPoint(outerSize_.width() / 2, outerSize_.height() / 2));
+    }
+
+    QSize outerSize_;
+    bool centred_;
+    bool fixed_ = true;
+    std::function<void()> onUserClose_;
+};
+
+struct DesktopWindows::WindowView {
+    std::uint32_t windowId = 0;
+    QPointer<TopLevel> top;
+    std::unordered_map<std::uint32_t, QPointer<QWidget>> widgets;
+    std::unordered_map<std::int64_t, std::uint32_t> unitByHandle;
+    std::vector<std::pair<Unit*, std::unique_ptr<UnitFollower>>> followers;
+    std::unordered_map<std::uint32_t, UnitTabWidget*> tabControls;
+};
+
+DesktopWindows::DesktopWindows(WindowModel& model, QObject* parent) : QObject(parent), model_(model) {
+    model_.addObserver(this);
+}
+
+DesktopWindows::~DesktopWindows() {
+    model_.removeObserver(this);
+    for (auto& [id, view] : views_) {
+        for (auto& [unit, follower] : view->followers) {
+            if (auto* text = dynamic_cast<TextUnit*>(unit)) text->removeListener(follower.get());
+            if (auto* tabs = dynamic_cast<TabControl*>(unit)) tabs->removeListener(follower.get());
+        }
+        delete view->top.data();
+    }
+}
+
+QWidget* DesktopWindows::windowWidget(std::uint32_t windowId) const {
+    auto it = views_.find(windowId);
+    return it == views_.end() ? nullptr : it->second->top.data();
+}
+
+QWidget* DesktopWindows::unitWidget(UnitRef ref) const {
+    auto it = views_.find(ref.window);
+    if (it == views_.end()) return nullptr;
+    if (ref.unit == ref.window) return it->second->top.data();
+    auto unit = it->second->widgets.find(ref.unit);
+    return unit == it->second->widgets.end() ? nullptr : unit->second.data();
+}
+
+QWidget* DesktopWindows::widgetForHandle(std::int64_t handle) const {
+    for (const auto& [id, view] : views_) {
+        auto it = view->unitByHandle.find(handle);
+        if (it != view->unitByHandle.end()) return unitWidget({id, it->second});
+    }
+    return nullptr;
+}
+
+QWidget* DesktopWindows::parentFor(WindowView& view, const UnitLayout& layout) const {
+    if (layout.parent == 0) return view.top.data();
+    auto tabs = view.tabControls.find(layout.parent);
+    if (tabs != view.tabControls.end()) {
+        QWidget* page = tabs->second->widget(layout.page);
+        return page != nullptr ? page : tabs->second;
+    }
+    auto parent = view.widgets.find(layout.parent);
+    return parent != view.widgets.end() && parent->second ? parent->second.data() : view.top.data();
+}
+
+void DesktopWindows::buildUnit(WindowView& view, Window& window, UnitSlot& slot) {
+    const UnitLayout& layout = *slot.layout;
+    Unit& unit = *slot.unit;
+    const UnitRef ref{window.id(), layout.id};
+    QWidget* parent = parentFor(view, layout);
+    QWidget* widget = nullptr;
+    std::unique_ptr<UnitFollower> follower;
+
+    switch (unit.kind()) {
+    case UnitKind::EditBox: {
+        auto& edit = static_cast<EditBox&>(unit);
+        if (edit.multiLine()) {
+            auto* text = new QPlainTextEdit(qtText(edit.text()), parent);
+            text->setReadOnly(edit.readOnly());
+            if (!layout.scrollBars) {
+                text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            }
+            follower = std::make_unique<UnitFollower>(
+                [text](Unit& u) { text->setPlainText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+            widget = text;
+        } else {
+            auto* line = new QLineEdit(qtText(edit.text()), parent);
+            line->setReadOnly(edit.readOnly());
+            line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            follower = std::make_unique<UnitFollower>(
+                [line](Unit& u) {
+                    line->setText(qtText(static_cast<TextUnit&>(u).text()));
+                    line->setCursorPosition(0);
+                },
+                nullptr);
+            widget = line;
+        }
+        widget->setAcceptDrops(false);
+        break;
+    }
+    case UnitKind::Label: {
+        auto* label = new QLabel(qtText(static_cast<Label&>(unit).text()), parent);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
+        follower = std::make_unique<UnitFollower>(
+            [label](Unit& u) { label->setText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+        widget = label;
+        break;
+    }
+    case UnitKind::Button: {
+        auto* button = new QPushButton(qtText(static_cast<Button&>(unit).text()), parent);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this,
+                [this, ref] { model_.raiseEvent(ref, unit_event::kButtonClicked); });
+        follower = std::make_unique<UnitFollower>(
+            [button](Unit& u) { button->setText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+        widget = button;
+        break;
+    }
+    case UnitKind::GroupBox: {
+        auto* group = new QGroupBox(qtText(static_cast<GroupBox&>(unit).text()), parent);
+        follower = std::make_unique<UnitFollower>(
+            [group](Unit& u) { group->setTitle(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+        widget = group;
+        break;
+    }
+    case UnitKind::TabControl: {
+        auto& tabUnit = static_cast<TabControl&>(unit);
+        auto* tabs = new UnitTabWidget(parent);
+        tabs->tabBar()->setFocusPolicy(Qt::NoFocus);
+        for (const std::string& caption : tabUnit.pages()) tabs->addTab(new QWidget, qtText(caption));
+        tabs->setCurrentIndex(tabUnit.currentPage());
+        connect(tabs, &QTabWidget::currentChanged, this, [&tabUnit](int page) { tabUnit.setCurrentPage(page); });
+        follower = std::make_unique<UnitFollower>(
+            nullptr, [tabs](Unit& u) { tabs->setCurrentIndex(static_cast<TabControl&>(u).currentPage()); });
+        view.tabControls[layout.id] = tabs;
+        widget = tabs;
+        break;
+    }
+    case UnitKind::ReportList:
+        widget = new ReportListView(static_cast<ReportList&>(unit), parent);
+        break;
+    default:
+        return;  // non-visual units have no widget
+    }
+
+    widget->setObjectName(QString::fromStdString(layout.name));
+    const bool focusable = layout.tabStop;
+    widget->setFocusPolicy(focusable ? Qt::StrongFocus : Qt::NoFocus);
+    widget->resize(layout.geometry.width, layout.geometry.height);
+    auto tabs = view.tabControls.find(layout.parent);
+    if (tabs != view.tabControls.end()) {
+        tabs->second->place(widget, {layout.geometry.x, layout.geometry.y});
+    } else {
+        widget->setGeometry(rectOf(layout.geometry));
+    }
+    widget->setVisible(slot.visible);
+    widget->setEnabled(slot.enabled);
+
+    if (unit.kind() == UnitKind::EditBox || unit.kind() == UnitKind::ReportList) {
+        QWidget* clicked = widget;
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) clicked = area->viewport();
+        new DoubleClickForwarder(clicked, [this, ref](QMouseEvent* event) {
+            const QPoint at = event->position().toPoint();
+            model_.raiseEvent(ref, unit_event::kDoubleClicked,
+                              {Value(std::int32_t{at.x()}), Value(std::int32_t{at.y()}),
+                               Value(keyStateOf(event))});
+        });
+    }
+    if (auto* list = qobject_cast<QTableView*>(widget)) {
+        connect(list->horizontalHeader(), &QHeaderView::sectionClicked, this, [this, ref](int column) {
+            model_.raiseEvent(ref, unit_event::kColumnClicked, {Value(std::int32_t{column})});
+        });
+    }
+
+    if (follower) {
+        if (auto* text = dynamic_cast<TextUnit*>(&unit)) text->addListener(follower.get());
+        if (auto* tabUnit = dynamic_cast<TabControl*>(&unit)) tabUnit->addListener(follower.get());
+        view.followers.emplace_back(&unit, std::move(follower));
+    }
+    view.widgets[layout.id] = widget;
+    view.unitByHandle[slot.handle] = layout.id;
+}
+
+void DesktopWindows::windowLoaded(Window& window) {
+    auto view = std::make_unique<WindowView>();
+    view->windowId = window.id();
+    const std::uint32_t id = window.id();
+    view->top = new TopLevel(window.layout(), [this, id] { userClosed(id); });
+    view->top->setObjectName(QString::fromStdString(window.layout().name));
+    view->unitByHandle[window.handle()] = window.id();
+    for (UnitSlot& slot : window.units()) {
+        if (slot.layout != nullptr && slot.unit) buildUnit(*view, window, slot);
+    }
+    if (window.modal()) view->top->setWindowModality(Qt::ApplicationModal);
+    TopLevel* top = view->top;
+    views_[id] = std::move(view);
+    top->showAndPlace();
+}
+
+void DesktopWindows::windowActivated(Window& window) {
+    if (QWidget* top = windowWidget(window.id())) {
+        top->show();
+        top->raise();
+        top->activateWindow();
+    }
+}
+
+void DesktopWindows::windowClosing(Window& window) {
+    auto it = views_.find(window.id());
+    if (it == views_.end()) return;
+    std::unique_ptr<WindowView> view = std::move(it->second);
+    views_.erase(it);
+    for (auto& [unit, follower] : view->followers) {
+        if (auto* text = dynamic_cast<TextUnit*>(unit)) text->removeListener(follower.get());
+        if (auto* tabs = dynamic_cast<TabControl*>(unit)) tabs->removeListener(follower.get());
+    }
+    // Models and drop filters refer to the units, which die right after this.
+    delete view->top.data();
+}
+
+void DesktopWindows::windowEnabledChanged(Window& window) {
+    if (QWidget* top = windowWidget(window.id())) top->setEnabled(window.enabled());
+}
+
+void DesktopWindows::commonPropertyChanged(Window& window, UnitSlot& slot, int number) {
+    if (slot.layout == nullptr) return;
+    QWidget* widget = unitWidget({window.id(), slot.layout->id});
+    if (widget == nullptr) return;
+    switch (number) {
+    case common_property::kVisible:
+        widget->setVisible(slot.visible);
+        break;
+    case common_property::kEnabled:
+        widget->setEnabled(slot.enabled);
+        break;
+    case common_property::kWidth:
+    case common_property::kHeight:
+        widget->resize(slot.geometry.width, slot.geometry.height);
+        break;
+    default:
+        break;
+    }
+}
+
+void DesktopWindows::userClosed(std::uint32_t windowId) {
+    model_.closeWindow(windowId);
+    emit windowClosedByUser(windowId);
+}
+
+void installDropTargetRegistrar(DesktopWindows& windows) {
+    QPointer<DesktopWindows> guarded(&windows);
+    DropTarget::setPlatformRegistrar([guarded](DropTarget& target, std::int64_t handle) {
+        QWidget* widget = guarded ? guarded->widgetForHandle(handle) : nullptr;
+        if (widget == nullptr) return false;
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) widget = area->viewport();
+        new FileDropFilter(widget, target);
+        return true;
+    });
+}
+
+}  // namespace vex
