@@ -1,0 +1,43 @@
+#include "runtime/database_connection.h"
+
+namespace vex {
+
+std::string buildOleDbConnectionText(const std::string& fileName, const std::string& password) {
+    std::string text = "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + fileName;
+    if (!password.empty()) text += ";Jet OLEDB:Database Password=" + password + ";";
+    return text;
+}
+
+std::string dataSourceFromConnectionText(const std::string& connectionText) {
+    constexpr std::string_view kKey = "Data Source=";
+    const auto start = connectionText.find(kKey);
+    if (start == std::string::npos) return {};
+    const auto from = start + kKey.size();
+    const auto end = connectionText.find(";Jet OLEDB:", from);
+    return connectionText.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+DatabaseConnection::DatabaseConnection(std::uint32_t id)
+    : Unit(UnitKind::DatabaseConnection, id), shared_(std::make_shared<SharedConnection>()) {}
+
+DatabaseConnection::~DatabaseConnection() { close(); }
+
+bool DatabaseConnection::connectToAccessFile(const std::string& fileName, const std::string& password) {
+    connectionText_ = buildOleDbConnectionText(fileName, password);
+    close();
+    std::string error;
+    // Read-write without create: a missing file is an error, never a new empty database.
+    auto database = sqlite::Database::open(dataSourceFromConnectionText(connectionText_),
+                                           sqlite::OpenMode::ReadWrite, &error);
+    if (!database) {
+        shared_->lastError = "Cannot open the database '" + fileName + "'. Reason: " + error;
+        return false;
+    }
+    shared_->database = std::move(*database);
+    shared_->lastError.clear();
+    return true;
+}
+
+void DatabaseConnection::close() { shared_->database.reset(); }
+
+}  // namespace vex

@@ -1,0 +1,51 @@
+#pragma once
+// Database connection unit (数据库连接): opens the database file for reading and
+// writing, for record sets bound to it. It never creates a missing file.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "runtime/sqlite.h"
+#include "runtime/unit.h"
+
+namespace vex {
+
+// "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=<file>", then, when the password
+// is not empty, ";Jet OLEDB:Database Password=<password>;".
+std::string buildOleDbConnectionText(const std::string& fileName, const std::string& password);
+
+// The file named by "Data Source=" in such a text (up to ";Jet OLEDB:" or the end).
+std::string dataSourceFromConnectionText(const std::string& connectionText);
+
+// The connection itself. Record sets bound to a connection unit share it, so a
+// reconnect is seen by their next open, and a record set never outlives it.
+struct SharedConnection {
+    std::optional<sqlite::Database> database;  // empty while closed
+    std::string lastError;
+};
+
+class DatabaseConnection : public Unit {
+public:
+    explicit DatabaseConnection(std::uint32_t id);
+    ~DatabaseConnection() override;
+
+    // Closes an open connection, then opens `fileName` read-write. False on
+    // failure, without a message; lastError() says why. The password is part of
+    // the connection text only: an SQLite file has none to check.
+    bool connectToAccessFile(const std::string& fileName, const std::string& password);
+    void close();
+
+    bool isOpen() const { return shared_->database.has_value(); }
+    const std::string& connectionText() const { return connectionText_; }
+    const std::string& lastError() const { return shared_->lastError; }
+
+    std::shared_ptr<SharedConnection> shared() const { return shared_; }
+
+private:
+    std::shared_ptr<SharedConnection> shared_;
+    std::string connectionText_;
+};
+
+}  // namespace vex

@@ -1,0 +1,392 @@
+#include "runtime/record_set.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "runtime/database_connection.h"
+#include "runtime/messages.h"
+#include "runtime/sqlite.h"
+
+namespace vex {
+namespace {
+
+namespace fs = std::filesystem;
+using sqlite::DeclaredKind;
+
+constexpr const char* kSchema =
+    "create table 文件特征值库 (编号 integer primary key autoincrement,"
+    " 文件类型 text(50) check(length(文件类型) <= 50), 特征值20 text(50), 特征值4 text(50));"
+    "insert into 文件特征值库 values (1, 'exe', '4D5A9000030000000400', '4D5A');"
+    "insert into 文件特征值库 values (2, 'jpg', 'FFD8FFE000104A464946', 'FFD8');"
+    "create table 空表 (名称 text);"
+    "create table kinds (flag boolean, ratio double, small single, big bigint, price money, stamp datetime,"
+    " raw blob, odd guid);"
+    "insert into kinds values (1, 1.5, 1.5, 5000000000, 12.5, '2024-02-29 08:05:09', x'00ff', 'g');";
+
+class RecordSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "vexorin-rs-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        path_ = (dir_ / "data.mdb").string();
+        auto db = sqlite::Database::open(path_, sqlite::OpenMode::ReadWriteCreate);
+        ASSERT_TRUE(db && db->execute(kSchema));
+        setMessagePresenter([this](MessageKind, const std::string& text, const std::string&) {
+            messages_.push_back(text);
+        });
+        sqlite::setDefaultBusyTimeout(100);
+    }
+    void TearDown() override {
+        setMessagePresenter({});
+        sqlite::setDefaultBusyTimeout(sqlite::kDefaultBusyTimeoutMs);
+        fs::remove_all(dir_);
+    }
+
+    // Connects, binds and opens the signature table, as the program does at start-up.
+    void openTable() {
+        ASSERT_TRUE(connection_.connectToAccessFile(path_, "tulip")) << connection_.lastError();
+        ASSERT_TRUE(records_.setConnection(&connection_));
+        ASSERT_TRUE(records_.open("文件特征值库", record_set_kind::kTable));
+    }
+
+    std::vector<std::string> column(const std::string& name) {
+        std::vector<std::string> values;
+        for (records_.moveFirst(); !records_.isEndOfRecords(); records_.moveNext()) {
+            std::string text;
+            EXPECT_TRUE(records_.readFieldText(name, text));
+            values.push_back(text);
+        }
+        return values;
+    }
+
+    std::int64_t countWhere(const std::string& condition) {
+        auto db = sqlite::Database::open(path_, sqlite::OpenMode::ReadOnly);
+        auto count = sqlite::Statement::prepare(*db, "select count(*) from 文件特征值库 where " + condition);
+        EXPECT_TRUE(count && count->step() == sqlite::StepResult::Row);
+        return std::get<std::int64_t>(count->column(0));
+    }
+
+    fs::path dir_;
+    std::string path_;
+    std::vector<std::string> messages_;
+    DatabaseConnection connection_{0x16010010};
+    RecordSet records_{0x16010011};
+};
+
+// ---- connection ----
+
+TEST(DatabaseConnectionText, isBuiltExactly) {
+    EXPECT_EQ(buildOleDbConnectionText("/opt/vexorin/data.mdb", ""),
+              "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/opt/vexorin/data.mdb");
+    EXPECT_EQ(buildOleDbConnectionText("/opt/vexorin/data.mdb", "tulip"),
+              "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/opt/vexorin/data.mdb;Jet OLEDB:Database Password=tulip;");
+    EXPECT_EQ(dataSourceFromConnectionText(buildOleDbConnectionText("/a;b/数据.mdb", "tulip")), "/a;b/数据.mdb");
+}
+
+TEST_F(RecordSetTest, connectToMissingFile_failsWithoutCreatingIt) {
+    const std::string missing = (dir_ / "missing.mdb").string();
+    EXPECT_FALSE(connection_.connectToAccessFile(missing, "tulip"));
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_NE(connection_.lastError().find(missing), std::string::npos) << connection_.lastError();
+    EXPECT_TRUE(messages_.empty()) << "connecting never shows a message";
+}
+
+TEST_F(RecordSetTest, failedReconnect_leavesTheConnectionClosed) {
+    ASSERT_TRUE(connection_.connectToAccessFile(path_, "tulip"));
+    std::ofstream((dir_ / "junk.mdb").string()) << "junk";
+    EXPECT_FALSE(connection_.connectToAccessFile((dir_ / "junk.mdb").string(), "tulip"));
+    EXPECT_FALSE(connection_.isOpen());
+}
+
+// ---- open ----
+
+TEST_F(RecordSetTest, openWithoutBoundConnection_failsQuietly) {
+    EXPECT_FALSE(records_.open("文件特征值库", record_set_kind::kTable));
+    EXPECT_FALSE(records_.setConnection(nullptr));
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(RecordSetTest, openOnAClosedConnection_showsTheReason) {
+    connection_.connectToAccessFile((dir_ / "missing.mdb").string(), "tulip");
+    ASSERT_TRUE(records_.setConnection(&connection_));
+    EXPECT_FALSE(records_.open("文件特征值库", record_set_kind::kTable));
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("missing.mdb"), std::string::npos) << messages_[0];
+    EXPECT_EQ(records_.recordCount(), 0);
+}
+
+TEST_F(RecordSetTest, openOnUnknownTable_showsTheDatabaseError) {
+    ASSERT_TRUE(connection_.connectToAccessFile(path_, "tulip"));
+    records_.setConnection(&connection_);
+    EXPECT_FALSE(records_.open("no_such_table", record_set_kind::kTable));
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("no_such_table"), std::string::npos) << messages_[0];
+    EXPECT_EQ(records_.lastError(), messages_[0]);
+}
+
+struct RefusedOpenCase {
+    std::string name;
+    int kind;
+    Value cursorLocation;
+};
+
+class RecordSetRefusedOpenTest : public RecordSetTest, public ::testing::WithParamInterface<RefusedOpenCase> {};
+
+TEST_P(RecordSetRefusedOpenTest, leavesTheRecordSetAsItWas) {
+    openTable();
+    records_.moveNext();
+    EXPECT_FALSE(records_.open("空表", GetParam().kind, GetParam().cursorLocation));
+    EXPECT_TRUE(records_.isOpen());
+    EXPECT_EQ(records_.recordCount(), 2);
+    EXPECT_EQ(records_.tableName(), "文件特征值库");
+    std::string type;
+    EXPECT_TRUE(records_.readFieldText("文件类型", type));
+    EXPECT_EQ(type, "jpg");
+    EXPECT_TRUE(messages_.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, RecordSetRefusedOpenTest,
+                         ::testing::Values(RefusedOpenCase{"kindThree", 3, {}},
+                                           RefusedOpenCase{"kindZero", 0, {}},
+                                           RefusedOpenCase{"cursorZero", 1, std::int32_t{0}},
+                                           RefusedOpenCase{"cursorFour", 2, std::int32_t{4}}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_F(RecordSetTest, emptySource_reopensThePreviousOne) {
+    openTable();
+    EXPECT_TRUE(records_.open("", record_set_kind::kTable));
+    EXPECT_EQ(records_.recordCount(), 2);
+}
+
+TEST_F(RecordSetTest, recordCountProperty_countsTheTable) {
+    openTable();
+    EXPECT_EQ(records_.readOwnProperty(RecordSet::kRecordCountProperty), Value(std::int32_t{2}));
+    ASSERT_TRUE(records_.open("空表", record_set_kind::kTable));
+    EXPECT_EQ(records_.readOwnProperty(RecordSet::kRecordCountProperty), Value(std::int32_t{0}));
+}
+
+// ---- walking and reading ----
+
+TEST_F(RecordSetTest, walksEveryRecordOnceInTableOrder) {
+    openTable();
+    EXPECT_EQ(column("特征值20"), (std::vector<std::string>{"4D5A9000030000000400", "FFD8FFE000104A464946"}));
+    EXPECT_FALSE(records_.moveNext()) << "moving past the end fails";
+}
+
+TEST_F(RecordSetTest, readingOnAnEmptyRecordSet_failsAndEmptiesTheText) {
+    ASSERT_TRUE(connection_.connectToAccessFile(path_, "tulip"));
+    records_.setConnection(&connection_);
+    ASSERT_TRUE(records_.open("空表", record_set_kind::kTable));
+    records_.moveFirst();
+    std::string text = "old";
+    EXPECT_FALSE(records_.readFieldText("名称", text));
+    EXPECT_EQ(text, "");
+}
+
+struct ReadCase {
+    std::string name;
+    Value field;
+    bool ok;
+    std::string text;
+};
+
+class RecordSetReadTest : public RecordSetTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(RecordSetReadTest, readsTheCurrentRecord) {
+    openTable();
+    std::string text = "old";
+    EXPECT_EQ(records_.readFieldText(GetParam().field, text), GetParam().ok);
+    EXPECT_EQ(text, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, RecordSetReadTest,
+    ::testing::Values(ReadCase{"byName", "文件类型", true, "exe"}, ReadCase{"positionZero", std::int32_t{0}, true, "1"},
+                      ReadCase{"positionThree", std::int32_t{3}, true, "4D5A"},
+                      ReadCase{"positionPastEnd", std::int32_t{4}, false, ""},
+                      ReadCase{"negative", std::int32_t{-1}, false, ""},
+                      ReadCase{"nonInteger", 1.9, true, "exe"}, ReadCase{"unknownName", "类型", false, ""},
+                      ReadCase{"otherCase", "文件类型 ", false, ""},
+                      ReadCase{"neitherTextNorNumber", true, false, "old"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(RecordSetTest, declaredTypesGiveTheirTexts) {
+    ASSERT_TRUE(connection_.connectToAccessFile(path_, "tulip"));
+    records_.setConnection(&connection_);
+    ASSERT_TRUE(records_.open("kinds", record_set_kind::kTable));
+    std::vector<std::string> texts;
+    for (int i = 0; i < records_.fieldCount(); ++i) {
+        std::string text;
+        EXPECT_TRUE(records_.readFieldText(std::int32_t{i}, text));
+        texts.push_back(text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"TRUE", "1.50000000", "1.5000", "5000000000", "12.5",
+                                               "2024-02-29 08:05:09", "[BLOB]", "UN_KNOW"}));
+}
+
+struct TextCase {
+    std::string name;
+    DeclaredKind kind;
+    sqlite::Cell cell;
+    std::string text;
+};
+
+class FieldTextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(FieldTextTest, convertsByDeclaredKind) { EXPECT_EQ(fieldText(GetParam().kind, GetParam().cell), GetParam().text); }
+
+using I = std::int64_t;
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, FieldTextTest,
+    ::testing::Values(TextCase{"null", DeclaredKind::Integer, sqlite::Cell(), ""},
+                      TextCase{"boolFalse", DeclaredKind::Bool, I{0}, "FALSE"},
+                      TextCase{"negative", DeclaredKind::Integer, I{-7}, "-7"},
+                      TextCase{"beyond32Bits", DeclaredKind::BigInt, I{2147483648}, "2147483648"},
+                      TextCase{"double", DeclaredKind::Double, 1.5, "1.50000000"},
+                      TextCase{"integerInDouble", DeclaredKind::Double, I{2}, "2.00000000"},
+                      TextCase{"decimal", DeclaredKind::Decimal, I{5}, "5.00000000"},
+                      TextCase{"single", DeclaredKind::Single, 0.1, "0.1000"},
+                      TextCase{"currencyWhole", DeclaredKind::Currency, I{3}, "3"},
+                      TextCase{"date", DeclaredKind::DateTime, std::string("1899-12-30"), "1899-12-30 00:00:00"},
+                      TextCase{"dateJulian", DeclaredKind::DateTime, 2415018.5 + 1.25, "1899-12-31 06:00:00"},
+                      TextCase{"notADate", DeclaredKind::DateTime, std::string("soon"), "soon"},
+                      TextCase{"textInIntegerColumn", DeclaredKind::Integer, std::string("abc"), "abc"},
+                      TextCase{"expressionReal", DeclaredKind::Unspecified, 0.25, "0.25000000"},
+                      TextCase{"expressionBlob", DeclaredKind::Unspecified, ByteSet{1}, "[BLOB]"}),
+    [](const auto& info) { return info.param.name; });
+
+// ---- adding and saving ----
+
+TEST_F(RecordSetTest, addedRecord_keepsEveryWrittenFieldAndGetsAKey) {
+    openTable();
+    ASSERT_TRUE(records_.addNew());
+    EXPECT_TRUE(records_.writeFieldText("文件类型", "png"));
+    EXPECT_TRUE(records_.writeFieldText("特征值20", "89504E470D0A1A0A0000"));
+    EXPECT_TRUE(records_.writeFieldText("特征值4", ""));
+    EXPECT_FALSE(records_.writeFieldText("特征值21", "x"));
+    ASSERT_TRUE(records_.save()) << records_.lastError();
+    EXPECT_EQ(records_.recordCount(), 3);
+
+    std::string key;
+    EXPECT_TRUE(records_.readFieldText("编号", key));
+    EXPECT_EQ(key, "3");
+    EXPECT_EQ(countWhere("文件类型 = 'png' and 特征值20 = '89504E470D0A1A0A0000' and 特征值4 is null"), 1);
+    ASSERT_TRUE(records_.open("文件特征值库", record_set_kind::kTable));
+    EXPECT_EQ(column("特征值4"), (std::vector<std::string>{"4D5A", "FFD8", ""}));
+}
+
+TEST_F(RecordSetTest, valuesWithQuotesAndSemicolons_areStoredAsGiven) {
+    openTable();
+    const std::string awkward = "it's \"x\"; drop table 空表; --";
+    ASSERT_TRUE(records_.addNew());
+    records_.writeFieldText("文件类型", awkward);
+    ASSERT_TRUE(records_.save()) << records_.lastError();
+    std::string read;
+    records_.readFieldText("文件类型", read);
+    EXPECT_EQ(read, awkward);
+    ASSERT_TRUE(records_.open("空表", record_set_kind::kTable)) << "the other table is still there";
+}
+
+TEST_F(RecordSetTest, refusedSave_cancelsTheRecordAndKeepsTheReason) {
+    openTable();
+    ASSERT_TRUE(records_.addNew());
+    records_.writeFieldText("文件类型", std::string(51, 't'));
+    records_.writeFieldText("特征值20", "AAAA");
+    EXPECT_FALSE(records_.save());
+    EXPECT_NE(records_.lastError().find("CHECK"), std::string::npos) << records_.lastError();
+    EXPECT_TRUE(messages_.empty()) << "the caller decides how to show a refused save";
+    EXPECT_EQ(countWhere("特征值20 = 'AAAA'"), 0);
+    EXPECT_EQ(records_.recordCount(), 2);
+
+    // The refused record is gone; the next one saves normally.
+    ASSERT_TRUE(records_.addNew());
+    records_.writeFieldText("文件类型", "ok");
+    EXPECT_TRUE(records_.save()) << records_.lastError();
+    EXPECT_EQ(countWhere("文件类型 = 'ok' and 特征值20 is null"), 1);
+}
+
+TEST_F(RecordSetTest, saveWhileAnotherConnectionHoldsTheLock_failsWithinSeconds) {
+    openTable();
+    auto other = sqlite::Database::open(path_, sqlite::OpenMode::ReadWrite);
+    ASSERT_TRUE(other && other->execute("begin immediate; insert into 空表 values ('held')"));
+    ASSERT_TRUE(records_.addNew());
+    records_.writeFieldText("文件类型", "locked");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(records_.save());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_NE(records_.lastError().find("locked"), std::string::npos) << records_.lastError();
+    other->execute("rollback");
+    EXPECT_EQ(countWhere("文件类型 = 'locked'"), 0);
+}
+
+TEST_F(RecordSetTest, readOnlyFile_refusesTheSave) {
+    if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind root";
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    openTable();
+    ASSERT_TRUE(records_.addNew());
+    records_.writeFieldText("文件类型", "x");
+    EXPECT_FALSE(records_.save());
+    EXPECT_FALSE(records_.lastError().empty());
+}
+
+TEST_F(RecordSetTest, changedFieldOfTheCurrentRecord_isWrittenBack) {
+    openTable();
+    records_.moveNext();
+    ASSERT_TRUE(records_.writeFieldText("文件类型", "jpeg"));
+    ASSERT_TRUE(records_.save()) << records_.lastError();
+    EXPECT_EQ(countWhere("编号 = 2 and 文件类型 = 'jpeg'"), 1);
+    EXPECT_EQ(countWhere("编号 = 1 and 文件类型 = 'exe'"), 1);
+}
+
+TEST_F(RecordSetTest, reopeningCancelsAnUnsavedRecord) {
+    openTable();
+    ASSERT_TRUE(records_.addNew());
+    records_.writeFieldText("文件类型", "never");
+    ASSERT_TRUE(records_.open("文件特征值库", record_set_kind::kTable));
+    EXPECT_EQ(countWhere("文件类型 = 'never'"), 0);
+}
+
+// ---- statements ----
+
+TEST_F(RecordSetTest, deleteStatement_runsAndLeavesTheRecordSetClosed) {
+    openTable();
+    EXPECT_TRUE(records_.open("delete from 文件特征值库 where 特征值20='4D5A9000030000000400'",
+                              record_set_kind::kStatement));
+    EXPECT_EQ(countWhere("1"), 1);
+    EXPECT_TRUE(records_.tableName().empty());
+    EXPECT_FALSE(records_.save()) << "the save that follows a delete has nothing open to save";
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(RecordSetTest, boundStatement_deletesOnlyTheExactValue) {
+    openTable();
+    ASSERT_TRUE(records_.addNew());
+    records_.writeFieldText("特征值20", "A' or '1'='1");
+    ASSERT_TRUE(records_.save());
+    EXPECT_TRUE(records_.openStatement("delete from 文件特征值库 where 特征值20 = ?", {"A' or '1'='1"}));
+    EXPECT_EQ(countWhere("1"), 2);
+}
+
+TEST_F(RecordSetTest, secondStatementInOneText_isRefusedAndShown) {
+    openTable();
+    EXPECT_FALSE(records_.open("delete from 文件特征值库 where 编号 = 1; drop table 空表", record_set_kind::kStatement));
+    EXPECT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(countWhere("1"), 2);
+}
+
+TEST_F(RecordSetTest, selectStatement_isWalkedLikeATable) {
+    openTable();
+    ASSERT_TRUE(records_.open("select 文件类型 from 文件特征值库 order by 编号 desc", record_set_kind::kStatement,
+                              std::int32_t{1}));
+    EXPECT_EQ(column("文件类型"), (std::vector<std::string>{"jpg", "exe"}));
+    EXPECT_FALSE(records_.addNew()) << "a statement's rows are not a table to add to";
+}
+
+}  // namespace
+}  // namespace vex
