@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "runtime/basic_units.h"
+#include "runtime/database_connection.h"
 #include "runtime/drop_target.h"
 #include "runtime/external_database.h"
 #include "runtime/file_dialog.h"
+#include "runtime/record_set.h"
 #include "runtime/report_list.h"
 #include "runtime/runtime_error.h"
 
@@ -86,6 +88,12 @@ void WindowModel::registerDefaultFactories() {
     };
     factories_[UnitKind::ExternalDatabase] = [](const UnitLayout& l, const UnitContext&) {
         return std::make_unique<ExternalDatabase>(l.id);
+    };
+    factories_[UnitKind::DatabaseConnection] = [](const UnitLayout& l, const UnitContext&) {
+        return std::make_unique<DatabaseConnection>(l.id);
+    };
+    factories_[UnitKind::RecordSet] = [](const UnitLayout& l, const UnitContext&) {
+        return std::make_unique<RecordSet>(l.id);
     };
     factories_[UnitKind::DropTarget] = [](const UnitLayout& l, const UnitContext& context) {
         WindowModel* model = &context.model;

@@ -11,6 +11,7 @@
 #include "runtime/database_connection.h"
 #include "runtime/messages.h"
 #include "runtime/sqlite.h"
+#include "runtime/window_model.h"
 
 namespace vex {
 namespace {
@@ -169,6 +170,24 @@ TEST_F(RecordSetTest, recordCountProperty_countsTheTable) {
     EXPECT_EQ(records_.readOwnProperty(RecordSet::kRecordCountProperty), Value(std::int32_t{2}));
     ASSERT_TRUE(records_.open("空表", record_set_kind::kTable));
     EXPECT_EQ(records_.readOwnProperty(RecordSet::kRecordCountProperty), Value(std::int32_t{0}));
+}
+
+TEST_F(RecordSetTest, unitsMadeFromALayout_answerTheRecordCountAsPropertyTen) {
+    constexpr std::uint32_t kWindow = 0x52010077;
+    WindowLayout layout;
+    layout.id = kWindow;
+    layout.units.push_back({.kind = UnitKind::DatabaseConnection, .id = 0x16010031, .name = "数据库连接1"});
+    layout.units.push_back({.kind = UnitKind::RecordSet, .id = 0x16010032, .name = "记录集1"});
+    WindowModel model;
+    model.registerLayout(layout);
+    ASSERT_TRUE(model.loadWindow(kWindow));
+    auto& connection = model.resolveAs<DatabaseConnection>({kWindow, 0x16010031});
+    auto& records = model.resolveAs<RecordSet>({kWindow, 0x16010032});
+    EXPECT_EQ(model.readProperty({kWindow, 0x16010032}, 10), Value(std::int32_t{0}));
+    ASSERT_TRUE(connection.connectToAccessFile(path_, "tulip"));
+    ASSERT_TRUE(records.setConnection(&connection));
+    ASSERT_TRUE(records.open("文件特征值库", record_set_kind::kTable));
+    EXPECT_EQ(model.readProperty({kWindow, 0x16010032}, 10), Value(std::int32_t{2}));
 }
 
 // ---- walking and reading ----
