@@ -1,8 +1,10 @@
 #include "runtime/gui/desktop_hooks.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 
+#include "runtime/file_dialog.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_error.h"
 
@@ -23,12 +25,46 @@ QMessageBox::Icon iconFor(MessageKind kind) {
 
 // Owned by the active window so the box stays above an always-on-top main window.
 void showMessageBox(QMessageBox::Icon icon, const std::string& text, const std::string& caption) {
-    QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(icon, QString::fromStdString(caption),
+                    QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                    QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }
 
 }  // namespace
+
+QStringList qtFileFilters(const std::string& filter) {
+    // "description|pattern|description|pattern||", patterns separated by ";".
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty() && parts[i + 1].isEmpty()) break;
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters.append(QStringLiteral("%1 (%2)").arg(parts[i], patterns));
+    }
+    return filters;
+}
+
+std::optional<std::string> showFileDialog(const FileDialogSettings& settings) {
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(settings.title),
+                       QString::fromStdString(settings.initialDirectory));
+    const bool saving = settings.kind == FileDialog::kSave;
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(saving || !settings.fileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QStringList filters = qtFileFilters(settings.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        if (settings.filterIndex >= 0 && settings.filterIndex < filters.size()) {
+            dialog.selectNameFilter(filters[settings.filterIndex]);
+        }
+    }
+    if (!settings.defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(settings.defaultExtension));
+    if (!settings.fileName.empty()) dialog.selectFile(QString::fromStdString(settings.fileName));
+    if (!settings.overwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
 
 void installDesktopHooks() {
     setMessagePresenter([](MessageKind kind, const std::string& text, const std::string& caption) {
@@ -37,6 +73,7 @@ void installDesktopHooks() {
     setRuntimeErrorPresenter([](const std::string& text, const std::string& caption) {
         showMessageBox(QMessageBox::Critical, text, caption);
     });
+    FileDialog::setPresenter(showFileDialog);
 }
 
 }  // namespace vex

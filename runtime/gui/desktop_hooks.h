@@ -1,11 +1,24 @@
 #pragma once
 // Connects the headless core to the desktop: messages and runtime errors as
-// message boxes, the open-file dialog, the web browser and the yield to
-// pending events. The desktop program calls this once, after QApplication
-// exists and before its main window is loaded.
+// message boxes and the file dialog unit as a QFileDialog. The desktop program
+// calls installDesktopHooks once, after QApplication exists and before its
+// main window is loaded.
+
+#include <QStringList>
+
+#include <optional>
+#include <string>
 
 namespace vex {
 
+struct FileDialogSettings;
+
 void installDesktopHooks();
+
+// "Text (*.txt)|*.txt|All|*.*||" as Qt name filters: "Text (*.txt) (*.txt)", "All (*.*)".
+QStringList qtFileFilters(const std::string& filter);
+
+// Shows the open- or save-file dialog; the chosen path, or nothing when cancelled.
+std::optional<std::string> showFileDialog(const FileDialogSettings& settings);
 
 }  // namespace vex
