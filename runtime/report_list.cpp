@@ -41,6 +41,15 @@ void ReportList::removeObserver(ReportListObserver* observer) {
     observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
+void ReportList::beginBatch() {
+    if (batchDepth_ == 0) notify([](ReportListObserver& o) { o.beginReset(); });
+    ++batchDepth_;
+}
+
+void ReportList::endBatch() {
+    if (--batchDepth_ == 0) notify([](ReportListObserver& o) { o.endReset(); });
+}
+
 void ReportList::setColumns(std::vector<ReportColumn> columns) {
     notify([](ReportListObserver& o) { o.beginReset(); });
     columns_ = std::move(columns);

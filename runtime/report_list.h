@@ -110,6 +110,23 @@ public:
     void selectItem(int item);
 
     // ---- Bulk operations for rebuilds and sorting.
+    // Groups any number of changes into one reset for the observers: code that
+    // rebuilds a list item by item (delete all, then insert and set texts row by
+    // row) opens a batch, and a view sees one reset instead of a storm of row
+    // notifications. Batches nest; the reset ends with the outermost one. The
+    // rows stay consistent at every step, so a view that repaints meanwhile
+    // (pending events processed inside the batch) reads valid data.
+    class UpdateBatch {
+    public:
+        explicit UpdateBatch(ReportList& list) : list_(list) { list_.beginBatch(); }
+        ~UpdateBatch() { list_.endBatch(); }
+        UpdateBatch(const UpdateBatch&) = delete;
+        UpdateBatch& operator=(const UpdateBatch&) = delete;
+
+    private:
+        ReportList& list_;
+    };
+
     void reserve(std::size_t rows) { rows_.reserve(rows); }
     const std::vector<ReportRow>& rows() const { return rows_; }
     const ReportRow* row(int item) const;
@@ -138,9 +155,14 @@ private:
     int findInColumnZero(std::string_view text, int start, bool exact) const;
     int findInColumn(std::string_view text, int start, bool exact, int column) const;
     int findInOtherColumns(std::string_view text, int start, bool exact) const;
+    void beginBatch();
+    void endBatch();
+    // Observers may remove themselves while being told; a batch holds every notification back.
     template <class F>
     void notify(F&& f) const {
-        for (ReportListObserver* o : observers_) f(*o);
+        if (batchDepth_ > 0) return;
+        const auto copy = observers_;
+        for (ReportListObserver* o : copy) f(*o);
     }
 
     std::vector<ReportColumn> columns_;
@@ -149,6 +171,7 @@ private:
     bool checkBoxes_ = true;
     int displayType_ = kReportView;
     int selected_ = -1;
+    int batchDepth_ = 0;
 };
 
 }  // namespace vex

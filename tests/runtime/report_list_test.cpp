@@ -231,5 +231,26 @@ TEST(ReportListTest, bulkRebuildOfManyRowsIsOneReset) {
     list.removeObserver(&observer);
 }
 
+TEST(ReportListTest, rowByRowRebuildInABatchIsOneReset) {
+    ReportList list = threeColumnList();
+    addRow(list, {"old"});
+    RecordingObserver observer;
+    list.addObserver(&observer);
+    {
+        ReportList::UpdateBatch outer(list);
+        list.deleteAllItems();
+        {
+            ReportList::UpdateBatch inner(list);
+            for (int i = 0; i < 1000; ++i) addRow(list, {std::to_string(i), "x", "y"});
+        }
+        list.setCheckState(3, 1);
+        EXPECT_EQ(observer.calls, std::vector<std::string>{"beginReset"});
+    }
+    EXPECT_EQ(observer.calls, (std::vector<std::string>{"beginReset", "endReset"}));
+    EXPECT_EQ(list.itemCount(), 1000);
+    EXPECT_EQ(list.itemText(999, 2), "y");
+    list.removeObserver(&observer);
+}
+
 }  // namespace
 }  // namespace vex
