@@ -8,7 +8,9 @@
 
 #include "runtime/basic_units.h"
 #include "runtime/drop_target.h"
+#include "runtime/database_connection.h"
 #include "runtime/external_database.h"
+#include "runtime/record_set.h"
 #include "runtime/report_list.h"
 #include "runtime/runtime_error.h"
 #include "ui/units.h"
@@ -243,6 +245,8 @@ TEST_F(MainWindowSessionTest, loadsTheMainWindowHeadlessAndRunsItsCreatedHandler
         EXPECT_TRUE(model.resolveAs<DropTarget>(mw::拖放对象1).accepts().files);
         EXPECT_FALSE(model.resolveAs<DropTarget>(mw::拖放对象1).accepts().text);
         EXPECT_FALSE(model.resolveAs<ExternalDatabase>(mw::外部数据库1).hasDatabase());
+        model.resolveAs<DatabaseConnection>(mw::数据库连接1);
+        model.resolveAs<RecordSet>(mw::记录集1);
         // Clicking a header of the identification list does nothing, even with a sort handler registered.
         model.handlers().add("SortByClickedColumn", [](const std::vector<Value>&) { return Value(); });
         EXPECT_FALSE(model.raiseEvent(mw::超级列表框3, event::kColumnClicked, {Value(std::int32_t{1})}).handled);
