@@ -307,13 +307,22 @@ std::string databaseFileFromConnectionText(std::string_view text) {
     const auto start = text.find(kKey);
     if (start == std::string_view::npos) return {};
     std::string_view rest = text.substr(start + kKey.size());
-    if (!rest.empty() && rest.front() == '{') {
-        const auto close = rest.find('}');
-        return std::string(rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-    }
+    constexpr std::string_view kNextKeys[] = {";DefaultDir=", ";Driver=", ";UID=", ";PWD=", ";FIL="};
     std::size_t end = rest.size();
-    for (std::string_view next : {";DefaultDir=", ";Driver=", ";UID=", ";PWD=", ";FIL="}) {
+    for (std::string_view next : kNextKeys) {
         end = std::min(end, rest.find(next));
+    }
+    if (!rest.empty() && rest.front() == '{') {
+        // Braces quote the value only when they close before the next key and a key
+        // (or the end) follows them: a path may itself begin with "{", and is then read
+        // like any other.
+        const auto close = rest.find('}');
+        if (close != std::string_view::npos && close < end) {
+            const std::string_view after = rest.substr(close + 1);
+            bool quoted = after.empty() || after == ";";
+            for (std::string_view next : kNextKeys) quoted = quoted || after.starts_with(next);
+            if (quoted) return std::string(rest.substr(1, close - 1));
+        }
     }
     if (end == rest.size() && !rest.empty() && rest.back() == ';') --end;
     return std::string(rest.substr(0, end));

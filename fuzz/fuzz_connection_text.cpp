@@ -1,0 +1,36 @@
+// The connection texts name the database file. Reading the file back out of any text
+// must never crash and must give a part of that text; and for every path the program
+// can be handed (here: the rest of the input), the text we build must give back
+// exactly that path, or a lookup would quietly open another file.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/database_backend.h"
+#include "runtime/external_database.h"
+
+namespace {
+
+// Paths holding one of the markers that end the file name, and paths wholly in braces
+// (which read as quoted), cannot round-trip; neither is ever the library's path, which
+// ends in "/data.mdb".
+bool canRoundTrip(std::string_view path) {
+    for (std::string_view marker : {";DefaultDir=", ";Driver=", ";UID=", ";PWD=", ";FIL="})
+        if (path.find(marker) != std::string_view::npos) return false;
+    const bool wholeInBraces = path.starts_with('{') && path.find('}') == path.size() - 1;
+    return !wholeInBraces && path.find('\0') == std::string_view::npos;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+
+    const std::string anyFile = vex::database_backend::databaseFileFromConnectionText(text);
+    if (text.find(anyFile) == std::string::npos) __builtin_trap();
+
+    const vex::Value password = (size & 1) ? vex::Value(std::string("tulip")) : vex::Value();
+    const std::string built = vex::buildOdbcConnectionText(text, vex::Value(), password);
+    if (canRoundTrip(text) && vex::database_backend::databaseFileFromConnectionText(built) != text) __builtin_trap();
+    return 0;
+}

@@ -1,0 +1,34 @@
+// Inputs the fuzz targets once found failing, kept so the faults stay mended in the
+// ordinary test run too (the fuzz corpus keeps the raw bytes).
+
+#include <gtest/gtest.h>
+
+#include "runtime/database_backend.h"
+#include "runtime/external_database.h"
+
+namespace vex {
+namespace {
+
+class ConnectionTextRoundTrip : public ::testing::TestWithParam<std::string> {};
+
+// The library path read back out of the connection text we build must be the path
+// itself, or a lookup would quietly open another file.
+TEST_P(ConnectionTextRoundTrip, givesBackThePathItWasBuiltFrom) {
+    const std::string& path = GetParam();
+    for (const Value& password : {Value(), Value(std::string("tulip"))}) {
+        EXPECT_EQ(database_backend::databaseFileFromConnectionText(buildOdbcConnectionText(path, Value(), password)),
+                  path);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FuzzRegressions, ConnectionTextRoundTrip,
+                         ::testing::Values("{M", "{/data.mdb", "{a}b/data.mdb", "{x/data.mdb}/y", "/a;b=c/data.mdb",
+                                           "/a/{b}/data.mdb", "", ";", "data.mdb;"));
+
+TEST(ConnectionText, bracesStillQuoteAWholeValue) {
+    EXPECT_EQ(database_backend::databaseFileFromConnectionText("ODBC;DBQ={/x;y.mdb};PWD=z;"), "/x;y.mdb");
+    EXPECT_EQ(database_backend::databaseFileFromConnectionText("ODBC;DBQ={/x;y.mdb}"), "/x;y.mdb");
+}
+
+}  // namespace
+}  // namespace vex
