@@ -5,7 +5,6 @@
 #include "runtime/basic_units.h"
 #include "runtime/database_connection.h"
 #include "runtime/drop_target.h"
-#include "runtime/database_connection.h"
 #include "runtime/external_database.h"
 #include "runtime/file_dialog.h"
 #include "runtime/record_set.h"
