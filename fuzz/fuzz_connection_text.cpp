@@ -1,4 +1,4 @@
-// The connection texts name the database file. Reading the file back out of any text
+// The connection texts (ODBC for lookups, OLE DB for the record sets) name the database file. Reading the file back out of any text
 // must never crash and must give a part of that text; and for every path the program
 // can be handed (here: the rest of the input), the text we build must give back
 // exactly that path, or a lookup would quietly open another file.
@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "runtime/database_backend.h"
+#include "runtime/database_connection.h"
 #include "runtime/external_database.h"
 
 namespace {
@@ -32,5 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vex::Value password = (size & 1) ? vex::Value(std::string("tulip")) : vex::Value();
     const std::string built = vex::buildOdbcConnectionText(text, vex::Value(), password);
     if (canRoundTrip(text) && vex::database_backend::databaseFileFromConnectionText(built) != text) __builtin_trap();
+
+    // The same for the text of the database connection unit ("Data Source=").
+    const std::string anySource = vex::dataSourceFromConnectionText(text);
+    if (text.find(anySource) == std::string::npos) __builtin_trap();
+    const std::string oleDb = vex::buildOleDbConnectionText(text, (size & 1) ? "tulip" : "");
+    if (text.find(";Jet OLEDB:") == std::string::npos && vex::dataSourceFromConnectionText(oleDb) != text)
+        __builtin_trap();
     return 0;
 }
