@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vex::database_backend {
@@ -62,9 +63,11 @@ struct Registry {
     std::int32_t lastHandle = 0;
 };
 
+// Never destroyed: units held by static objects (the window model) may close
+// their databases during static destruction, after a plain static would be gone.
 Registry& registry() {
-    static Registry instance;
-    return instance;
+    static auto* instance = new Registry;
+    return *instance;
 }
 
 std::optional<std::int64_t> integerArgument(std::span<const Value> args, std::size_t index) {
@@ -268,8 +271,9 @@ struct OperationTable {
     std::array<NamedOperation, kOperations.size()> entries{};
 };
 
-std::unique_ptr<OperationTable>& operationTable() {
-    static auto table = std::make_unique<OperationTable>();
+// Never destroyed, for the same reason as the registry.
+OperationTable*& operationTable() {
+    static auto* table = new OperationTable;
     return table;
 }
 
@@ -413,9 +417,9 @@ Value deliverField(sqlite::DeclaredKind kind, const sqlite::Cell& cell) {
 }
 
 void resetOperationTableForTesting(bool initialisationFails) {
-    auto fresh = std::make_unique<OperationTable>();
+    auto* fresh = new OperationTable;
     fresh->failNextInitialisation = initialisationFails;
-    operationTable() = std::move(fresh);
+    delete std::exchange(operationTable(), fresh);
 }
 
 }  // namespace vex::database_backend
