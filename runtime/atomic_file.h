@@ -1,0 +1,26 @@
+#pragma once
+// The one way a user's file is rewritten: the new content goes to a temporary
+// file in the same folder, is flushed to disk, and only then renamed over the old
+// file, so a crash or a full disk never leaves a torn file behind. The old file's
+// permission bits are kept; a link is followed and its target replaced.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace vex {
+
+// Replaces (or creates) `path` with `bytes`. Returns "" on success, else a
+// reason the user can act on; on failure the old file is untouched and no
+// temporary file is left. An existing file we may not write is refused, as are
+// directories, FIFOs and devices.
+std::string saveFileAtomically(const std::string& path, std::string_view bytes);
+
+// Fault injection for tests: every write of saveFileAtomically goes through this
+// function (same contract as ::write). An empty function restores ::write.
+using AtomicSaveWriteFunction = std::function<ssize_t(int fd, const void* data, std::size_t size)>;
+void setAtomicSaveWriteFunction(AtomicSaveWriteFunction function);
+
+}  // namespace vex

@@ -1,0 +1,85 @@
+#pragma once
+// Whole-file and numbered-file commands over POSIX. None of them shows a
+// message or raises a runtime error: failures come back as false, 0, -1 or an
+// empty byte-set, and where a caller lists failures to the user, as an error text.
+//
+// Share modes between openers (numbered files and writeFile) are kept with
+// open-file-description locks (F_OFD_SETLK), so they hold between two openers in
+// one process as well as between processes running this runtime. Programs that
+// do not take these locks are not held back by them.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "runtime/value.h"
+
+namespace vex {
+
+// True when a directory search for `name` finds at least one entry: files,
+// directories and dangling links count. A name that does not exist literally and
+// holds "*" or "?" is a wildcard pattern over its last component(s).
+bool fileExists(const std::string& name);
+
+// True when `path` names an existing directory (links followed).
+bool isDirectory(const std::string& path);
+
+// Renames without ever replacing: false when `newName` exists (as anything) or
+// `oldName` is missing. `error`, when given, receives the reason of a failure.
+bool renameFile(const std::string& oldName, const std::string& newName, std::string* error = nullptr);
+
+// Creates or replaces `name` with the byte-sets written in order. A regular file
+// is replaced atomically, so a failed write leaves the old content (or no file)
+// rather than a torn one; a FIFO or device is written in place. False for an empty
+// name, a file another opener holds, or any failure.
+bool writeFile(const std::string& name, std::span<const ByteSet> parts);
+bool writeFile(const std::string& name, const ByteSet& bytes);
+
+// Reads a whole regular file. False (with the reason in `error`) for a missing
+// file, a directory, a FIFO or device, or a read failure; never blocks.
+bool readWholeFile(const std::string& name, std::string& content, std::string* error = nullptr);
+
+// Open modes of openFile.
+namespace open_mode {
+constexpr int kRead = 1;             // read only; the file must exist
+constexpr int kWrite = 2;            // write only; the file must exist
+constexpr int kReadWrite = 3;        // read and write; the file must exist
+constexpr int kCreateTruncate = 4;   // write only; created, or cut to length 0
+constexpr int kWriteCreate = 5;      // write only; created when missing, content kept
+constexpr int kReadWriteCreate = 6;  // read and write; created when missing, content kept
+}  // namespace open_mode
+
+// Share modes of openFile: what this opener lets others do while it holds the file.
+namespace share_mode {
+constexpr int kShareAll = 1;    // others may read and write
+constexpr int kDenyRead = 2;    // others may not read
+constexpr int kDenyWrite = 3;   // others may not write
+constexpr int kExclusive = 4;   // others may neither read nor write
+}  // namespace share_mode
+
+// Opens `name` (binary, position 0) and returns its file number, or 0 for an empty
+// name, a mode outside 1..6, a share mode outside 1..4, a directory, a conflict with
+// another opener's share mode, or a platform failure. Never blocks: a FIFO without
+// a writer opens for reading (and reads nothing); one without a reader fails for writing.
+int openFile(const std::string& name, int openMode = open_mode::kReadWrite,
+             int shareMode = share_mode::kShareAll);
+
+// Closes the file and forgets its number; an unknown number does nothing.
+void closeFile(int fileNumber);
+
+// Sets the position to 0; false for an unknown number.
+bool moveToStartOfFile(int fileNumber);
+
+// Up to `length` bytes from the current position (fewer at the end, none past it).
+// Empty for length <= 0 or an unknown number; a read failure moves the position to
+// the end of the file and gives an empty byte-set.
+ByteSet readBytes(int fileNumber, int length);
+
+// The file's size in bytes; -1 for an unknown number or a platform failure.
+std::int64_t getFileLength(int fileNumber);
+
+// Number of files currently open through openFile (for leak checks in tests).
+int openFileCount();
+
+}  // namespace vex
