@@ -59,16 +59,6 @@ std::string PrefixColumnName(std::string_view stem, int length) {
     return name;
 }
 
-std::string QuotedSqlText(std::string_view text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c;
-        if (c == '\'') quoted += '\'';
-    }
-    quoted += '\'';
-    return quoted;
-}
-
 std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPath, std::string_view table,
                            std::string_view stem, std::string_view signature) {
     // A library that cannot be opened identifies nothing; the unit would still

@@ -41,10 +41,6 @@ std::string_view SignaturePrefix(std::string_view signature, int length);
 // "特征值" + length, the column that holds the prefixes of that length.
 std::string PrefixColumnName(std::string_view stem, int length);
 
-// A text placed between single quotes in a statement: apostrophes doubled, so
-// the text can never end the literal early.
-std::string QuotedSqlText(std::string_view text);
-
 // Looks `signature` up in `table` of the library at `libraryPath`, opening
 // `unit` on it (which releases what the unit had open). Tries the columns
 // stem+20 down to stem+4 and returns the "文件类型" of the first record that

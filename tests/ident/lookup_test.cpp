@@ -43,13 +43,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PrefixCase{kTooShort, 18, "无法读取，文"}, PrefixCase{kTooShort, 17, "无法读取，"},
                       PrefixCase{kTooShort, 4, "无"}, PrefixCase{"ab\xff\xfe" "cdef", 4, "ab\xff\xfe"}));
 
-TEST(QuotedSqlText, doublesEveryApostropheAndNothingElse) {
-    EXPECT_EQ(QuotedSqlText("4D5A"), "'4D5A'");
-    EXPECT_EQ(QuotedSqlText(""), "''");
-    EXPECT_EQ(QuotedSqlText("a'b''c"), "'a''b''''c'");
-    EXPECT_EQ(QuotedSqlText("x\";--"), "'x\";--'");
-}
-
 TEST(PrefixColumnName, appendsTheLengthInDecimalWithoutPadding) {
     EXPECT_EQ(PrefixColumnName(kPrefixColumnStem, 4), "特征值4");
     EXPECT_EQ(PrefixColumnName(kPrefixColumnStem, 20), "特征值20");
