@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "runtime/database_backend.h"
 #include "runtime/external_database.h"
 #include "runtime/runtime_error.h"
+#include "runtime/sqlite.h"
 #include "runtime/text.h"
 
 namespace vex {
@@ -76,13 +78,18 @@ std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPat
     return LookupFileType(unit, libraryPath, kConfirmedLibraryTable, kPrefixColumnStem, signature);
 }
 
-void PrefixIndex::addRecord(Value fileType, const std::array<std::string, kPrefixCount>& prefixes) {
+void PrefixIndex::addRecord(Value fileType, std::array<std::string, kPrefixCount> prefixes) {
     const auto record = static_cast<std::uint32_t>(types_.size());
     types_.push_back(std::move(fileType));
     for (int position = 0; position < kPrefixCount; ++position) {
-        const std::string& prefix = prefixes[position];
-        if (!prefix.empty()) columns_[position].try_emplace(prefix, record);
+        std::string& prefix = prefixes[position];
+        if (!prefix.empty()) columns_[position].try_emplace(std::move(prefix), record);
     }
+}
+
+void PrefixIndex::reserve(std::size_t records) {
+    types_.reserve(records);
+    for (Column& column : columns_) column.reserve(records);
 }
 
 std::string PrefixIndex::lookup(std::string_view signature) const {
@@ -101,29 +108,54 @@ LookupSession::LookupSession(ExternalDatabase& unit, std::string libraryPath, st
     readLibrary();
 }
 
+// Reads the table in one pass, in the order the unit's queries deliver its
+// records, and takes each field as the unit would deliver it. The unit itself
+// would turn every field into a value through its named operations, which
+// costs more than all the look-ups of a drop together.
 void LookupSession::readLibrary() {
-    if (!openLibrary(unit_, libraryPath_)) return;
-    std::string sql = "select *from ";
-    sql += table_;
-    const std::int32_t recordSet = unit_.query(sql);
-    if (recordSet == 0) return;
-    readable_ = true;
+    const std::string file = database_backend::databaseFileFromConnectionText(
+        buildOdbcConnectionText(libraryPath_, Value(), Value(std::string(kLibraryPassword))));
+    auto database = sqlite::Database::open(file, sqlite::OpenMode::ReadOnly);
+    if (!database) return;
+    auto select = sqlite::Statement::prepare(*database, "select *from " + table_);
+    if (!select) return;
 
-    const Value typeField{std::string(kFileTypeColumn)};
-    std::array<Value, kPrefixCount> prefixFields;
+    // The first column of each name, as reading a field by name finds it.
+    auto columnNamed = [&](std::string_view name) -> int {
+        for (int column = 0; column < select->columnCount(); ++column)
+            if (select->columnName(column) == name) return column;
+        return -1;
+    };
+    const int typeColumn = columnNamed(kFileTypeColumn);
+    const sqlite::DeclaredKind typeKind =
+        typeColumn < 0 ? sqlite::DeclaredKind::Text
+                       : sqlite::classifyDeclaredType(select->columnDeclaredType(typeColumn));
+    std::array<int, kPrefixCount> prefixColumns;
     for (int position = 0; position < kPrefixCount; ++position)
-        prefixFields[position] = Value(PrefixColumnName(stem_, prefixLengthAt(position)));
+        prefixColumns[position] = columnNamed(PrefixColumnName(stem_, prefixLengthAt(position)));
 
-    std::array<std::string, kPrefixCount> prefixes;
-    for (unit_.moveFirst(recordSet); !unit_.isEndOfRecords(recordSet); unit_.moveNext(recordSet)) {
-        for (int position = 0; position < kPrefixCount; ++position) {
-            Value prefix = unit_.readField(recordSet, prefixFields[position]);
-            // A prefix that is not text never equals the quoted text of a query.
-            prefixes[position] = prefix.is<std::string>() ? prefix.as<std::string>() : std::string();
-        }
-        index_.addRecord(unit_.readField(recordSet, typeField), prefixes);
+    if (auto count = sqlite::Statement::prepare(*database, "select count(*) from " + table_);
+        count && count->step() == sqlite::StepResult::Row) {
+        const sqlite::Cell records = count->column(0);
+        if (const auto* number = std::get_if<std::int64_t>(&records))
+            index_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(*number, 0)));
     }
-    unit_.closeRecordSet(recordSet);
+
+    sqlite::StepResult step;
+    while ((step = select->step()) == sqlite::StepResult::Row) {
+        std::array<std::string, kPrefixCount> prefixes;
+        for (int position = 0; position < kPrefixCount; ++position) {
+            if (prefixColumns[position] < 0) continue;
+            // The table keeps its prefixes as text; anything else it might hold
+            // (a number or bytes in a hand-made store) is left out of the index.
+            sqlite::Cell cell = select->column(prefixColumns[position]);
+            if (auto* text = std::get_if<std::string>(&cell)) prefixes[position] = std::move(*text);
+        }
+        index_.addRecord(typeColumn < 0 ? Value(std::string())
+                                        : database_backend::deliverField(typeKind, select->column(typeColumn)),
+                         std::move(prefixes));
+    }
+    readable_ = step == sqlite::StepResult::Done;
 }
 
 std::string LookupSession::lookup(std::string_view signature) {
