@@ -15,7 +15,10 @@
 #include "runtime/record_set.h"
 #include "runtime/report_list.h"
 #include "runtime/sqlite.h"
+#include "runtime/window_model.h"
 #include "tests/support/temp_dir.h"
+#include "ui/main_window_layout.h"
+#include "ui/units.h"
 
 namespace vex {
 namespace {
@@ -311,6 +314,59 @@ TEST_P(UnusableStore, listsNothingAndRefusesAdds) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UnusableStore, ::testing::Values("missing", "empty", "truncated", "notSqlite"),
                          [](const auto& info) { return std::string(info.param); });
+
+}  // namespace
+}  // namespace vex
+
+namespace vex {
+namespace {
+
+// The page's buttons and the store button on the loaded main window.
+class ConfirmedLibraryOnMainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setMessagePresenter([](MessageKind, const std::string&, const std::string&) {});
+        ASSERT_EQ(ensureStoreExists(path_).outcome, StoreCreation::Written);
+        ASSERT_TRUE(session_.loaded());
+        registerConfirmedLibraryHandlers(path_, model_);
+        ConfirmedLibraryUnits units = mainWindowConfirmedLibrary(path_, model_);
+        ASSERT_TRUE(LoadConfirmedLibrary(units));
+    }
+    void TearDown() override {
+        model_.handlers().remove("DeleteCheckedConfirmed");
+        model_.handlers().remove("DeleteAllConfirmed");
+        setMessagePresenter({});
+    }
+
+    ReportList& list() { return model_.resolveAs<ReportList>(main_window::超级列表框2); }
+
+    test::TempDir dir_;
+    std::string path_ = dir_.file("data.mdb");
+    WindowModel model_;
+    MainWindowSession session_{model_};
+};
+
+TEST_F(ConfirmedLibraryOnMainWindow, duplicateOpensTheMessageWindow) {
+    EXPECT_EQ(AddConfirmedSignatureOnMainWindow(kExeValue, "exe", path_, model_), AddOutcome::Added);
+    EXPECT_FALSE(model_.isLoaded(message_window::kWindowId));
+    EXPECT_EQ(AddConfirmedSignatureOnMainWindow(kExeValue, "exe", path_, model_), AddOutcome::Duplicate);
+    ASSERT_TRUE(model_.isLoaded(message_window::kWindowId));
+    EXPECT_EQ(model_.readProperty(message_window::标签1, property::kLabelCaption),
+              Value(std::string(kDuplicateSignatureMessage)));
+    EXPECT_EQ(list().itemCount(), 1);
+}
+
+TEST_F(ConfirmedLibraryOnMainWindow, buttonsDeleteCheckedThenAll) {
+    for (const char* value : {"1111", "2222", "3333"})
+        ASSERT_EQ(AddConfirmedSignatureOnMainWindow(value, "t", path_, model_), AddOutcome::Added);
+    list().setCheckState(1, 1);
+    EXPECT_TRUE(model_.raiseEvent(main_window::按钮6, event::kClicked).handled);
+    ASSERT_EQ(list().itemCount(), 2);
+    EXPECT_EQ(list().itemText(1, 2), "3333");
+    EXPECT_EQ(list().itemText(1, 0), "2");
+    EXPECT_TRUE(model_.raiseEvent(main_window::按钮5, event::kClicked).handled);
+    EXPECT_EQ(list().itemCount(), 0);
+}
 
 }  // namespace
 }  // namespace vex
