@@ -267,6 +267,45 @@ TEST_F(FilesTest, permissionDenied_givesZeroAndFalse) {
     EXPECT_FALSE(fileExists(dir.file("locked/new.bin")));
 }
 
+// Every command, pointed into a folder that is missing or read-only, answers
+// with its failure value and leaves nothing behind.
+bool everyCommandFailsQuietlyIn(const std::string& folder, const std::string& existing) {
+    const std::string fresh = folder + "/fresh.bin";
+    bool ok = !fileExists(fresh) && !fileExists(folder + "/*.none") && !isDirectory(fresh);
+    ok = ok && !writeFile(fresh, bytesOf("x")) && !renameFile(existing, fresh) && !renameFile(fresh, existing);
+    for (int mode = open_mode::kRead; mode <= open_mode::kReadWriteCreate; ++mode) {
+        ok = ok && openFile(fresh, mode) == 0;
+    }
+    const int none = openFile(fresh, open_mode::kWriteCreate);
+    ok = ok && none == 0 && getFileLength(none) == -1 && readBytes(none, 10).empty() && !moveToStartOfFile(none);
+    std::string content = "stale";
+    ok = ok && !readWholeFile(fresh, content) && content.empty();
+    return ok && !fileExists(fresh) && openFileCount() == 0;
+}
+
+TEST_F(FilesTest, missingFolder_everyCommandFailsQuietly) {
+    const std::string existing = dir.write("kept.bin", "kept");
+    EXPECT_TRUE(everyCommandFailsQuietlyIn(dir.file("no/such/folder"), existing));
+    EXPECT_EQ(readAll(existing), "kept");
+}
+
+TEST_F(FilesTest, readOnlyFolder_refusesNewFilesButStillReads) {
+    std::filesystem::create_directory(dir.file("ro"));
+    const std::string inside = dir.write("ro/inside.bin", "ABCD");
+    const std::string existing = dir.write("kept.bin", "kept");
+    ::chmod(dir.file("ro").c_str(), 0555);
+    EXPECT_TRUE(testing_support::runUnprivileged(dir, [&] {
+        bool ok = everyCommandFailsQuietlyIn(dir.file("ro"), existing);
+        const int reader = openFile(inside, open_mode::kRead);
+        ok = ok && reader != 0 && readBytes(reader, 10) == bytesOf("ABCD") && getFileLength(reader) == 4;
+        closeFile(reader);
+        std::string content;
+        return ok && readWholeFile(inside, content) && content == "ABCD";
+    }));
+    EXPECT_EQ(readAll(existing), "kept");
+    EXPECT_EQ(testing_support::entryCount(dir.file("ro")), 1);
+}
+
 // ---------------------------------------------------------------------------
 // Share modes between two openers
 
