@@ -1,0 +1,405 @@
+#include "runtime/ini.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "runtime/atomic_file.h"
+
+namespace vex {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Blanks around names and values inside the file.
+bool isFileBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
+
+std::string_view trimFileBlanks(std::string_view text) {
+    while (!text.empty() && isFileBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isFileBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Names handed to the profile functions lose spaces only.
+std::string_view trimSpaces(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+std::string_view skipLeadingControlAndSpace(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) >= 0x01 &&
+           static_cast<unsigned char>(text.front()) <= 0x20)
+        text.remove_prefix(1);
+    return text;
+}
+
+// Only A-Z fold, so bytes of multi-byte characters never merge two names.
+std::string foldName(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
+bool equalFolded(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+std::string_view withoutLeadingBlanks(std::string_view line) {
+    while (!line.empty() && isFileBlank(line.front())) line.remove_prefix(1);
+    return line;
+}
+
+// The name of a section header line, or nothing when the line is no header.
+// The name ends at the last "]"; a header without "]" still names a section.
+std::optional<std::string_view> headerName(std::string_view line) {
+    line = withoutLeadingBlanks(line);
+    if (line.empty() || line.front() != '[') return std::nullopt;
+    line.remove_prefix(1);
+    const std::size_t close = line.rfind(']');
+    if (close != std::string_view::npos) line = line.substr(0, close);
+    return trimFileBlanks(line);
+}
+
+bool isComment(std::string_view line) {
+    line = withoutLeadingBlanks(line);
+    return !line.empty() && line.front() == ';';
+}
+
+// The key of a "key=value" line inside a section, or nothing for any other line.
+std::optional<std::string_view> keyOf(std::string_view line) {
+    if (isComment(line)) return std::nullopt;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    return trimFileBlanks(line.substr(0, equals));
+}
+
+std::string valueOf(std::string_view line) {
+    std::string_view value = trimFileBlanks(line.substr(line.find('=') + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+        value.remove_prefix(1);
+        value.remove_suffix(1);
+    }
+    return std::string(value);
+}
+
+bool isBlankLine(std::string_view line) { return trimFileBlanks(line).empty(); }
+
+std::string_view eolText(std::uint8_t eol) {
+    switch (eol) {
+        case 1: return "\n";
+        case 2: return "\r";
+        case 3: return "\r\n";
+        default: return {};
+    }
+}
+
+std::string describeErrno(int error) { return std::strerror(error); }
+
+}  // namespace
+
+IniDocument IniDocument::parse(std::string_view bytes) {
+    IniDocument document;
+    bool styleKnown = false;
+    bool firstLine = true;
+    std::size_t position = 0;
+    while (position < bytes.size()) {
+        const std::size_t breakAt = bytes.find_first_of("\r\n", position);
+        Line line;
+        std::size_t next;
+        if (breakAt == std::string_view::npos) {
+            line.text.assign(bytes.substr(position));
+            next = bytes.size();
+        } else {
+            line.text.assign(bytes.substr(position, breakAt - position));
+            if (bytes[breakAt] == '\r' && breakAt + 1 < bytes.size() && bytes[breakAt + 1] == '\n') {
+                line.eol = Eol::CrLf;
+                next = breakAt + 2;
+            } else {
+                line.eol = bytes[breakAt] == '\r' ? Eol::Cr : Eol::Lf;
+                next = breakAt + 1;
+            }
+            if (!styleKnown) {
+                // New lines follow the file's own line ending, so an LF file stays LF.
+                document.newLineStyle_ = line.eol;
+                styleKnown = true;
+            }
+        }
+        position = next;
+
+        std::string_view parsed = line.text;
+        if (firstLine && parsed.starts_with(kUtf8Bom)) parsed.remove_prefix(kUtf8Bom.size());
+        firstLine = false;
+        if (auto name = headerName(parsed)) {
+            Section section;
+            section.name.assign(*name);
+            section.header = std::move(line);
+            document.sections_.push_back(std::move(section));
+            document.indexSection(static_cast<std::uint32_t>(document.sections_.size() - 1));
+        } else if (document.sections_.empty()) {
+            document.preamble_.push_back(std::move(line));
+        } else {
+            document.sections_.back().body.push_back(std::move(line));
+        }
+    }
+    return document;
+}
+
+std::string IniDocument::load(const std::string& path, IniDocument& out) {
+    out = IniDocument();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT) return {};
+        return "Cannot read '" + path + "'. Reason: " + describeErrno(errno);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return "Cannot read '" + path + "'. Reason: it is not a regular file";
+    }
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) bytes.resize(bytes.size() + 4096);  // the file may have grown
+        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(fd);
+            return "Cannot read '" + path + "'. Reason: " + describeErrno(error);
+        }
+        if (got == 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(filled);
+    out = parse(bytes);
+    return {};
+}
+
+std::string IniDocument::save(const std::string& path) const { return saveFileAtomically(path, serialise()); }
+
+std::string IniDocument::serialise() const {
+    std::size_t total = 0;
+    auto measure = [&total](const Line& line) { total += line.text.size() + 2; };
+    for (const Line& line : preamble_) measure(line);
+    for (const Section& section : sections_) {
+        measure(section.header);
+        for (const Line& line : section.body) measure(line);
+    }
+    std::string bytes;
+    bytes.reserve(total);
+    auto append = [&bytes](const Line& line) {
+        bytes += line.text;
+        bytes += eolText(static_cast<std::uint8_t>(line.eol));
+    };
+    for (const Line& line : preamble_) append(line);
+    for (const Section& section : sections_) {
+        if (!section.removed) append(section.header);
+        for (const Line& line : section.body) append(line);
+    }
+    return bytes;
+}
+
+void IniDocument::indexSection(std::uint32_t position) {
+    index_[foldName(sections_[position].name)].push_back(position);
+    ++liveSections_;
+}
+
+const IniDocument::Section* IniDocument::findSection(std::string_view section) const {
+    const auto found = index_.find(foldName(trimSpaces(section)));
+    if (found == index_.end() || found->second.empty()) return nullptr;
+    return &sections_[found->second.front()];
+}
+
+IniDocument::Section* IniDocument::findSection(std::string_view section) {
+    return const_cast<Section*>(std::as_const(*this).findSection(section));
+}
+
+std::optional<std::string> IniDocument::value(std::string_view section, std::string_view key) const {
+    const Section* found = findSection(section);
+    if (!found) return std::nullopt;
+    key = trimSpaces(key);
+    for (const Line& line : found->body) {
+        const auto lineKey = keyOf(line.text);
+        if (lineKey && equalFolded(*lineKey, key)) return valueOf(line.text);
+    }
+    return std::nullopt;
+}
+
+std::string IniDocument::read(std::string_view section, std::string_view key,
+                              std::string_view defaultValue) const {
+    if (auto found = value(section, key)) return std::move(*found);
+    while (!defaultValue.empty() && defaultValue.back() == ' ') defaultValue.remove_suffix(1);
+    return std::string(defaultValue);
+}
+
+bool IniDocument::hasSection(std::string_view section) const { return findSection(section) != nullptr; }
+
+std::vector<std::string> IniDocument::sectionNames() const {
+    std::vector<std::string> names;
+    names.reserve(liveSections_);
+    for (const Section& section : sections_)
+        if (!section.removed && !section.name.empty()) names.push_back(section.name);
+    return names;
+}
+
+std::string IniDocument::checkSectionName(std::string_view name) {
+    name = trimSpaces(name);
+    if (name.empty()) return "an empty section name cannot be stored";
+    if (hasLineBreak(name)) return "a name with a line break cannot be stored in an INI file";
+    return {};
+}
+
+IniDocument::Line* IniDocument::lastLine() {
+    for (auto section = sections_.rbegin(); section != sections_.rend(); ++section) {
+        if (!section->body.empty()) return &section->body.back();
+        if (!section->removed) return &section->header;
+    }
+    return preamble_.empty() ? nullptr : &preamble_.back();
+}
+
+void IniDocument::ensureLastLineEnds() {
+    if (Line* last = lastLine(); last && last->eol == Eol::None) last->eol = newLineStyle_;
+}
+
+std::string IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value) {
+    if (std::string reason = checkSectionName(section); !reason.empty()) return reason;
+    key = trimSpaces(key);
+    section = trimSpaces(section);
+    if (key.empty()) return "an empty key name cannot be stored";
+    if (hasLineBreak(key) || hasLineBreak(value)) return "a text with a line break cannot be stored in an INI file";
+    if (key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[')
+        return "the key name '" + std::string(key) + "' could not be read back from an INI file";
+
+    Section* found = findSection(section);
+    if (!found) {
+        ensureLastLineEnds();
+        Section added;
+        added.name.assign(section);
+        added.header = newLine("[" + std::string(section) + "]");
+        added.body.push_back(newLine(std::string(key) + "=" + std::string(value)));
+        sections_.push_back(std::move(added));
+        indexSection(static_cast<std::uint32_t>(sections_.size() - 1));
+        modified_ = true;
+        return {};
+    }
+
+    std::size_t insertAt = 0;
+    for (std::size_t i = 0; i < found->body.size(); ++i) {
+        Line& line = found->body[i];
+        const auto lineKey = keyOf(line.text);
+        if (!lineKey) continue;
+        if (equalFolded(*lineKey, key)) {
+            // The file keeps its own spelling of the key; only the value changes.
+            std::string rewritten = std::string(*lineKey) + "=" + std::string(value);
+            if (rewritten != line.text || line.eol == Eol::None) {
+                line.text = std::move(rewritten);
+                if (line.eol == Eol::None) line.eol = newLineStyle_;
+                modified_ = true;
+            }
+            return {};
+        }
+        insertAt = i + 1;
+    }
+    // A new key goes right after the last key, so comments below it stay below.
+    Line& before = insertAt == 0 ? found->header : found->body[insertAt - 1];
+    if (before.eol == Eol::None) before.eol = newLineStyle_;
+    found->body.insert(found->body.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                       newLine(std::string(key) + "=" + std::string(value)));
+    modified_ = true;
+    return {};
+}
+
+bool IniDocument::removeKey(std::string_view section, std::string_view key) {
+    Section* found = findSection(section);
+    if (!found) return false;
+    key = trimSpaces(key);
+    for (auto line = found->body.begin(); line != found->body.end(); ++line) {
+        const auto lineKey = keyOf(line->text);
+        if (lineKey && equalFolded(*lineKey, key)) {
+            found->body.erase(line);
+            modified_ = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IniDocument::removeSection(std::string_view section) {
+    const auto entry = index_.find(foldName(trimSpaces(section)));
+    if (entry == index_.end() || entry->second.empty()) return false;
+    Section& found = sections_[entry->second.front()];
+    entry->second.erase(entry->second.begin());
+    if (entry->second.empty()) index_.erase(entry);
+    --liveSections_;
+
+    found.removed = true;
+    std::erase_if(found.body, [](const Line& line) { return keyOf(line.text) || isBlankLine(line.text); });
+    found.header = Line{};
+    modified_ = true;
+    return true;
+}
+
+std::string readConfigurationItem(std::string_view file, std::string_view section, std::string_view key,
+                                  std::string_view defaultValue) {
+    file = skipLeadingControlAndSpace(file);
+    section = skipLeadingControlAndSpace(section);
+    key = skipLeadingControlAndSpace(key);
+    if (file.empty() || section.empty() || key.empty()) return {};
+    IniDocument document;
+    IniDocument::load(std::string(file), document);  // an unreadable file reads like a missing one
+    return document.read(section, key, defaultValue);
+}
+
+bool writeConfigurationItem(const std::string& file, std::optional<std::string_view> section,
+                            std::optional<std::string_view> key, std::optional<std::string_view> value,
+                            std::string* error) {
+    auto fail = [error](std::string reason) {
+        if (error) *error = std::move(reason);
+        return false;
+    };
+    if (file.empty()) return fail("no file name given");
+    if (!section) return fail("no section name given");
+    IniDocument document;
+    if (std::string reason = IniDocument::load(file, document); !reason.empty()) return fail(reason);
+
+    bool existed = ::access(file.c_str(), F_OK) == 0;
+    if (key && value) {
+        if (std::string reason = document.setValue(*section, *key, *value); !reason.empty())
+            return fail("Cannot write to '" + file + "'. Reason: " + reason);
+    } else if (key) {
+        document.removeKey(*section, *key);
+    } else {
+        document.removeSection(*section);
+    }
+    // A delete that changes nothing leaves the file alone, but, like the profile
+    // writer, still leaves an (empty) file behind where there was none.
+    if (!document.modified() && existed) return true;
+    if (std::string reason = document.save(file); !reason.empty()) return fail(reason);
+    return true;
+}
+
+std::vector<std::string> getSectionNames(const std::string& file) {
+    IniDocument document;
+    IniDocument::load(file, document);
+    return document.sectionNames();
+}
+
+}  // namespace vex

@@ -1,0 +1,125 @@
+#pragma once
+// INI files with the semantics of the Windows profile functions, in UTF-8.
+//
+// IniDocument holds one file in memory: it parses the bytes, answers lookups,
+// applies edits and serialises again. Every line it did not change comes out
+// byte for byte as it went in (comments, blank lines, odd spacing, line endings,
+// even bytes before the first section), so a file edited by hand survives our
+// writes. The three configuration-item commands load a document, act on it and,
+// for a write, save it atomically; a handler that records many files loads one
+// document, edits it many times and saves it once.
+//
+// Matching rules (as the profile functions have them):
+// - section and key names compare ASCII case-insensitively;
+// - a name passed in loses its leading and trailing spaces; a name in the file
+//   loses its leading and trailing spaces, tabs and vertical tabs;
+// - only the first of several equal sections or keys is read or changed, while
+//   the list of section names repeats every copy in file order;
+// - a value is the text after the first "=", trimmed, without one matching pair
+//   of outer quotes; an empty value is not a missing key;
+// - a line whose first non-blank character is ";" is a comment.
+// Where we differ on purpose: a section header's name ends at the LAST "]" of
+// its line (so a path such as "photo [1].jpg" round-trips), a name or value with
+// a line break is refused instead of being written as extra lines, a leading
+// UTF-8 byte-order mark does not hide the first section, and there is no limit
+// on the length of a value or of the section list.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vex {
+
+class IniDocument {
+public:
+    IniDocument() = default;
+
+    // Parses `bytes`; never fails (anything that is no header or key is kept as it is).
+    static IniDocument parse(std::string_view bytes);
+
+    // Reads `path` into `out`. A missing file is an empty document and not an error.
+    // Returns "" on success or a reason (unreadable file, not a regular file); then
+    // `out` is empty and must not be saved over the file.
+    static std::string load(const std::string& path, IniDocument& out);
+
+    // Writes the document to `path` through the atomic save. Returns "" or the reason.
+    std::string save(const std::string& path) const;
+
+    std::string serialise() const;
+
+    // True once an edit has changed the document since it was parsed.
+    bool modified() const { return modified_; }
+
+    // The value of `key` in the first section named `section`, or nothing when
+    // the section or the key is missing.
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    // As value(), with `defaultValue` (trailing spaces removed) when it is missing.
+    std::string read(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+
+    bool hasSection(std::string_view section) const;
+    // Every section's name in file order, duplicates repeated; an empty name "[]" is left out.
+    std::vector<std::string> sectionNames() const;
+    std::size_t sectionCount() const { return liveSections_; }
+
+    // Sets `key` = `value` in the first section named `section`, adding the key
+    // after the section's last key, or a new section at the end of the file.
+    // Returns "" or why the entry cannot be stored (empty name, line break, a key
+    // that could never be read back).
+    std::string setValue(std::string_view section, std::string_view key, std::string_view value);
+    // Removes the first `key` line of the section; returns whether anything changed.
+    bool removeKey(std::string_view section, std::string_view key);
+    // Removes the first section of that name with its keys and blank lines; its
+    // comment lines stay where they are. Returns whether anything changed.
+    bool removeSection(std::string_view section);
+
+    // Why `name` cannot be used as a section name, or "" when it can.
+    static std::string checkSectionName(std::string_view name);
+
+private:
+    enum class Eol : std::uint8_t { None, Lf, Cr, CrLf };
+    struct Line {
+        std::string text;
+        Eol eol = Eol::None;
+    };
+    struct Section {
+        std::string name;
+        Line header;
+        std::vector<Line> body;
+        bool removed = false;
+    };
+
+    const Section* findSection(std::string_view section) const;
+    Section* findSection(std::string_view section);
+    void indexSection(std::uint32_t position);
+    Line* lastLine();
+    void ensureLastLineEnds();
+    Line newLine(std::string text) const { return Line{std::move(text), newLineStyle_}; }
+
+    std::vector<Line> preamble_;
+    std::vector<Section> sections_;
+    // Folded name -> positions in sections_ of the live sections with that name, in file order.
+    std::unordered_map<std::string, std::vector<std::uint32_t>> index_;
+    std::size_t liveSections_ = 0;
+    Eol newLineStyle_ = Eol::CrLf;
+    bool modified_ = false;
+};
+
+// The configuration-item commands. File, section and key first lose leading
+// bytes 0x01-0x20; when any of them is then empty the result is "" (not the default).
+std::string readConfigurationItem(std::string_view file, std::string_view section, std::string_view key,
+                                  std::string_view defaultValue = {});
+
+// An omitted value deletes the key, an omitted key deletes the whole section.
+// Returns true on success; otherwise false, with the reason in `error` when given.
+// A file that cannot be read is never overwritten.
+bool writeConfigurationItem(const std::string& file, std::optional<std::string_view> section,
+                            std::optional<std::string_view> key, std::optional<std::string_view> value,
+                            std::string* error = nullptr);
+
+// Every section name of the file in file order; a missing or unreadable file gives none.
+std::vector<std::string> getSectionNames(const std::string& file);
+
+}  // namespace vex
