@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 
 #include "runtime/atomic_file.h"
@@ -40,13 +41,6 @@ std::string_view skipLeadingControlAndSpace(std::string_view text) {
 }
 
 // Only A-Z fold, so bytes of multi-byte characters never merge two names.
-std::string foldName(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
-
 bool equalFolded(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -110,6 +104,16 @@ std::string_view eolText(std::uint8_t eol) {
 }
 
 std::string describeErrno(int error) { return std::strerror(error); }
+
+// Built by appending: GCC 12 warns wrongly about overlapping copies in chains of "+" at -O3.
+std::string joined(std::initializer_list<std::string_view> parts) {
+    std::size_t size = 0;
+    for (std::string_view part : parts) size += part.size();
+    std::string text;
+    text.reserve(size);
+    for (std::string_view part : parts) text.append(part);
+    return text;
+}
 
 }  // namespace
 
@@ -217,15 +221,26 @@ std::string IniDocument::serialise() const {
     return bytes;
 }
 
+std::size_t IniDocument::FoldedHash::operator()(std::string_view name) const {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : name) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return static_cast<std::size_t>(hash);
+}
+
+bool IniDocument::FoldedEqual::operator()(std::string_view a, std::string_view b) const { return equalFolded(a, b); }
+
 void IniDocument::indexSection(std::uint32_t position) {
-    index_[foldName(sections_[position].name)].push_back(position);
+    const auto [entry, added] = index_.try_emplace(sections_[position].name, IndexEntry{position, 1});
+    if (!added) ++entry->second.copies;
     ++liveSections_;
 }
 
 const IniDocument::Section* IniDocument::findSection(std::string_view section) const {
-    const auto found = index_.find(foldName(trimSpaces(section)));
-    if (found == index_.end() || found->second.empty()) return nullptr;
-    return &sections_[found->second.front()];
+    const auto found = index_.find(trimSpaces(section));
+    return found == index_.end() ? nullptr : &sections_[found->second.first];
 }
 
 IniDocument::Section* IniDocument::findSection(std::string_view section) {
@@ -286,15 +301,15 @@ std::string IniDocument::setValue(std::string_view section, std::string_view key
     if (key.empty()) return "an empty key name cannot be stored";
     if (hasLineBreak(key) || hasLineBreak(value)) return "a text with a line break cannot be stored in an INI file";
     if (key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[')
-        return "the key name '" + std::string(key) + "' could not be read back from an INI file";
+        return joined({"the key name '", key, "' could not be read back from an INI file"});
 
     Section* found = findSection(section);
     if (!found) {
         ensureLastLineEnds();
         Section added;
         added.name.assign(section);
-        added.header = newLine("[" + std::string(section) + "]");
-        added.body.push_back(newLine(std::string(key) + "=" + std::string(value)));
+        added.header = newLine(joined({"[", section, "]"}));
+        added.body.push_back(newLine(joined({key, "=", value})));
         sections_.push_back(std::move(added));
         indexSection(static_cast<std::uint32_t>(sections_.size() - 1));
         modified_ = true;
@@ -308,7 +323,7 @@ std::string IniDocument::setValue(std::string_view section, std::string_view key
         if (!lineKey) continue;
         if (equalFolded(*lineKey, key)) {
             // The file keeps its own spelling of the key; only the value changes.
-            std::string rewritten = std::string(*lineKey) + "=" + std::string(value);
+            std::string rewritten = joined({*lineKey, "=", value});
             if (rewritten != line.text || line.eol == Eol::None) {
                 line.text = std::move(rewritten);
                 if (line.eol == Eol::None) line.eol = newLineStyle_;
@@ -322,7 +337,7 @@ std::string IniDocument::setValue(std::string_view section, std::string_view key
     Line& before = insertAt == 0 ? found->header : found->body[insertAt - 1];
     if (before.eol == Eol::None) before.eol = newLineStyle_;
     found->body.insert(found->body.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                       newLine(std::string(key) + "=" + std::string(value)));
+                       newLine(joined({key, "=", value})));
     modified_ = true;
     return {};
 }
@@ -343,13 +358,21 @@ bool IniDocument::removeKey(std::string_view section, std::string_view key) {
 }
 
 bool IniDocument::removeSection(std::string_view section) {
-    const auto entry = index_.find(foldName(trimSpaces(section)));
-    if (entry == index_.end() || entry->second.empty()) return false;
-    Section& found = sections_[entry->second.front()];
-    entry->second.erase(entry->second.begin());
-    if (entry->second.empty()) index_.erase(entry);
+    const auto entry = index_.find(trimSpaces(section));
+    if (entry == index_.end()) return false;
+    const IndexEntry removed = entry->second;
+    index_.erase(entry);
     --liveSections_;
-
+    Section& found = sections_[removed.first];
+    if (removed.copies > 1) {
+        // Rare (hand-edited duplicates): the next copy of the name becomes the one that is read.
+        for (std::uint32_t next = removed.first + 1; next < sections_.size(); ++next) {
+            if (!sections_[next].removed && equalFolded(sections_[next].name, found.name)) {
+                index_.emplace(sections_[next].name, IndexEntry{next, removed.copies - 1});
+                break;
+            }
+        }
+    }
     found.removed = true;
     std::erase_if(found.body, [](const Line& line) { return keyOf(line.text) || isBlankLine(line.text); });
     found.header = Line{};

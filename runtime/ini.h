@@ -25,6 +25,7 @@
 // on the length of a value or of the section list.
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,11 @@ namespace vex {
 class IniDocument {
 public:
     IniDocument() = default;
+    // The section index points into the document's own names, so a document moves but is never copied.
+    IniDocument(IniDocument&&) = default;
+    IniDocument& operator=(IniDocument&&) = default;
+    IniDocument(const IniDocument&) = delete;
+    IniDocument& operator=(const IniDocument&) = delete;
 
     // Parses `bytes`; never fails (anything that is no header or key is kept as it is).
     static IniDocument parse(std::string_view bytes);
@@ -98,10 +104,23 @@ private:
     void ensureLastLineEnds();
     Line newLine(std::string text) const { return Line{std::move(text), newLineStyle_}; }
 
+    // Section names hash and compare with A-Z folded, without building folded copies.
+    struct FoldedHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const;
+    };
+    struct FoldedEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    struct IndexEntry {
+        std::uint32_t first;   // position in sections_ of the first live section of that name
+        std::uint32_t copies;  // live sections of that name
+    };
+
     std::vector<Line> preamble_;
-    std::vector<Section> sections_;
-    // Folded name -> positions in sections_ of the live sections with that name, in file order.
-    std::unordered_map<std::string, std::vector<std::uint32_t>> index_;
+    std::deque<Section> sections_;  // a deque, so the names the index views never move
+    std::unordered_map<std::string_view, IndexEntry, FoldedHash, FoldedEqual> index_;
     std::size_t liveSections_ = 0;
     Eol newLineStyle_ = Eol::CrLf;
     bool modified_ = false;
