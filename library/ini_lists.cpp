@@ -82,7 +82,12 @@ bool isControlCharacter(unsigned char c) { return c < 0x20 || c == 0x7F; }
 }  // namespace
 
 std::string RecordExperiment(IniDocument& experiments, const std::string& signature, std::string& path) {
+    const std::string given = path;
     const std::string fileClass = FileClassOf(path);
+    // Blanks around a dropped path are noise, but blanks that belong to an existing
+    // file's name are not: recorded without them the entry would name another file.
+    if (path != given && fileExists(given))
+        return "the file name '" + given + "' begins or ends with blanks, which the list file cannot keep";
     if (std::string reason = checkListPath(path); !reason.empty()) return reason;
     if (std::string error = experiments.setValue(path, kExperimentSignatureKey, signature); !error.empty())
         return error;
@@ -189,6 +194,10 @@ RenameOutcome RenameCheckedFiles(ReportList& list, const std::string& iniPath) {
         std::string base = path;
         const std::string newPath = PathWithoutExtension(base) + "." + type;
         if (newPath == path) continue;  // already named after its type
+        if (std::string reason = checkListPath(newPath); !reason.empty()) {
+            outcome.failed.emplace_back(path, reason);
+            continue;
+        }
         std::string reason;
         if (!renameFile(path, newPath, &reason)) {
             outcome.failed.emplace_back(path, reason.empty() ? "the file could not be renamed" : reason);
@@ -196,7 +205,6 @@ RenameOutcome RenameCheckedFiles(ReportList& list, const std::string& iniPath) {
         }
         const std::string signature = list.itemText(item, identification_column::kSignature);
         document.removeSection(path);
-        // The new path is the old one with another extension, so it is storable whenever the old one was.
         document.setValue(newPath, kIdentificationTypeKey, type);
         document.setValue(newPath, kIdentificationSignatureKey, signature);
         outcome.renamed.emplace_back(path, newPath);

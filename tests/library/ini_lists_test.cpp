@@ -91,6 +91,16 @@ TEST_F(IniListsTest, experimentPathIsTrimmedForTheCaller) {
     EXPECT_EQ(document.sectionNames(), std::vector<std::string>{"/x/a.txt"});
 }
 
+TEST_F(IniListsTest, blanksThatBelongToAFileNameAreNeverTrimmedAway) {
+    IniDocument document;
+    std::string real = file("name.bin  ");
+    EXPECT_NE(RecordExperiment(document, "S", real), "");
+    EXPECT_FALSE(document.modified());
+    std::string noisy = "  " + file("other.bin") + " ";
+    EXPECT_EQ(RecordExperiment(document, "S", noisy), "");
+    EXPECT_EQ(document.sectionNames(), std::vector<std::string>{(dir_ / "files" / "other.bin").string()});
+}
+
 TEST_F(IniListsTest, handEditedFilesShowDefaultsDuplicatesAndOrder) {
     put(setIni_, "; my notes\n[/b/no-keys]\n\n[/a/only-signature]\n  特征值 = 4D5A \r\n[/a/only-class]\n文件类型=exe");
     put(setokIni_,
