@@ -40,4 +40,21 @@ bool DatabaseConnection::connectToAccessFile(const std::string& fileName, const 
 
 void DatabaseConnection::close() { shared_->database.reset(); }
 
+bool DatabaseConnection::runOnConnection(const char* sql) {
+    if (!shared_->database) {
+        shared_->lastError = "The database connection is not open";
+        return false;
+    }
+    std::string error;
+    if (!shared_->database->execute(sql, &error)) {
+        shared_->lastError = error;
+        return false;
+    }
+    return true;
+}
+
+bool DatabaseConnection::beginTransaction() { return runOnConnection("BEGIN IMMEDIATE"); }
+bool DatabaseConnection::commitTransaction() { return runOnConnection("COMMIT"); }
+bool DatabaseConnection::rollbackTransaction() { return runOnConnection("ROLLBACK"); }
+
 }  // namespace vex

@@ -37,6 +37,13 @@ public:
     bool connectToAccessFile(const std::string& fileName, const std::string& password);
     void close();
 
+    // Several statements as one change: all of them or, after a rollback, none.
+    // False (with lastError()) when closed or refused; a refused commit leaves
+    // the transaction open for the caller to roll back.
+    bool beginTransaction();
+    bool commitTransaction();
+    bool rollbackTransaction();
+
     bool isOpen() const { return shared_->database.has_value(); }
     const std::string& connectionText() const { return connectionText_; }
     const std::string& lastError() const { return shared_->lastError; }
@@ -44,6 +51,8 @@ public:
     std::shared_ptr<SharedConnection> shared() const { return shared_; }
 
 private:
+    bool runOnConnection(const char* sql);
+
     std::shared_ptr<SharedConnection> shared_;
     std::string connectionText_;
 };

@@ -108,6 +108,21 @@ TEST_F(RecordSetTest, failedReconnect_leavesTheConnectionClosed) {
     EXPECT_FALSE(connection_.isOpen());
 }
 
+TEST_F(RecordSetTest, rolledBackTransaction_undoesEveryStatementInIt) {
+    openTable();
+    ASSERT_TRUE(connection_.beginTransaction()) << connection_.lastError();
+    ASSERT_TRUE(records_.open("delete from 文件特征值库 where 编号 = 1", record_set_kind::kStatement));
+    ASSERT_TRUE(records_.open("delete from 文件特征值库 where 编号 = 2", record_set_kind::kStatement));
+    ASSERT_TRUE(connection_.rollbackTransaction());
+    EXPECT_EQ(countWhere("1"), 2);
+
+    ASSERT_TRUE(connection_.beginTransaction());
+    ASSERT_TRUE(records_.open("delete from 文件特征值库 where 编号 = 1", record_set_kind::kStatement));
+    ASSERT_TRUE(connection_.commitTransaction());
+    EXPECT_EQ(countWhere("1"), 1);
+    EXPECT_FALSE(connection_.commitTransaction()) << "no transaction is open any more";
+}
+
 // ---- open ----
 
 TEST_F(RecordSetTest, openWithoutBoundConnection_failsQuietly) {
