@@ -78,26 +78,74 @@ std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPat
     return LookupFileType(unit, libraryPath, kConfirmedLibraryTable, kPrefixColumnStem, signature);
 }
 
-void PrefixIndex::addRecord(Value fileType, std::array<std::string, kPrefixCount> prefixes) {
+void PrefixIndex::addRecord(Value fileType, const std::array<std::string, kPrefixCount>& prefixes) {
     const auto record = static_cast<std::uint32_t>(types_.size());
     types_.push_back(std::move(fileType));
     for (int position = 0; position < kPrefixCount; ++position) {
-        std::string& prefix = prefixes[position];
-        if (!prefix.empty()) columns_[position].try_emplace(std::move(prefix), record);
+        const std::string& prefix = prefixes[position];
+        if (!prefix.empty() && prefix.size() <= 0xFFFF) insert(position, prefix, record);
     }
 }
 
 void PrefixIndex::reserve(std::size_t records) {
     types_.reserve(records);
-    for (Column& column : columns_) column.reserve(records);
+    std::size_t wanted = 64;
+    while (wanted < records * kPrefixCount) wanted *= 2;
+    if (wanted > slots_.size()) growTo(wanted);
+}
+
+std::uint32_t PrefixIndex::hashOf(int position, std::string_view text) {
+    const std::uint64_t h = std::hash<std::string_view>{}(text) ^ (static_cast<std::uint64_t>(position) * 0x9E3779B97F4A7C15ull);
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+bool PrefixIndex::holds(const Slot& slot, std::uint32_t hash, int position, std::string_view text) const {
+    return slot.hash == hash && slot.position == position && slot.length == text.size() &&
+           std::string_view(texts_).substr(slot.offset, slot.length) == text;
+}
+
+std::uint32_t PrefixIndex::find(int position, std::string_view text) const {
+    if (slots_.empty()) return kNotFound;
+    const std::uint32_t hash = hashOf(position, text);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.record == kEmpty) return kNotFound;
+        if (holds(slot, hash, position, text)) return slot.record;
+    }
+}
+
+void PrefixIndex::insert(int position, std::string_view text, std::uint32_t record) {
+    if ((used_ + 1) * 2 > slots_.size()) growTo(std::max<std::size_t>(64, slots_.size() * 2));
+    const std::uint32_t hash = hashOf(position, text);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    for (; slots_[i].record != kEmpty; i = (i + 1) & mask) {
+        if (holds(slots_[i], hash, position, text)) return;  // an earlier record holds it
+    }
+    slots_[i] = Slot{hash, record, static_cast<std::uint32_t>(texts_.size()), static_cast<std::uint16_t>(text.size()),
+                     static_cast<std::uint8_t>(position)};
+    texts_ += text;
+    ++used_;
+}
+
+void PrefixIndex::growTo(std::size_t slotCount) {
+    std::vector<Slot> old(slotCount);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.record == kEmpty) continue;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].record != kEmpty) i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
 }
 
 std::string PrefixIndex::lookup(std::string_view signature) const {
     for (int position = 0; position < kPrefixCount; ++position) {
-        const Column& column = columns_[position];
-        const auto found = column.find(SignaturePrefix(signature, prefixLengthAt(position)));
-        if (found == column.end()) continue;
-        std::string type = typeText(types_[found->second]);
+        const std::uint32_t record = find(position, SignaturePrefix(signature, prefixLengthAt(position)));
+        if (record == kNotFound) continue;
+        std::string type = typeText(types_[record]);
         if (!type.empty()) return type;
     }
     return std::string(kUnknownFileType);
@@ -141,10 +189,11 @@ void LookupSession::readLibrary() {
             index_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(*number, 0)));
     }
 
+    std::array<std::string, kPrefixCount> prefixes;
     sqlite::StepResult step;
     while ((step = select->step()) == sqlite::StepResult::Row) {
-        std::array<std::string, kPrefixCount> prefixes;
         for (int position = 0; position < kPrefixCount; ++position) {
+            prefixes[position].clear();
             if (prefixColumns[position] < 0) continue;
             // The table keeps its prefixes as text; anything else it might hold
             // (a number or bytes in a hand-made store) is left out of the index.
@@ -153,7 +202,7 @@ void LookupSession::readLibrary() {
         }
         index_.addRecord(typeColumn < 0 ? Value(std::string())
                                         : database_backend::deliverField(typeKind, select->column(typeColumn)),
-                         std::move(prefixes));
+                         prefixes);
     }
     readable_ = step == sqlite::StepResult::Done;
 }
