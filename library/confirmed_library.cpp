@@ -31,10 +31,10 @@ std::string textOf(const Value& value) {
 }
 
 void reportRefusedWrite(std::string_view signature, const std::string& reason) {
-    std::string text = "特征值“";
+    std::string text = "Cannot store the signature value '";
     text += signature;
-    text += "”未能存入确认库。\n原因：";
-    text += reason.empty() ? std::string("数据库拒绝写入") : reason;
+    text += "' in the confirmed library. Reason: ";
+    text += reason.empty() ? std::string("the database refused the write") : reason;
     showMessage(MessageKind::Error, text);
 }
 
@@ -114,7 +114,7 @@ bool inOneTransaction(DatabaseConnection& connection, Work work) {
     std::string error;
     if (database->execute("commit", &error)) return true;
     database->execute("rollback");
-    showMessage(MessageKind::Error, "确认库未能删除所选特征值。\n原因：" + error);
+    showMessage(MessageKind::Error, "Cannot delete from the confirmed library. Reason: " + error);
     return false;
 }
 
