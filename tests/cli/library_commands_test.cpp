@@ -1,0 +1,112 @@
+// confirm, library, library delete and library clear, run in-process on a
+// temporary data directory.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli.h"
+#include "tests/support/temp_dir.h"
+
+namespace vex::cli {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+constexpr const char* kExeValue = "4D5A9000030000000400";
+
+struct Result {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+class LibraryCommands : public ::testing::Test {
+protected:
+    Result run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--data-dir", dir_.path()});
+        std::istringstream in;
+        std::ostringstream out;
+        std::ostringstream err;
+        const int code = cli::run(args, in, out, err);
+        return {code, out.str(), err.str()};
+    }
+
+    test::TempDir dir_;
+};
+
+TEST_F(LibraryCommands, confirmPrintsTheLibraryAfterwards) {
+    const Result first = run({"confirm", kExeValue, "exe"});
+    EXPECT_EQ(first.exitCode, kExitDone) << first.err;
+    EXPECT_EQ(first.out, std::string("1\texe\t") + kExeValue + "\n");
+    const Result second = run({"confirm", "FFD8FFE000104A464946", "jpg"});
+    EXPECT_EQ(second.out, std::string("1\texe\t") + kExeValue + "\n2\tjpg\tFFD8FFE000104A464946\n");
+    EXPECT_EQ(run({"library"}).out, second.out);
+}
+
+TEST_F(LibraryCommands, duplicateSaysSoOnTwoLinesAndExitsThree) {
+    ASSERT_EQ(run({"confirm", kExeValue, "exe"}).exitCode, kExitDone);
+    const Result duplicate = run({"confirm", kExeValue, "dll"});
+    EXPECT_EQ(duplicate.exitCode, kExitDuplicate);
+    EXPECT_EQ(duplicate.err, "特征值存在！\n请重输入其他特征值！\n");
+    EXPECT_EQ(duplicate.out, "");
+    EXPECT_EQ(run({"library"}).out, std::string("1\texe\t") + kExeValue + "\n");
+}
+
+TEST_F(LibraryCommands, deleteRemovesTheNamedSignaturesOnly) {
+    for (const char* value : {"1111", "it's", "3333"}) ASSERT_EQ(run({"confirm", value, "t"}).exitCode, kExitDone);
+    const Result deleted = run({"library", "delete", "it's", "3333", "not-there"});
+    EXPECT_EQ(deleted.exitCode, kExitDone) << deleted.err;
+    EXPECT_EQ(deleted.out, "1\tt\t1111\n");
+}
+
+TEST_F(LibraryCommands, clearPrintsNothingAndEmptiesTheLibrary) {
+    ASSERT_EQ(run({"confirm", kExeValue, "exe"}).exitCode, kExitDone);
+    const Result cleared = run({"library", "clear"});
+    EXPECT_EQ(cleared.exitCode, kExitDone);
+    EXPECT_EQ(cleared.out, "");
+    EXPECT_EQ(run({"library"}).out, "");
+}
+
+TEST_F(LibraryCommands, jsonUsesTheEnglishKeys) {
+    ASSERT_EQ(run({"confirm", kExeValue, "exe"}).exitCode, kExitDone);
+    EXPECT_EQ(run({"--json", "library"}).out,
+              std::string(R"([{"index":"1","class":"exe","signature":")") + kExeValue + "\"}]\n");
+    EXPECT_EQ(run({"--json", "library", "clear"}).out, "");
+    EXPECT_EQ(run({"--json", "library"}).out, "[]\n");
+}
+
+TEST_F(LibraryCommands, typeOverFiftyCharactersIsAStoreError) {
+    const Result refused = run({"confirm", kExeValue, std::string(51, 'x')});
+    EXPECT_EQ(refused.exitCode, kExitStoreError);
+    EXPECT_THAT(refused.err, HasSubstr(kExeValue));
+    EXPECT_EQ(run({"library"}).out, "");
+}
+
+TEST_F(LibraryCommands, unusableStoreIsAStoreErrorWithTheReason) {
+    dir_.write("data.mdb", "not a database");
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"library"}, {"confirm", kExeValue, "exe"}, {"library", "clear"}}) {
+        const Result result = run(command);
+        EXPECT_EQ(result.exitCode, kExitStoreError) << command[0];
+        EXPECT_THAT(result.err, StartsWith("vexorin-cli: ")) << command[0];
+        EXPECT_EQ(result.out, "") << command[0];
+    }
+}
+
+TEST_F(LibraryCommands, missingStoreIsWrittenOutFirst) {
+    const Result listed = run({"library"});
+    EXPECT_EQ(listed.exitCode, kExitDone) << listed.err;
+    EXPECT_EQ(listed.out, "");
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("data.mdb")));
+}
+
+TEST_F(LibraryCommands, confirmNeedsBothTexts) {
+    EXPECT_EQ(run({"confirm", kExeValue}).exitCode, kExitUsage);
+    EXPECT_EQ(run({"library", "delete"}).exitCode, kExitUsage);
+}
+
+}  // namespace
+}  // namespace vex::cli
