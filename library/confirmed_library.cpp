@@ -9,7 +9,6 @@
 #include "runtime/record_set.h"
 #include "runtime/report_list.h"
 #include "runtime/runtime_error.h"
-#include "runtime/sqlite.h"
 #include "runtime/window_model.h"
 #include "ui/main_window_layout.h"
 #include "ui/units.h"
@@ -102,19 +101,25 @@ bool deleteRecordsWith(RecordSet& recordSet, std::string_view table, std::string
 
 // Runs `work` as one transaction on the connection, so a refusal half-way
 // leaves every record in place.
+void reportRefusedDelete(const std::string& reason) {
+    showMessage(MessageKind::Error, "Cannot delete from the confirmed library. Reason: " + reason);
+}
+
 template <class Work>
 bool inOneTransaction(DatabaseConnection& connection, Work work) {
-    sqlite::Database* database =
-        connection.shared()->database ? &*connection.shared()->database : nullptr;
-    if (!database || !database->execute("begin")) return work();
-    if (!work()) {
-        database->execute("rollback");
+    // Without a connection the statements fail on their own and show why.
+    if (!connection.isOpen()) return work();
+    if (!connection.beginTransaction()) {
+        reportRefusedDelete(connection.lastError());
         return false;
     }
-    std::string error;
-    if (database->execute("commit", &error)) return true;
-    database->execute("rollback");
-    showMessage(MessageKind::Error, "Cannot delete from the confirmed library. Reason: " + error);
+    if (!work()) {  // the record set has shown the store's reason
+        connection.rollbackTransaction();
+        return false;
+    }
+    if (connection.commitTransaction()) return true;
+    reportRefusedDelete(connection.lastError());
+    connection.rollbackTransaction();
     return false;
 }
 
