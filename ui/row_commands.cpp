@@ -1,0 +1,133 @@
+#include "ui/row_commands.h"
+
+#include <utility>
+#include <vector>
+
+#include "runtime/basic_units.h"
+#include "runtime/process.h"
+#include "runtime/report_list.h"
+#include "runtime/window_model.h"
+#include "ui/sorting.h"
+#include "ui/units.h"
+
+namespace vex {
+namespace {
+
+namespace mw = main_window;
+
+RevealHook& revealHook() {
+    static RevealHook hook;
+    return hook;
+}
+
+struct CellToField {
+    int column;
+    UnitRef field;
+};
+
+// Reads the current item again before every cell: a field's update may run
+// code that changes the selection.
+void copyCurrentRow(UnitRef list, const std::vector<CellToField>& copies) {
+    if (unitAt<ReportList>(list).currentItem() == -1) return;
+    for (const CellToField& copy : copies) {
+        const ReportList& rows = unitAt<ReportList>(list);
+        unitAt<EditBox>(copy.field).setText(rows.itemText(rows.currentItem(), copy.column));
+    }
+}
+
+// Visits every row present when the loop starts. Closing the window while the
+// loop yields ends the loop quietly rather than as a fault.
+template <class Change>
+void forEachRowYielding(UnitRef listRef, Change change) {
+    const int count = unitAt<ReportList>(listRef).itemCount();
+    for (int item = 0; item < count; ++item) {
+        if (!WindowModel::instance().isLoaded(listRef.window)) return;
+        ReportList& list = unitAt<ReportList>(listRef);
+        if (item < list.itemCount()) change(list, item);
+        processPendingEvents();
+    }
+}
+
+UnitRef unitArgument(const std::vector<Value>& arguments, std::size_t index) {
+    if (index < arguments.size()) {
+        if (const auto* ref = arguments[index].get_if<UnitRef>()) return *ref;
+    }
+    return {};
+}
+
+int intArgument(const std::vector<Value>& arguments, std::size_t index) {
+    if (index < arguments.size()) {
+        if (const auto* number = arguments[index].get_if<std::int32_t>()) return *number;
+    }
+    return -1;
+}
+
+void sortByClickedColumn(UnitRef list, int column) {
+    Label& directionCell = unitAt<Label>(mw::标签1);
+    std::string direction = directionCell.text();
+    SortByClickedColumn(unitAt<ReportList>(list), column, direction);
+    if (direction != directionCell.text()) unitAt<Label>(mw::标签1).setText(direction);
+}
+
+}  // namespace
+
+void ShowExperimentRow() {
+    copyCurrentRow(mw::超级列表框1, {{3, mw::编辑框1}, {1, mw::编辑框3}, {2, mw::编辑框2}, {1, mw::编辑框4},
+                                     {2, mw::编辑框5}});
+}
+
+void ShowIdentificationRow() {
+    copyCurrentRow(mw::超级列表框3, {{3, mw::编辑框6}, {1, mw::编辑框7}, {2, mw::编辑框8}, {4, mw::编辑框9}});
+}
+
+std::string explorerSelectCommandLine(const std::string& path) { return "explorer /select," + path; }
+
+void setRevealHook(RevealHook hook) { revealHook() = std::move(hook); }
+
+void RevealInExplorer(UnitRef editBox) {
+    const std::string path = unitAt<EditBox>(editBox).text();
+    if (path.empty()) return;
+    if (revealHook()) revealHook()(path, explorerSelectCommandLine(path));
+}
+
+void CheckAllRows(UnitRef list) {
+    forEachRowYielding(list, [](ReportList& rows, int item) {
+        if (rows.checkState(item) != check_state::kChecked) rows.setCheckState(item, check_state::kChecked);
+    });
+}
+
+void InvertRowChecks(UnitRef list) {
+    forEachRowYielding(list, [](ReportList& rows, int item) {
+        rows.setCheckState(item, rows.checkState(item) == check_state::kChecked ? check_state::kUnchecked
+                                                                                 : check_state::kChecked);
+    });
+}
+
+void registerRowCommandHandlers() {
+    registerHandler("ShowExperimentRow", [](const std::vector<Value>&) {
+        ShowExperimentRow();
+        return Value();
+    });
+    registerHandler("ShowIdentificationRow", [](const std::vector<Value>&) {
+        ShowIdentificationRow();
+        return Value();
+    });
+    registerHandler("RevealInExplorer", [](const std::vector<Value>& arguments) {
+        RevealInExplorer(unitArgument(arguments, 0));
+        return Value();
+    });
+    registerHandler("CheckAllRows", [](const std::vector<Value>& arguments) {
+        CheckAllRows(unitArgument(arguments, 0));
+        return Value();
+    });
+    registerHandler("InvertRowChecks", [](const std::vector<Value>& arguments) {
+        InvertRowChecks(unitArgument(arguments, 0));
+        return Value();
+    });
+    registerHandler("SortByClickedColumn", [](const std::vector<Value>& arguments) {
+        sortByClickedColumn(unitArgument(arguments, 0), intArgument(arguments, 1));
+        return Value();
+    });
+}
+
+}  // namespace vex

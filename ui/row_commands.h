@@ -1,0 +1,38 @@
+#pragma once
+// Commands on the rows of the report lists: copying the current row into the
+// editor fields, showing a path in the file manager, checking all rows and
+// inverting the checks. None of them shows a message or returns a value.
+
+#include <functional>
+#include <string>
+
+#include "runtime/value.h"
+
+namespace vex {
+
+// Double-click on 超级列表框1: the current row into 编辑框1, 编辑框3, 编辑框2, 编辑框4, 编辑框5.
+void ShowExperimentRow();
+// Double-click on 超级列表框3: the current row into 编辑框6, 编辑框7, 编辑框8, 编辑框9.
+void ShowIdentificationRow();
+
+// Shows the file named in the edit box in the file manager; an empty field does nothing.
+void RevealInExplorer(UnitRef editBox);
+// The command line that selects `path` in Windows Explorer, as it was always formed:
+// no space after the comma, no quotes, nothing trimmed.
+std::string explorerSelectCommandLine(const std::string& path);
+// How a path is revealed. The desktop program asks the file manager over D-Bus;
+// without a hook (command line, tests) nothing is started.
+using RevealHook = std::function<void(const std::string& path, const std::string& commandLine)>;
+void setRevealHook(RevealHook hook);
+
+// Check every row / invert every row's check (no box counts as unchecked).
+// Both take the row count once and let pending window events run between rows,
+// so a long list keeps the window painting; rows removed meanwhile are skipped.
+void CheckAllRows(UnitRef list);
+void InvertRowChecks(UnitRef list);
+
+// Registers the handlers above, and the header-click sort, by the names the
+// main window's layout binds.
+void registerRowCommandHandlers();
+
+}  // namespace vex
