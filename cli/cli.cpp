@@ -1,8 +1,12 @@
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
+
+#include "library/store.h"
+#include "runtime/data_dir.h"
 
 namespace vex::cli {
 
@@ -40,6 +44,22 @@ std::function<int()> CommandSet::chosen() const {
 
 namespace {
 
+// Points the stores at --data-dir (created when missing) and writes the empty
+// signature store when it is missing, as the desktop program does at start-up.
+// Returns an error text, empty on success.
+std::string prepareDataDirectory(const Context& context, bool needsStore) {
+    if (!context.dataDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(context.dataDir, error);
+        if (error) return "Cannot create the data directory '" + context.dataDir + "'. Reason: " + error.message();
+    }
+    setDataDirectoryOverride(context.dataDir);  // an empty text returns to the default choice
+    if (!needsStore) return {};
+    const EnsureStoreResult store = ensureStoreExists(libraryPath());
+    if (store.outcome == StoreCreation::Failed) return store.error;
+    return {};
+}
+
 constexpr const char* kDescription =
     "Tells what kind of file a file really is from its first bytes.\n"
     "Works on the same stores as the desktop program: data.mdb, set.ini and setok.ini in the data directory.";
@@ -75,6 +95,12 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     if (!action) {
         err << app.help();
         return kExitUsage;
+    }
+    // Reading signatures touches no store, so it works anywhere, even without a data directory.
+    const bool needsStore = !app.got_subcommand("signature");
+    if (const std::string error = prepareDataDirectory(context, needsStore); !error.empty()) {
+        err << "vexorin-cli: " << error << "\n";
+        return kExitStoreError;
     }
     return action();
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "tests/support/temp_dir.h"
@@ -52,6 +53,35 @@ TEST(Cli, helpExitsWithZero) {
     const Result result = runCli({"--help"});
     EXPECT_EQ(result.code, kExitDone);
     EXPECT_NE(result.out.find("signature"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vex::cli
+
+namespace vex::cli {
+namespace {
+
+TEST(CliDataDirectory, isCreatedWithTheEmptyStoreForCommandsThatUseIt) {
+    test::TempDir dir;
+    const std::string data = dir.file("nested/data");
+    runCli({"--data-dir", data, "library"});
+    EXPECT_TRUE(std::filesystem::is_regular_file(data + "/data.mdb"));
+}
+
+TEST(CliDataDirectory, isLeftAloneByTheSignatureCommand) {
+    test::TempDir dir;
+    const std::string data = dir.file("data");
+    const auto file = dir.write("a.bin", "0123456789");
+    EXPECT_EQ(runCli({"--data-dir", data, "signature", file}).code, kExitDone);
+    EXPECT_FALSE(std::filesystem::exists(data + "/data.mdb"));
+}
+
+TEST(CliDataDirectory, thatCannotBeCreatedIsAStoreErrorWithItsReason) {
+    test::TempDir dir;
+    const auto blocker = dir.write("plain-file", "x");
+    const Result result = runCli({"--data-dir", blocker + "/data", "library"});
+    EXPECT_EQ(result.code, kExitStoreError);
+    EXPECT_NE(result.err.find(blocker + "/data"), std::string::npos);
 }
 
 }  // namespace
