@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "app/desktop_program.h"
+
+int main(int argc, char** argv) { return vex::runDesktopProgram(argc, argv); }
