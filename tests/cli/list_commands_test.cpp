@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "tests/support/temp_dir.h"
+
+namespace vex::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+class ListCommands : public ::testing::Test {
+protected:
+    Result runCli(std::vector<std::string> args, const std::string& input = {}) {
+        args.insert(args.begin(), {"--data-dir", data_});
+        std::istringstream in(input);
+        std::ostringstream out, err;
+        const int code = run(args, in, out, err);
+        return {code, out.str(), err.str()};
+    }
+    std::string contents(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream buffer;
+        buffer << in.rdbuf();
+        return buffer.str();
+    }
+
+    test::TempDir dir_;
+    std::string data_ = dir_.path();
+    std::string a_ = dir_.write("a.dat", "0123456789abc");
+    std::string b_ = dir_.write("b.bin", "ABCDEFGHIJ");
+    std::string tiny_ = dir_.write("tiny", "xy");
+};
+
+TEST_F(ListCommands, sampleRecordsAndPrintsTheExperimentList) {
+    const Result result = runCli({"sample", a_, dir_.path(), b_});
+    EXPECT_EQ(result.code, kExitDone) << result.err;
+    EXPECT_EQ(result.out, "1\tdat\t30313233343536373839\t" + a_ + "\n2\tbin\t4142434445464748494A\t" + b_ + "\n");
+    EXPECT_EQ(runCli({"experiments"}).out, result.out);
+
+    const Result deleted = runCli({"experiments", "delete", a_});
+    EXPECT_EQ(deleted.code, kExitDone);
+    EXPECT_EQ(deleted.out, "1\tbin\t4142434445464748494A\t" + b_ + "\n");
+    EXPECT_EQ(runCli({"experiments", "clear"}).out, "");
+    EXPECT_EQ(runCli({"experiments"}).out, "");
+}
+
+TEST_F(ListCommands, identifyFromArgumentsOrStandardInput) {
+    const Result direct = runCli({"identify", a_, tiny_});
+    EXPECT_EQ(direct.code, kExitDone) << direct.err;
+    EXPECT_EQ(direct.out,
+              "未知类型\t30313233343536373839\t" + a_ + "\n未知类型\t无法读取，文件太短\t" + tiny_ + "\n");
+    EXPECT_TRUE(fs::exists(data_ + "/data.mdb"));  // written out empty, as at start-up
+
+    const Result piped = runCli({"identify", "-"}, b_ + "\r\n\n" + dir_.path() + "\n");
+    EXPECT_EQ(piped.out, "未知类型\t4142434445464748494A\t" + b_ + "\n");
+    EXPECT_EQ(runCli({"results"}).out, "1\tdat\t30313233343536373839\t" + a_ + "\t未知类型\n2\t无类型\t无法读取，文件太短\t" +
+                                           tiny_ + "\t未知类型\n3\tbin\t4142434445464748494A\t" + b_ + "\t未知类型\n");
+}
+
+TEST_F(ListCommands, jsonUsesEnglishKeys) {
+    runCli({"identify", a_});
+    const Result result = runCli({"--json", "results"});
+    EXPECT_EQ(result.out, R"([{"index":"1","class":"dat","signature":"30313233343536373839","path":")" + a_ +
+                              R"(","type":"未知类型"}])" + "\n");
+}
+
+TEST_F(ListCommands, resultsDeleteAndClear) {
+    runCli({"identify", a_, b_});
+    const Result deleted = runCli({"results", "delete", b_, "/not/listed"});
+    EXPECT_EQ(deleted.code, kExitDone);
+    EXPECT_EQ(deleted.out, "1\tdat\t30313233343536373839\t" + a_ + "\t未知类型\n");
+    EXPECT_NE(deleted.err.find("/not/listed"), std::string::npos);
+    EXPECT_EQ(runCli({"results", "clear"}).code, kExitDone);
+    EXPECT_EQ(contents(data_ + "/setok.ini"), "");
+}
+
+TEST_F(ListCommands, renamePrintsRenamedFilesAndFailsForTheRest) {
+    std::ofstream(data_ + "/setok.ini") << "[" << a_ << "]\ntype=X\ntype1=jpg\n[" << b_ << "]\ntype=Y\ntype1=未知类型\n";
+    const Result result = runCli({"rename", a_, b_});
+    const std::string renamed = dir_.file("a.jpg");
+    EXPECT_EQ(result.out, a_ + "\t" + renamed + "\n");
+    EXPECT_TRUE(fs::exists(renamed));
+    EXPECT_EQ(result.code, kExitDone) << result.err;  // an unknown type is skipped, not failed
+
+    const std::string taken = dir_.write("b.gif", "taken");
+    std::ofstream(data_ + "/setok.ini") << "[" << b_ << "]\ntype=Y\ntype1=gif\n";
+    const Result refused = runCli({"rename", b_});
+    EXPECT_EQ(refused.code, kExitRenameFailed);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find(b_), std::string::npos);
+    EXPECT_EQ(contents(taken), "taken");
+}
+
+TEST_F(ListCommands, unwritableStoreExitsWithTwo) {
+    fs::create_directory(data_ + "/setok.ini");
+    const Result result = runCli({"identify", a_});
+    EXPECT_EQ(result.code, kExitStoreError);
+    EXPECT_NE(result.err, "");
+    EXPECT_EQ(runCli({"results"}).code, kExitStoreError);
+}
+
+TEST_F(ListCommands, missingArgumentsAreUsageErrors) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"sample"}, {"identify"}, {"rename"}}) {
+        const Result result = runCli(args);
+        EXPECT_EQ(result.code, kExitUsage);
+    }
+}
+
+}  // namespace
+}  // namespace vex::cli
