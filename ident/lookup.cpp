@@ -81,9 +81,15 @@ std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPat
 void PrefixIndex::addRecord(Value fileType, const std::array<std::string, kPrefixCount>& prefixes) {
     const auto record = static_cast<std::uint32_t>(types_.size());
     types_.push_back(std::move(fileType));
+    if ((used_ + kPrefixCount) * 2 > slots_.size()) growTo(std::max<std::size_t>(64, slots_.size() * 2));
+    std::array<std::uint32_t, kPrefixCount> hashes;
+    for (int position = 0; position < kPrefixCount; ++position) {
+        hashes[position] = hashOf(position, prefixes[position]);
+        prefetch(hashes[position]);
+    }
     for (int position = 0; position < kPrefixCount; ++position) {
         const std::string& prefix = prefixes[position];
-        if (!prefix.empty() && prefix.size() <= 0xFFFF) insert(position, prefix, record);
+        if (!prefix.empty() && prefix.size() <= 0xFFFF) insert(position, prefix, hashes[position], record);
     }
 }
 
@@ -104,9 +110,12 @@ bool PrefixIndex::holds(const Slot& slot, std::uint32_t hash, int position, std:
            std::string_view(texts_).substr(slot.offset, slot.length) == text;
 }
 
-std::uint32_t PrefixIndex::find(int position, std::string_view text) const {
+void PrefixIndex::prefetch(std::uint32_t hash) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+}
+
+std::uint32_t PrefixIndex::find(int position, std::string_view text, std::uint32_t hash) const {
     if (slots_.empty()) return kNotFound;
-    const std::uint32_t hash = hashOf(position, text);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const Slot& slot = slots_[i];
@@ -115,9 +124,8 @@ std::uint32_t PrefixIndex::find(int position, std::string_view text) const {
     }
 }
 
-void PrefixIndex::insert(int position, std::string_view text, std::uint32_t record) {
-    if ((used_ + 1) * 2 > slots_.size()) growTo(std::max<std::size_t>(64, slots_.size() * 2));
-    const std::uint32_t hash = hashOf(position, text);
+// The caller has made room: the table stays at most half full.
+void PrefixIndex::insert(int position, std::string_view text, std::uint32_t hash, std::uint32_t record) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = hash & mask;
     for (; slots_[i].record != kEmpty; i = (i + 1) & mask) {
@@ -142,8 +150,15 @@ void PrefixIndex::growTo(std::size_t slotCount) {
 }
 
 std::string PrefixIndex::lookup(std::string_view signature) const {
+    std::array<std::string_view, kPrefixCount> prefixes;
+    std::array<std::uint32_t, kPrefixCount> hashes;
     for (int position = 0; position < kPrefixCount; ++position) {
-        const std::uint32_t record = find(position, SignaturePrefix(signature, prefixLengthAt(position)));
+        prefixes[position] = SignaturePrefix(signature, prefixLengthAt(position));
+        hashes[position] = hashOf(position, prefixes[position]);
+        prefetch(hashes[position]);
+    }
+    for (int position = 0; position < kPrefixCount; ++position) {
+        const std::uint32_t record = find(position, prefixes[position], hashes[position]);
         if (record == kNotFound) continue;
         std::string type = typeText(types_[record]);
         if (!type.empty()) return type;

@@ -84,8 +84,11 @@ private:
 
     static std::uint32_t hashOf(int position, std::string_view text);
     bool holds(const Slot& slot, std::uint32_t hash, int position, std::string_view text) const;
-    std::uint32_t find(int position, std::string_view text) const;
-    void insert(int position, std::string_view text, std::uint32_t record);
+    std::uint32_t find(int position, std::string_view text, std::uint32_t hash) const;
+    void insert(int position, std::string_view text, std::uint32_t hash, std::uint32_t record);
+    // Starts loading the slot a hash lands on: the 17 keys of one record or
+    // signature are then fetched from memory side by side, not one after another.
+    void prefetch(std::uint32_t hash) const;
     void growTo(std::size_t slotCount);
 
     std::vector<Value> types_;
