@@ -34,11 +34,16 @@ bool DatabaseConnection::connectToAccessFile(const std::string& fileName, const 
         return false;
     }
     shared_->database = std::move(*database);
+    ++shared_->generation;
     shared_->lastError.clear();
     return true;
 }
 
-void DatabaseConnection::close() { shared_->database.reset(); }
+void DatabaseConnection::close() {
+    if (!shared_->database) return;
+    shared_->database.reset();
+    ++shared_->generation;
+}
 
 bool DatabaseConnection::runOnConnection(const char* sql) {
     if (!shared_->database) {

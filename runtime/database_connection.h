@@ -24,6 +24,9 @@ std::string dataSourceFromConnectionText(const std::string& connectionText);
 struct SharedConnection {
     std::optional<sqlite::Database> database;  // empty while closed
     std::string lastError;
+    // Counts opens and closes, so a record set can tell that the rows it holds
+    // were read through a connection that is gone (perhaps to another file).
+    std::uint64_t generation = 0;
 };
 
 class DatabaseConnection : public Unit {

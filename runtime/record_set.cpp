@@ -177,6 +177,7 @@ bool RecordSet::openPrepared(const std::string& sql, const std::vector<std::stri
     if (!connection_ || sql.empty()) return false;
     close();
     sqlite::Database* db = database();
+    openedGeneration_ = connection_->generation;
     if (!db) {
         const std::string reason = connection_->lastError.empty() ? "no database file is connected"
                                                                  : connection_->lastError;
@@ -267,8 +268,15 @@ std::optional<std::size_t> RecordSet::columnOf(const Value& field) const {
     return static_cast<std::size_t>(*position);
 }
 
+bool RecordSet::readThroughCurrentConnection() const {
+    return connection_ && connection_->database && connection_->generation == openedGeneration_;
+}
+
 bool RecordSet::addNew() {
     if (!open_) return fail("The record set is not open", false);
+    if (!readThroughCurrentConnection()) {
+        return fail("The database connection was closed or reopened; open the record set again", false);
+    }
     if (updatableTable_.empty()) return fail("Records can only be added to a table opened by name", false);
     if (editMode_ != EditMode::None && !save()) return false;
     pending_.assign(columns_.size(), sqlite::Cell());
@@ -303,8 +311,8 @@ bool RecordSet::save() {
     if (editMode_ == EditMode::None) return true;
     sqlite::Database* db = database();
     bool saved = false;
-    if (!db) {
-        lastError_ = "The database connection is not open";
+    if (!db || !readThroughCurrentConnection()) {
+        lastError_ = "The database connection was closed or reopened; open the record set again";
     } else {
         saved = editMode_ == EditMode::Adding ? insertPending(*db) : updatePending(*db);
     }

@@ -102,7 +102,10 @@ private:
     void cancelPending();
     sqlite::Database* database() const;
 
+    bool readThroughCurrentConnection() const;
+
     std::shared_ptr<SharedConnection> connection_;
+    std::uint64_t openedGeneration_ = 0;  // the connection's generation when the rows were read
     std::string source_;
     std::string tableName_;     // remembered by a kind-2 open, cleared by a kind-1 open
     std::string updatableTable_;  // the table the snapshot rows come from, empty when not updatable

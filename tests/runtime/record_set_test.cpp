@@ -411,6 +411,20 @@ TEST_F(RecordSetTest, changedFieldOfTheCurrentRecord_isWrittenBack) {
     EXPECT_EQ(countWhere("编号 = 1 and 文件类型 = 'exe'"), 1);
 }
 
+TEST_F(RecordSetTest, rowsReadBeforeAReconnect_areNotWrittenThroughTheNewConnection) {
+    openTable();
+    const std::string other = (dir_ / "other.mdb").string();
+    fs::copy_file(path_, other);
+    ASSERT_TRUE(records_.addNew());
+    records_.writeFieldText("文件类型", "stale");
+    ASSERT_TRUE(connection_.connectToAccessFile(other, "tulip"));
+    EXPECT_FALSE(records_.save());
+    EXPECT_FALSE(records_.addNew());
+    EXPECT_FALSE(records_.lastError().empty());
+    ASSERT_TRUE(records_.open("文件特征值库", record_set_kind::kTable));
+    EXPECT_TRUE(records_.addNew()) << "after a new open the record set writes again";
+}
+
 TEST_F(RecordSetTest, reopeningCancelsAnUnsavedRecord) {
     openTable();
     ASSERT_TRUE(records_.addNew());
