@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "ident/flow/flow_handlers.h"
 #include "library/confirmed_library.h"
 #include "library/ini_lists.h"
 #include "library/store.h"
@@ -96,7 +97,7 @@ void registerApplicationHandlers(WindowModel& model, DropProgress progress) {
     });
     registerRowCommandHandlers();
     registerConfirmedLibraryHandlers(libraryPathIn(dataDirectory()), model);
-    (void)progress;
+    RegisterFlowHandlers(model, [] { return dataDirectory(); }, std::move(progress));
 }
 
 }  // namespace vex

@@ -3,17 +3,13 @@
 // exists, opening it, filling the three lists and attaching the drop targets;
 // and opening the home page.
 
-#include <cstddef>
-#include <functional>
 #include <string>
 
+#include "ident/flow/identification_flow.h"
 
 namespace vex {
 
 class WindowModel;
-
-// Told after each file of a drop how many of how many are done.
-using DropProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // Handler of the main window's created event.
 void InitialiseMainWindow();

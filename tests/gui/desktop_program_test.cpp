@@ -142,5 +142,77 @@ TEST_F(DesktopProgramTest, headerClicksSortBothWaysAndTheHomePageOpens) {
     EXPECT_NE(opened_[0].find("index.html"), std::string::npos);
 }
 
+TEST_F(DesktopProgramTest, dropsSampleConfirmAndIdentify) {
+    start();
+    const fs::path png = writeFile("logo.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    const fs::path tiny = writeFile("tiny.bin", "abc");
+    const fs::path folder = dir_ / "folder.d";
+    fs::create_directory(folder);
+
+    ASSERT_TRUE(drop(mw::超级列表框1, {png, tiny, folder}));
+    ASSERT_EQ(list(mw::超级列表框1).itemCount(), 2) << "the folder is skipped";
+    EXPECT_TRUE(fs::exists(dir_ / "set.ini"));
+    EXPECT_EQ(text(mw::编辑框2), "无法读取，文件太短") << "the last dropped file stays in the editor";
+
+    // Double-click the PNG row, then store it in the confirmed library.
+    const int pngRow = list(mw::超级列表框1).findItem(png.string(), 0, true, 3);
+    ASSERT_GE(pngRow, 0);
+    list(mw::超级列表框1).selectItem(pngRow);
+    WindowModel::instance().raiseEvent(mw::超级列表框1, event::kDoubleClicked,
+                                       {Value(std::int32_t{1}), Value(std::int32_t{1}), Value(std::int32_t{1})});
+    EXPECT_EQ(text(mw::编辑框5), "89504E470D0A1A0A0000");
+    EXPECT_EQ(text(mw::编辑框4), "png");
+    click(mw::按钮4);
+    ASSERT_EQ(list(mw::超级列表框2).itemCount(), 1);
+
+    const fs::path unknown = writeFile("FILE0001.CHK", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    ASSERT_TRUE(drop(mw::超级列表框3, {unknown, tiny, folder}));
+    ASSERT_EQ(list(mw::超级列表框3).itemCount(), 2);
+    const int row = list(mw::超级列表框3).findItem(unknown.string(), 0, true, 3);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(list(mw::超级列表框3).itemText(row, 4), "png");
+
+    // A second confirmation of the same value opens the message window instead.
+    click(mw::按钮4);
+    EXPECT_TRUE(WindowModel::instance().isLoaded(message_window::kWindowId));
+    EXPECT_EQ(list(mw::超级列表框2).itemCount(), 1);
+}
+
+TEST_F(DesktopProgramTest, everyButtonRunsWithoutAFault) {
+    start();
+    const fs::path png = writeFile("a.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    ASSERT_TRUE(drop(mw::超级列表框1, {png}));
+    ASSERT_TRUE(drop(mw::超级列表框3, {png}));
+    for (UnitRef button : {mw::按钮1, mw::按钮3, mw::按钮10, mw::按钮13, mw::按钮4, mw::按钮7, mw::按钮8, mw::按钮17,
+                           mw::按钮14, mw::按钮15, mw::按钮9, mw::按钮6, mw::按钮12, mw::按钮2, mw::按钮16, mw::按钮5}) {
+        click(button);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(list(mw::超级列表框1).itemCount(), 0);
+    EXPECT_EQ(list(mw::超级列表框2).itemCount(), 0);
+    EXPECT_EQ(list(mw::超级列表框3).itemCount(), 0);
+    unitAt<EditBox>(mw::编辑框1).setText(png.string());
+    QTest::mouseDClick(windows_->unitWidget(mw::编辑框1), Qt::LeftButton);
+    EXPECT_EQ(revealed_, std::vector<std::string>{png.string()});
+}
+
+
+TEST_F(DesktopProgramTest, everyBoundHandlerIsRegistered) {
+    WindowModel& model = WindowModel::instance();
+    model.reset();
+    registerApplicationHandlers(model);
+    for (const WindowLayout& layout : {mainWindowLayout(), messageWindowLayout()}) {
+        for (const EventBinding& binding : layout.bindings) {
+            EXPECT_TRUE(binding.handler.empty() || model.handlers().find(binding.handler)) << binding.handler;
+        }
+        for (const UnitLayout& unit : layout.units) {
+            for (const EventBinding& binding : unit.bindings) {
+                EXPECT_TRUE(binding.handler.empty() || model.handlers().find(binding.handler))
+                    << unit.name << " " << binding.handler;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vex
