@@ -23,11 +23,24 @@ QMessageBox::Icon iconFor(MessageKind kind) {
     return QMessageBox::NoIcon;
 }
 
-// Owned by the active window so the box stays above an always-on-top main window.
+}  // namespace
+
+QWidget* dialogParent() {
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    // At start-up the main window may not be active yet; a box without a
+    // parent would open behind it, since it stays on top.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) return window;
+    }
+    return nullptr;
+}
+
+namespace {
+
 void showMessageBox(QMessageBox::Icon icon, const std::string& text, const std::string& caption) {
     QMessageBox box(icon, QString::fromStdString(caption),
                     QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                    QMessageBox::Ok, QApplication::activeWindow());
+                    QMessageBox::Ok, dialogParent());
     box.exec();
 }
 
@@ -47,7 +60,7 @@ QStringList qtFileFilters(const std::string& filter) {
 }
 
 std::optional<std::string> showFileDialog(const FileDialogSettings& settings) {
-    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(settings.title),
+    QFileDialog dialog(dialogParent(), QString::fromStdString(settings.title),
                        QString::fromStdString(settings.initialDirectory));
     const bool saving = settings.kind == FileDialog::kSave;
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

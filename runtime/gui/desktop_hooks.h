@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+class QWidget;
+
 #include <optional>
 #include <string>
 
@@ -14,6 +16,9 @@ namespace vex {
 struct FileDialogSettings;
 
 void installDesktopHooks();
+
+// The window dialogs belong to, so they open above the always-on-top main window.
+QWidget* dialogParent();
 
 // "Text (*.txt)|*.txt|All|*.*||" as Qt name filters: "Text (*.txt) (*.txt)", "All (*.*)".
 QStringList qtFileFilters(const std::string& filter);

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QProgressDialog>
 
+#include "runtime/gui/desktop_hooks.h"
+
 namespace vex {
 namespace {
 
@@ -31,7 +33,7 @@ void DropProgressDialog::report(std::size_t done, std::size_t total) {
     }
     if (!dialog_) {
         dialog_ = new QProgressDialog(QStringLiteral("正在处理拖放的 %1 个文件……").arg(total), QString(), 0,
-                                      scaled(total, total), QApplication::activeWindow());
+                                      scaled(total, total), dialogParent());
         dialog_->setWindowTitle(QStringLiteral("Vexorin"));
         dialog_->setWindowModality(Qt::ApplicationModal);
         dialog_->setMinimumDuration(0);
