@@ -163,9 +163,13 @@ AddOutcome AddConfirmedSignature(ConfirmedLibraryUnits& units, std::string_view 
         return AddOutcome::Duplicate;
 
     const bool written = writeNewRecord(units.recordSet, signature, type);
-    if (!written) reportRefusedWrite(signature, units.recordSet.lastError());
-    units.recordSet.moveFirst();
-    // The rebuild reopens the record set, which drops a record left unsaved.
+    if (written) {
+        units.recordSet.moveFirst();
+    } else {
+        reportRefusedWrite(signature, units.recordSet.lastError());
+        // Moving would save the record as far as it was written; closing drops it.
+        units.recordSet.close();
+    }
     LoadConfirmedLibrary(units);
     return written ? AddOutcome::Added : AddOutcome::Refused;
 }

@@ -205,6 +205,21 @@ INSTANTIATE_TEST_SUITE_P(Lengths, TypeLength,
                                            TypeLengthCase{"wide51", repeated("型", 51), false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A hand-made store without one of the prefix columns: the add stops at the
+// missing field, and nothing of the record is kept.
+TEST_F(ConfirmedLibraryTest, fieldThatCannotBeWrittenLeavesNoPartialRecord) {
+    insertDirectly("drop table \"文件特征值库\"; create table \"文件特征值库\" (\"编号\" integer primary key, "
+                   "\"文件类型\" text, \"特征值20\" text, \"特征值4\" text)");
+    ASSERT_TRUE(LoadConfirmedLibrary(units_));
+    EXPECT_EQ(AddConfirmedSignature(units_, kExeValue, "exe"), AddOutcome::Refused);
+    EXPECT_EQ(messages_.size(), 1u);
+    auto db = sqlite::Database::open(path(), sqlite::OpenMode::ReadOnly);
+    auto count = sqlite::Statement::prepare(*db, "select count(*) from \"文件特征值库\"");
+    ASSERT_TRUE(count && count->step() == sqlite::StepResult::Row);
+    EXPECT_EQ(std::get<std::int64_t>(count->column(0)), 0);
+    EXPECT_EQ(list_.itemCount(), 0);
+}
+
 TEST_F(ConfirmedLibraryTest, lockedStoreRefusesTheAddWithItsReason) {
     auto holder = sqlite::Database::open(path(), sqlite::OpenMode::ReadWrite);
     ASSERT_TRUE(holder && holder->execute("begin exclusive"));
