@@ -98,6 +98,8 @@ private:
 };
 
 // One drop's view of the library: read once, then any number of look-ups.
+// The library is read straight from its file, as the unit would deliver it;
+// `unit` is opened only to answer an empty signature, which the index cannot.
 class LookupSession {
 public:
     LookupSession(ExternalDatabase& unit, std::string libraryPath,
