@@ -82,9 +82,10 @@ protected:
 
     // Each change that must fail, named for the messages.
     std::vector<std::vector<std::string>> changes() const {
+        // Deletes before clears: after a clear that went through there is nothing left to delete.
         return {{"sample", other_},       {"identify", other_},        {"confirm", "30313233", "txt"},
-                {"experiments", "clear"}, {"results", "clear"},        {"library", "clear"},
-                {"results", "delete", sample_}, {"experiments", "delete", sample_}};
+                {"results", "delete", sample_}, {"experiments", "delete", sample_},
+                {"experiments", "clear"}, {"results", "clear"},        {"library", "clear"}};
     }
 
     TempDir dir_;
@@ -139,7 +140,8 @@ TEST_F(StoresFixture, fullDiskLeavesEveryStoreAsItWas) {
     ASSERT_GT(before.at("data.mdb").size(), 256u * 1024);
 
     for (const auto& args : changes()) {
-        if (args[0] == "library") continue;  // deleting shrinks the file; no page past the limit is written
+        // Deleting every record, or emptying a list file, shrinks the file: nothing is written past the limit.
+        if (args[0] == "library" || args.back() == "clear") continue;
         const ChildResult result =
             runCli(data_, args, {.timeout = std::chrono::seconds(60), .fileSizeLimit = 64 * 1024});
         EXPECT_EQ(result.signal, 0) << describe(result);
