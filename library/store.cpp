@@ -13,9 +13,12 @@ std::span<const std::uint8_t> emptyStoreImage() { return {store_image::kBytes, s
 EnsureStoreResult ensureStoreExists(const std::string& path) {
     const NewFileResult result = writeNewFile(path, emptyStoreImage());
     switch (result.outcome) {
-    case NewFileOutcome::Written: return {StoreCreation::Written, {}};
-    case NewFileOutcome::AlreadyExists: return {StoreCreation::AlreadyExists, {}};
-    case NewFileOutcome::Failed: break;
+        case NewFileOutcome::Written:
+            return {StoreCreation::Written, {}};
+        case NewFileOutcome::AlreadyExists:
+            return {StoreCreation::AlreadyExists, {}};
+        case NewFileOutcome::Failed:
+            break;
     }
     return {StoreCreation::Failed, result.error};
 }

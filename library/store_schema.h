@@ -34,7 +34,8 @@ inline std::string createTableStatement() {
     std::string sql = "CREATE TABLE \"" + std::string(kTable) + "\" (\n  \"" + std::string(kKeyColumn) +
                       "\" INTEGER PRIMARY KEY AUTOINCREMENT";
     sql += textColumn(kFileTypeColumn);
-    for (int length = kLongestPrefix; length >= kShortestPrefix; --length) sql += textColumn(signatureColumnName(length));
+    for (int length = kLongestPrefix; length >= kShortestPrefix; --length)
+        sql += textColumn(signatureColumnName(length));
     sql += "\n)";
     return sql;
 }

@@ -157,7 +157,8 @@ std::optional<RecordSet> runSnapshot(sqlite::Database& connection, const std::st
     }
     RecordSet set;
     for (int c = 0; c < statement->columnCount(); ++c) {
-        set.columns.push_back({statement->columnName(c), sqlite::classifyDeclaredType(statement->columnDeclaredType(c))});
+        set.columns.push_back(
+            {statement->columnName(c), sqlite::classifyDeclaredType(statement->columnDeclaredType(c))});
     }
     for (;;) {
         const auto step = statement->step();
@@ -175,7 +176,8 @@ Value openTable(std::span<const Value> args) {
     const std::string* sql = textArgument(args, 1);
     if (!sql || sql->empty()) return std::int32_t{0};
     return withDatabase(args, std::int32_t{0}, [&](BackendDatabase& db) -> Value {
-        const auto freeSlot = std::find_if(db.slots.begin(), db.slots.end(), [](const auto& s) { return !s; });
+        const auto freeSlot =
+            std::find_if(db.slots.begin(), db.slots.end(), [](const auto& s) { return !s; });
         if (freeSlot == db.slots.end()) return std::int32_t{0};
         auto set = runSnapshot(db.connection, *sql, args.subspan(std::min<std::size_t>(2, args.size())));
         if (!set) return std::int32_t{0};
@@ -256,11 +258,16 @@ struct NamedOperation {
 };
 
 constexpr std::array kOperations = {
-    NamedOperation{"OpenDatabase", 0, &openDatabase},   NamedOperation{"NewOpenDatabase", 0, &openDatabase},
-    NamedOperation{"CloseDatabase", 0, &closeDatabase}, NamedOperation{"OpenTable", 0, &openTable},
-    NamedOperation{"CloseTable", 0, &closeTable},       NamedOperation{"IsEOF", 0, &isEof},
-    NamedOperation{"MoveFirst", 0, &moveFirst},         NamedOperation{"MoveNext", 0, &moveNext},
-    NamedOperation{"ReadColByIndex", 0, &readColByIndex}, NamedOperation{"ReadColByName", 0, &readColByName},
+    NamedOperation{"OpenDatabase", 0, &openDatabase},
+    NamedOperation{"NewOpenDatabase", 0, &openDatabase},
+    NamedOperation{"CloseDatabase", 0, &closeDatabase},
+    NamedOperation{"OpenTable", 0, &openTable},
+    NamedOperation{"CloseTable", 0, &closeTable},
+    NamedOperation{"IsEOF", 0, &isEof},
+    NamedOperation{"MoveFirst", 0, &moveFirst},
+    NamedOperation{"MoveNext", 0, &moveNext},
+    NamedOperation{"ReadColByIndex", 0, &readColByIndex},
+    NamedOperation{"ReadColByName", 0, &readColByName},
     NamedOperation{"EmptyVar", 0, &emptyVar},
 };
 
@@ -352,14 +359,22 @@ Value byStorageClass(const sqlite::Cell& cell) {
 Value zeroValue(sqlite::DeclaredKind kind) {
     using K = sqlite::DeclaredKind;
     switch (kind) {
-    case K::Integer: return std::int32_t{0};
-    case K::SmallInt: return std::int16_t{0};
-    case K::Double: return 0.0;
-    case K::Single: return 0.0f;
-    case K::Bool: return false;
-    case K::TinyInt: return std::uint8_t{0};
-    case K::Binary: return ByteSet();
-    default: return std::string();
+        case K::Integer:
+            return std::int32_t{0};
+        case K::SmallInt:
+            return std::int16_t{0};
+        case K::Double:
+            return 0.0;
+        case K::Single:
+            return 0.0f;
+        case K::Bool:
+            return false;
+        case K::TinyInt:
+            return std::uint8_t{0};
+        case K::Binary:
+            return ByteSet();
+        default:
+            return std::string();
     }
 }
 
@@ -374,43 +389,44 @@ Value deliverField(sqlite::DeclaredKind kind, const sqlite::Cell& cell) {
     const double number = integer ? static_cast<double>(*integer) : real ? *real : 0.0;
 
     switch (kind) {
-    case K::Bool:
-        if (numeric) return number != 0.0;
-        break;
-    case K::TinyInt:
-        if (integer && *integer >= 0) return integerOfKind<std::uint8_t>(*integer);
-        break;
-    case K::SmallInt:
-        if (integer) return integerOfKind<std::int16_t>(*integer);
-        break;
-    case K::Integer:
-        if (integer) return integerOfKind<std::int32_t>(*integer);
-        break;
-    case K::BigInt:
-        if (integer) return *integer;
-        break;
-    case K::Single:
-        if (numeric) return static_cast<float>(number);
-        break;
-    case K::Double:
-    case K::Decimal:
-    case K::Currency:
-        if (numeric) return number;
-        break;
-    case K::DateTime:
-        if (const auto days = sqlite::storedDateToDays(cell)) {
-            return DateTime{std::clamp(*days, kEarliestDay, kLatestDay)};
-        }
-        break;
-    case K::Text:
-        if (const auto* text = std::get_if<std::string>(&cell)) return *text;
-        break;
-    case K::Binary:
-        if (const auto* text = std::get_if<std::string>(&cell)) return ByteSet(text->begin(), text->end());
-        break;
-    case K::Unspecified:
-    case K::Other:
-        break;
+        case K::Bool:
+            if (numeric) return number != 0.0;
+            break;
+        case K::TinyInt:
+            if (integer && *integer >= 0) return integerOfKind<std::uint8_t>(*integer);
+            break;
+        case K::SmallInt:
+            if (integer) return integerOfKind<std::int16_t>(*integer);
+            break;
+        case K::Integer:
+            if (integer) return integerOfKind<std::int32_t>(*integer);
+            break;
+        case K::BigInt:
+            if (integer) return *integer;
+            break;
+        case K::Single:
+            if (numeric) return static_cast<float>(number);
+            break;
+        case K::Double:
+        case K::Decimal:
+        case K::Currency:
+            if (numeric) return number;
+            break;
+        case K::DateTime:
+            if (const auto days = sqlite::storedDateToDays(cell)) {
+                return DateTime{std::clamp(*days, kEarliestDay, kLatestDay)};
+            }
+            break;
+        case K::Text:
+            if (const auto* text = std::get_if<std::string>(&cell)) return *text;
+            break;
+        case K::Binary:
+            if (const auto* text = std::get_if<std::string>(&cell))
+                return ByteSet(text->begin(), text->end());
+            break;
+        case K::Unspecified:
+        case K::Other:
+            break;
     }
     // A value that does not fit its column's declared kind is delivered as it is stored.
     return byStorageClass(cell);

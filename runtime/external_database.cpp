@@ -48,7 +48,8 @@ Value call(std::string_view name, std::initializer_list<Value> arguments, Value 
 
 }  // namespace
 
-std::string buildOdbcConnectionText(const std::string& fileName, const Value& userName, const Value& password) {
+std::string buildOdbcConnectionText(const std::string& fileName, const Value& userName,
+                                    const Value& password) {
     std::string text = "ODBC;DBQ=" + fileName;
     // '/' never occurs inside a multi-byte UTF-8 character, so a plain search is character-aware.
     const auto lastSeparator = fileName.rfind('/');

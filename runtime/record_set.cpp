@@ -32,8 +32,8 @@ std::string currencyText(double value) {
 std::string dateText(double days) {
     const DateTimeParts p = dateTimeToParts(days);
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                  p.second);
+    std::snprintf(buffer, sizeof buffer, "%d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second);
     return buffer;
 }
 
@@ -75,37 +75,37 @@ std::string fieldText(sqlite::DeclaredKind kind, const sqlite::Cell& cell) {
     const double number = integer ? static_cast<double>(*integer) : real ? *real : 0.0;
 
     switch (kind) {
-    case K::Bool:
-        if (numeric) return number != 0.0 ? "TRUE" : "FALSE";
-        break;
-    case K::TinyInt:
-    case K::SmallInt:
-    case K::Integer:
-    case K::BigInt:
-        // SQLite keeps every integer in 64 bits; print it whole rather than a cut-down part.
-        if (integer) return integerText(*integer);
-        break;
-    case K::Single:
-        if (numeric) return format("%.4f", static_cast<float>(number));
-        break;
-    case K::Double:
-    case K::Decimal:
-        if (numeric) return format("%.8f", number);
-        break;
-    case K::Currency:
-        if (numeric) return currencyText(number);
-        break;
-    case K::DateTime:
-        if (const auto days = sqlite::storedDateToDays(cell)) return dateText(*days);
-        break;
-    case K::Text:
-        break;
-    case K::Binary:
-        return "[BLOB]";
-    case K::Other:
-        return "UN_KNOW";
-    case K::Unspecified:
-        break;
+        case K::Bool:
+            if (numeric) return number != 0.0 ? "TRUE" : "FALSE";
+            break;
+        case K::TinyInt:
+        case K::SmallInt:
+        case K::Integer:
+        case K::BigInt:
+            // SQLite keeps every integer in 64 bits; print it whole rather than a cut-down part.
+            if (integer) return integerText(*integer);
+            break;
+        case K::Single:
+            if (numeric) return format("%.4f", static_cast<float>(number));
+            break;
+        case K::Double:
+        case K::Decimal:
+            if (numeric) return format("%.8f", number);
+            break;
+        case K::Currency:
+            if (numeric) return currencyText(number);
+            break;
+        case K::DateTime:
+            if (const auto days = sqlite::storedDateToDays(cell)) return dateText(*days);
+            break;
+        case K::Text:
+            break;
+        case K::Binary:
+            return "[BLOB]";
+        case K::Other:
+            return "UN_KNOW";
+        case K::Unspecified:
+            break;
     }
     return byStorageClass(cell);
 }
@@ -179,8 +179,8 @@ bool RecordSet::openPrepared(const std::string& sql, const std::vector<std::stri
     sqlite::Database* db = database();
     openedGeneration_ = connection_->generation;
     if (!db) {
-        const std::string reason = connection_->lastError.empty() ? "no database file is connected"
-                                                                 : connection_->lastError;
+        const std::string reason =
+            connection_->lastError.empty() ? "no database file is connected" : connection_->lastError;
         return fail("The database connection is not open. Reason: " + reason, true);
     }
     return kind == record_set_kind::kTable ? loadTable(*db, sql) : runStatement(*db, sql, parameters);
@@ -197,7 +197,8 @@ bool RecordSet::loadTable(sqlite::Database& db, const std::string& table) {
 
     const int first = withRowids ? 1 : 0;
     for (int c = first; c < statement->columnCount(); ++c) {
-        columns_.push_back({statement->columnName(c), sqlite::classifyDeclaredType(statement->columnDeclaredType(c))});
+        columns_.push_back(
+            {statement->columnName(c), sqlite::classifyDeclaredType(statement->columnDeclaredType(c))});
     }
     for (;;) {
         const auto step = statement->step();
@@ -220,7 +221,8 @@ bool RecordSet::loadTable(sqlite::Database& db, const std::string& table) {
     return true;
 }
 
-bool RecordSet::runStatement(sqlite::Database& db, const std::string& sql, const std::vector<std::string>& parameters) {
+bool RecordSet::runStatement(sqlite::Database& db, const std::string& sql,
+                             const std::vector<std::string>& parameters) {
     std::string error;
     auto statement = sqlite::Statement::prepare(db, sql, &error);
     if (!statement) return fail(error, true);
@@ -264,7 +266,8 @@ std::optional<std::size_t> RecordSet::columnOf(const Value& field) const {
         return std::nullopt;
     }
     const auto position = numberOf(field);
-    if (!position || *position < 0 || *position >= static_cast<std::int64_t>(columns_.size())) return std::nullopt;
+    if (!position || *position < 0 || *position >= static_cast<std::int64_t>(columns_.size()))
+        return std::nullopt;
     return static_cast<std::size_t>(*position);
 }
 
@@ -331,8 +334,9 @@ bool RecordSet::insertPending(sqlite::Database& db) {
         values.push_back(&pending_[c]);
     }
     const std::string table = sqlite::quoteIdentifier(updatableTable_);
-    const std::string sql = values.empty() ? "INSERT INTO " + table + " DEFAULT VALUES"
-                                           : "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+    const std::string sql = values.empty()
+                                ? "INSERT INTO " + table + " DEFAULT VALUES"
+                                : "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
     std::string error;
     auto insert = sqlite::Statement::prepare(db, sql, &error);
     if (!insert) return fail(error, false);
@@ -343,8 +347,10 @@ bool RecordSet::insertPending(sqlite::Database& db) {
     Row row{db.lastInsertRowId(), pending_};
     if (auto stored = sqlite::Statement::prepare(db, "SELECT * FROM " + table + " WHERE rowid = ?")) {
         stored->bindInt(1, *row.rowid);
-        if (stored->step() == sqlite::StepResult::Row && stored->columnCount() == static_cast<int>(columns_.size())) {
-            for (std::size_t c = 0; c < columns_.size(); ++c) row.cells[c] = stored->column(static_cast<int>(c));
+        if (stored->step() == sqlite::StepResult::Row &&
+            stored->columnCount() == static_cast<int>(columns_.size())) {
+            for (std::size_t c = 0; c < columns_.size(); ++c)
+                row.cells[c] = stored->column(static_cast<int>(c));
         }
     }
     rows_.push_back(std::move(row));
@@ -363,7 +369,8 @@ bool RecordSet::updatePending(sqlite::Database& db) {
     if (values.empty()) return true;
     std::string error;
     auto update = sqlite::Statement::prepare(
-        db, "UPDATE " + sqlite::quoteIdentifier(updatableTable_) + " SET " + assignments + " WHERE rowid = ?", &error);
+        db, "UPDATE " + sqlite::quoteIdentifier(updatableTable_) + " SET " + assignments + " WHERE rowid = ?",
+        &error);
     if (!update) return fail(error, false);
     int index = 1;
     for (const auto* value : values) update->bind(index++, *value);
@@ -397,7 +404,8 @@ bool RecordSet::readFieldText(const Value& field, std::string& text) const {
         text.clear();
         return false;
     }
-    const sqlite::Cell& cell = editMode_ != EditMode::None ? pending_[*column] : rows_[current_].cells[*column];
+    const sqlite::Cell& cell =
+        editMode_ != EditMode::None ? pending_[*column] : rows_[current_].cells[*column];
     text = fieldText(columns_[*column].kind, cell);
     return true;
 }

@@ -94,7 +94,8 @@ private:
 
     bool openPrepared(const std::string& sql, const std::vector<std::string>& parameters, int kind);
     bool loadTable(sqlite::Database& db, const std::string& table);
-    bool runStatement(sqlite::Database& db, const std::string& sql, const std::vector<std::string>& parameters);
+    bool runStatement(sqlite::Database& db, const std::string& sql,
+                      const std::vector<std::string>& parameters);
     bool fail(std::string error, bool show);
     std::optional<std::size_t> columnOf(const Value& field) const;
     bool insertPending(sqlite::Database& db);
@@ -107,7 +108,7 @@ private:
     std::shared_ptr<SharedConnection> connection_;
     std::uint64_t openedGeneration_ = 0;  // the connection's generation when the rows were read
     std::string source_;
-    std::string tableName_;     // remembered by a kind-2 open, cleared by a kind-1 open
+    std::string tableName_;       // remembered by a kind-2 open, cleared by a kind-1 open
     std::string updatableTable_;  // the table the snapshot rows come from, empty when not updatable
     int cursorLocation_ = 3;
     bool open_ = false;

@@ -20,9 +20,12 @@ void setError(std::string* error, std::string text) {
 
 int openFlags(OpenMode mode) {
     switch (mode) {
-    case OpenMode::ReadOnly: return SQLITE_OPEN_READONLY;
-    case OpenMode::ReadWrite: return SQLITE_OPEN_READWRITE;
-    case OpenMode::ReadWriteCreate: return SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        case OpenMode::ReadOnly:
+            return SQLITE_OPEN_READONLY;
+        case OpenMode::ReadWrite:
+            return SQLITE_OPEN_READWRITE;
+        case OpenMode::ReadWriteCreate:
+            return SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     }
     return SQLITE_OPEN_READONLY;
 }
@@ -225,16 +228,22 @@ bool Statement::bind(int index, const Cell& value) {
 }
 
 bool Statement::bindText(int index, std::string_view text) {
-    return sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
+    return sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8) ==
+           SQLITE_OK;
 }
 bool Statement::bindNull(int index) { return sqlite3_bind_null(stmt_, index) == SQLITE_OK; }
-bool Statement::bindInt(int index, std::int64_t value) { return sqlite3_bind_int64(stmt_, index, value) == SQLITE_OK; }
+bool Statement::bindInt(int index, std::int64_t value) {
+    return sqlite3_bind_int64(stmt_, index, value) == SQLITE_OK;
+}
 
 StepResult Statement::step() {
     switch (sqlite3_step(stmt_)) {
-    case SQLITE_ROW: return StepResult::Row;
-    case SQLITE_DONE: return StepResult::Done;
-    default: return StepResult::Error;
+        case SQLITE_ROW:
+            return StepResult::Row;
+        case SQLITE_DONE:
+            return StepResult::Done;
+        default:
+            return StepResult::Error;
     }
 }
 
@@ -259,19 +268,22 @@ std::string Statement::columnDeclaredType(int column) const {
 
 Cell Statement::column(int column) const {
     switch (sqlite3_column_type(stmt_, column)) {
-    case SQLITE_INTEGER: return Cell(static_cast<std::int64_t>(sqlite3_column_int64(stmt_, column)));
-    case SQLITE_FLOAT: return Cell(sqlite3_column_double(stmt_, column));
-    case SQLITE_TEXT: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-        const int size = sqlite3_column_bytes(stmt_, column);
-        return Cell(std::string(text ? text : "", static_cast<std::size_t>(size)));
-    }
-    case SQLITE_BLOB: {
-        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
-        const int size = sqlite3_column_bytes(stmt_, column);
-        return Cell(data ? ByteSet(data, data + size) : ByteSet());
-    }
-    default: return Cell();
+        case SQLITE_INTEGER:
+            return Cell(static_cast<std::int64_t>(sqlite3_column_int64(stmt_, column)));
+        case SQLITE_FLOAT:
+            return Cell(sqlite3_column_double(stmt_, column));
+        case SQLITE_TEXT: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+            const int size = sqlite3_column_bytes(stmt_, column);
+            return Cell(std::string(text ? text : "", static_cast<std::size_t>(size)));
+        }
+        case SQLITE_BLOB: {
+            const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
+            const int size = sqlite3_column_bytes(stmt_, column);
+            return Cell(data ? ByteSet(data, data + size) : ByteSet());
+        }
+        default:
+            return Cell();
     }
 }
 
@@ -308,7 +320,8 @@ DeclaredKind classifyDeclaredType(std::string_view declaredType) {
     if (contains(type, "CHAR") || contains(type, "CLOB") || contains(type, "TEXT")) return DeclaredKind::Text;
     if (contains(type, "BLOB") || contains(type, "BINARY")) return DeclaredKind::Binary;
     if (is("SINGLE") || is("FLOAT4")) return DeclaredKind::Single;
-    if (contains(type, "REAL") || contains(type, "FLOA") || contains(type, "DOUB")) return DeclaredKind::Double;
+    if (contains(type, "REAL") || contains(type, "FLOA") || contains(type, "DOUB"))
+        return DeclaredKind::Double;
     if (is("DECIMAL") || is("NUMERIC")) return DeclaredKind::Decimal;
     if (is("CURRENCY") || is("MONEY")) return DeclaredKind::Currency;
     return DeclaredKind::Other;

@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
     }
     if (!createStore(argv[1])) return 1;
     std::ifstream in(argv[1], std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                           std::istreambuf_iterator<char>());
     std::remove(argv[1]);
     if (bytes.empty()) {
         std::fprintf(stderr, "make_store_image: the scratch store is empty\n");

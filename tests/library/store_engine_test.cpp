@@ -27,9 +27,8 @@ protected:
         dir_ = pattern;
         path_ = (dir_ / "data.mdb").string();
         ASSERT_EQ(ensureStoreExists(path_).outcome, StoreCreation::Written);
-        setMessagePresenter([this](MessageKind, const std::string& text, const std::string&) {
-            messages_.push_back(text);
-        });
+        setMessagePresenter(
+            [this](MessageKind, const std::string& text, const std::string&) { messages_.push_back(text); });
         ASSERT_TRUE(connection_.connectToAccessFile(path_, std::string(kStorePassword)));
         ASSERT_TRUE(records_.setConnection(&connection_));
         ASSERT_TRUE(records_.open("文件特征值库", record_set_kind::kTable));
@@ -68,7 +67,8 @@ protected:
         EXPECT_TRUE(records_.open("文件特征值库", record_set_kind::kTable));
         std::vector<std::string> values;
         records_.moveFirst();
-        const auto count = std::get<std::int32_t>(records_.readOwnProperty(RecordSet::kRecordCountProperty).storage());
+        const auto count =
+            std::get<std::int32_t>(records_.readOwnProperty(RecordSet::kRecordCountProperty).storage());
         for (int i = 0; i < count; ++i) {
             std::string text;
             records_.readFieldText(field, text);
@@ -99,7 +99,8 @@ TEST_F(StoreEngineTest, whereClauseSelectsExactlyTheEqualRecords) {
     add("lower", "4d5a9000030000000400");
     EXPECT_EQ(query("select *from 文件特征值库 where 特征值20='4D5A9000030000000400'", "文件类型"),
               (std::vector<std::string>{"exe", "dll"}));
-    EXPECT_EQ(query("select *from 文件特征值库 where 特征值4='FFD8'", "文件类型"), (std::vector<std::string>{"jpg"}));
+    EXPECT_EQ(query("select *from 文件特征值库 where 特征值4='FFD8'", "文件类型"),
+              (std::vector<std::string>{"jpg"}));
     EXPECT_TRUE(query("select *from 文件特征值库 where 特征值20='0000'", "文件类型").empty());
 }
 
@@ -153,7 +154,8 @@ TEST_F(StoreEngineTest, nullTextFieldReadsAsEmptyTextBothWays) {
     ASSERT_TRUE(records_.writeFieldText("特征值20", "ABCD"));
     ASSERT_TRUE(records_.save());
     EXPECT_EQ(listed("文件类型"), (std::vector<std::string>{""}));
-    EXPECT_EQ(query("select *from 文件特征值库 where 特征值20='ABCD'", "文件类型"), (std::vector<std::string>{""}));
+    EXPECT_EQ(query("select *from 文件特征值库 where 特征值20='ABCD'", "文件类型"),
+              (std::vector<std::string>{""}));
 }
 
 TEST_F(StoreEngineTest, deletingEverythingKeepsTheTableAndTheFile) {

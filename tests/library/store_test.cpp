@@ -50,9 +50,7 @@ TEST_F(StoreTest, missingFile_isWrittenByteForByteFromTheImage) {
 }
 
 TEST_F(StoreTest, existingFile_isNeverReplaced) {
-    {
-        std::ofstream(path("data.mdb")) << "the user's records";
-    }
+    { std::ofstream(path("data.mdb")) << "the user's records"; }
     EXPECT_EQ(ensureStoreExists(path("data.mdb")).outcome, StoreCreation::AlreadyExists);
     const auto bytes = readBytes(path("data.mdb"));
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the user's records");
@@ -124,15 +122,15 @@ std::string repeat(const std::string& part, int times) {
     return out;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, StoreColumnSizeTest,
-    ::testing::Values(LengthCase{"文件类型", std::string(50, 'x'), true},
-                      LengthCase{"文件类型", std::string(51, 'x'), false},
-                      LengthCase{"文件类型", repeat("类", 50), true},  // characters count, not bytes
-                      LengthCase{"文件类型", repeat("类", 51), false},
-                      LengthCase{"特征值4", std::string(51, 'A'), false},
-                      LengthCase{"特征值20", "it's \"quoted\"; drop table x", true}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Sizes, StoreColumnSizeTest,
+                         ::testing::Values(LengthCase{"文件类型", std::string(50, 'x'), true},
+                                           LengthCase{"文件类型", std::string(51, 'x'), false},
+                                           LengthCase{"文件类型", repeat("类", 50),
+                                                      true},  // characters count, not bytes
+                                           LengthCase{"文件类型", repeat("类", 51), false},
+                                           LengthCase{"特征值4", std::string(51, 'A'), false},
+                                           LengthCase{"特征值20", "it's \"quoted\"; drop table x", true}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace vex

@@ -39,7 +39,8 @@ sqlite::Database createDatabase(const std::string& path, const std::string& scri
 }
 
 constexpr const char* kSignatures =
-    "create table 文件特征值库 (编号 integer primary key, 文件类型 text(50), 特征值20 text(50), 数量 integer);"
+    "create table 文件特征值库 (编号 integer primary key, 文件类型 text(50), 特征值20 text(50), 数量 "
+    "integer);"
     "insert into 文件特征值库 values (1, 'exe', '4D5A9000030000000400', 7);"
     "insert into 文件特征值库 values (2, 'jpg', 'FFD8FFE000104A464946', null);"
     "insert into 文件特征值库 values (3, null, 'it''s; \"odd\"', 9);";
@@ -73,27 +74,40 @@ TEST_P(ConnectionTextTest, isBuiltExactly) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, ConnectionTextTest,
     ::testing::Values(
-        ConnectionCase{"/tools/data.mdb", {}, {},
-                       "ODBC;DBQ=/tools/data.mdb;DefaultDir=/tools;Driver={Microsoft Access Driver (*.mdb)};FIL=MS "
-                       "Access;"},
-        ConnectionCase{"data.mdb", {}, {}, "ODBC;DBQ=data.mdb;Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;"},
-        ConnectionCase{"data.mdb", "", "", "ODBC;DBQ=data.mdb;Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;"},
-        ConnectionCase{"/a/b/data.mdb", "", "tulip",
-                       "ODBC;DBQ=/a/b/data.mdb;DefaultDir=/a/b;Driver={Microsoft Access Driver (*.mdb)};FIL=MS "
-                       "Access;PWD=tulip;"},
+        ConnectionCase{
+            "/tools/data.mdb",
+            {},
+            {},
+            "ODBC;DBQ=/tools/data.mdb;DefaultDir=/tools;Driver={Microsoft Access Driver (*.mdb)};FIL=MS "
+            "Access;"},
+        ConnectionCase{
+            "data.mdb", {}, {}, "ODBC;DBQ=data.mdb;Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;"},
+        ConnectionCase{"data.mdb", "", "",
+                       "ODBC;DBQ=data.mdb;Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;"},
+        ConnectionCase{
+            "/a/b/data.mdb", "", "tulip",
+            "ODBC;DBQ=/a/b/data.mdb;DefaultDir=/a/b;Driver={Microsoft Access Driver (*.mdb)};FIL=MS "
+            "Access;PWD=tulip;"},
         ConnectionCase{"/a/data.mdb", "admin", "tulip",
                        "ODBC;DBQ=/a/data.mdb;DefaultDir=/a;Driver={Microsoft Access Driver (*.mdb)};FIL=MS "
                        "Access;UID=admin;PWD=tulip;"},
         // A backslash is an ordinary character of a file name here, not a separator.
-        ConnectionCase{"C:\\tools\\data.mdb", {}, {},
-                       "ODBC;DBQ=C:\\tools\\data.mdb;Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;"},
-        ConnectionCase{"/数据/文件.mdb", {}, {},
-                       "ODBC;DBQ=/数据/文件.mdb;DefaultDir=/数据;Driver={Microsoft Access Driver (*.mdb)};FIL=MS "
-                       "Access;"}));
+        ConnectionCase{
+            "C:\\tools\\data.mdb",
+            {},
+            {},
+            "ODBC;DBQ=C:\\tools\\data.mdb;Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;"},
+        ConnectionCase{
+            "/数据/文件.mdb",
+            {},
+            {},
+            "ODBC;DBQ=/数据/文件.mdb;DefaultDir=/数据;Driver={Microsoft Access Driver (*.mdb)};FIL=MS "
+            "Access;"}));
 
 TEST(ConnectionTextParsing, fileNameMayHoldSemicolonsAndBraces) {
     const std::string file = "/tmp/a;b {c}/data.mdb";
-    EXPECT_EQ(database_backend::databaseFileFromConnectionText(buildOdbcConnectionText(file, {}, "tulip")), file);
+    EXPECT_EQ(database_backend::databaseFileFromConnectionText(buildOdbcConnectionText(file, {}, "tulip")),
+              file);
     EXPECT_EQ(database_backend::databaseFileFromConnectionText("ODBC;DBQ={/x;y.mdb};PWD=z;"), "/x;y.mdb");
 }
 
@@ -111,8 +125,9 @@ TEST(BackendOperations, hashIsTheSignedByteRecurrenceMasked) {
 }
 
 TEST(BackendOperations, lookupIsExactByName) {
-    for (const char* name : {"OpenDatabase", "NewOpenDatabase", "CloseDatabase", "OpenTable", "CloseTable", "IsEOF",
-                             "MoveFirst", "MoveNext", "ReadColByIndex", "ReadColByName", "EmptyVar"}) {
+    for (const char* name :
+         {"OpenDatabase", "NewOpenDatabase", "CloseDatabase", "OpenTable", "CloseTable", "IsEOF", "MoveFirst",
+          "MoveNext", "ReadColByIndex", "ReadColByName", "EmptyVar"}) {
         EXPECT_NE(database_backend::findOperation(name), nullptr) << name;
     }
     EXPECT_EQ(database_backend::findOperation("opentable"), nullptr);
@@ -160,7 +175,8 @@ struct BadFileCase {
     std::string content;  // written as the file's bytes; "<dir>" makes a directory
 };
 
-class ExternalDatabaseBadFileTest : public ExternalDatabaseTest, public ::testing::WithParamInterface<BadFileCase> {};
+class ExternalDatabaseBadFileTest : public ExternalDatabaseTest,
+                                    public ::testing::WithParamInterface<BadFileCase> {};
 
 TEST_P(ExternalDatabaseBadFileTest, isRefusedAtOpen) {
     const std::string bad = folder_.file("bad.mdb");
@@ -179,7 +195,8 @@ TEST_P(ExternalDatabaseBadFileTest, isRefusedAtOpen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ExternalDatabaseBadFileTest,
-                         ::testing::Values(BadFileCase{"empty", ""}, BadFileCase{"text", "not a database at all"},
+                         ::testing::Values(BadFileCase{"empty", ""},
+                                           BadFileCase{"text", "not a database at all"},
                                            BadFileCase{"truncated", "<truncated>"},
                                            BadFileCase{"directory", "<dir>"}),
                          [](const auto& info) { return info.param.name; });
@@ -304,24 +321,24 @@ class ReadFieldTest : public ExternalDatabaseTest, public ::testing::WithParamIn
 
 TEST_P(ReadFieldTest, readsTheFirstRecord) {
     ASSERT_TRUE(unit_.open(path_));
-    const auto number =
-        unit_.query("select 编号, 文件类型, 特征值20, 数量, 文件类型 as 文件类型 from 文件特征值库 where 编号 = 2");
+    const auto number = unit_.query(
+        "select 编号, 文件类型, 特征值20, 数量, 文件类型 as 文件类型 from 文件特征值库 where 编号 = 2");
     ASSERT_NE(number, 0);
     EXPECT_EQ(unit_.readField(number, GetParam().field), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, ReadFieldTest,
-    ::testing::Values(FieldCase{"byName", "文件类型", "jpg"}, FieldCase{"byPositionOne", std::int32_t{1}, std::int32_t{2}},
-                      FieldCase{"byPositionZero", std::int32_t{0}, ""},
-                      FieldCase{"pastLastColumn", std::int32_t{6}, ""},
-                      FieldCase{"negative", std::int32_t{-1}, ""},
-                      FieldCase{"nonIntegerNumber", 2.9, "jpg"},
-                      FieldCase{"byteNumber", std::uint8_t{3}, "FFD8FFE000104A464946"},
-                      FieldCase{"nullInteger", "数量", std::int32_t{0}},
-                      FieldCase{"unknownName", "文件", ""},
-                      FieldCase{"boolArgument", true, ""}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Fields, ReadFieldTest,
+                         ::testing::Values(FieldCase{"byName", "文件类型", "jpg"},
+                                           FieldCase{"byPositionOne", std::int32_t{1}, std::int32_t{2}},
+                                           FieldCase{"byPositionZero", std::int32_t{0}, ""},
+                                           FieldCase{"pastLastColumn", std::int32_t{6}, ""},
+                                           FieldCase{"negative", std::int32_t{-1}, ""},
+                                           FieldCase{"nonIntegerNumber", 2.9, "jpg"},
+                                           FieldCase{"byteNumber", std::uint8_t{3}, "FFD8FFE000104A464946"},
+                                           FieldCase{"nullInteger", "数量", std::int32_t{0}},
+                                           FieldCase{"unknownName", "文件", ""},
+                                           FieldCase{"boolArgument", true, ""}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(ExternalDatabaseTest, nameDifferingOnlyInCase_readsNothing) {
     createDatabase(folder_.file("latin.db"), "create table t (Type text); insert into t values ('exe');");
@@ -355,7 +372,8 @@ using I = std::int64_t;
 INSTANTIATE_TEST_SUITE_P(
     Kinds, FieldDeliveryTest,
     ::testing::Values(
-        DeliveryCase{"bool", DeclaredKind::Bool, I{1}, true}, DeliveryCase{"boolFalse", DeclaredKind::Bool, I{0}, false},
+        DeliveryCase{"bool", DeclaredKind::Bool, I{1}, true},
+        DeliveryCase{"boolFalse", DeclaredKind::Bool, I{0}, false},
         DeliveryCase{"tiny", DeclaredKind::TinyInt, I{200}, std::uint8_t{200}},
         DeliveryCase{"small", DeclaredKind::SmallInt, I{-5}, std::int16_t{-5}},
         DeliveryCase{"integer", DeclaredKind::Integer, I{70000}, std::int32_t{70000}},
@@ -363,7 +381,8 @@ INSTANTIATE_TEST_SUITE_P(
         DeliveryCase{"single", DeclaredKind::Single, 1.5, 1.5f},
         DeliveryCase{"double", DeclaredKind::Double, I{2}, 2.0},
         DeliveryCase{"date", DeclaredKind::DateTime, std::string("1899-12-31 12:00:00"), DateTime{1.5}},
-        DeliveryCase{"dateBeforeYear100", DeclaredKind::DateTime, std::string("0001-01-01"), DateTime{-657434}},
+        DeliveryCase{"dateBeforeYear100", DeclaredKind::DateTime, std::string("0001-01-01"),
+                     DateTime{-657434}},
         DeliveryCase{"dateAsJulianDay", DeclaredKind::DateTime, 2415018.5 + 2, DateTime{2}},
         DeliveryCase{"text", DeclaredKind::Text, std::string("exe"), "exe"},
         DeliveryCase{"binary", DeclaredKind::Binary, ByteSet{1, 2}, ByteSet{1, 2}},
@@ -391,21 +410,23 @@ TEST_P(DeclaredTypeTest, classifies) {
     EXPECT_EQ(sqlite::classifyDeclaredType(GetParam().declared), GetParam().kind) << GetParam().declared;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, DeclaredTypeTest,
-    ::testing::Values(DeclaredTypeCase{"", DeclaredKind::Unspecified}, DeclaredTypeCase{"TEXT(50)", DeclaredKind::Text},
-                      DeclaredTypeCase{"varchar(20)", DeclaredKind::Text},
-                      DeclaredTypeCase{"INTEGER", DeclaredKind::Integer},
-                      DeclaredTypeCase{"BIGINT", DeclaredKind::BigInt},
-                      DeclaredTypeCase{"TINYINT", DeclaredKind::TinyInt},
-                      DeclaredTypeCase{"boolean", DeclaredKind::Bool}, DeclaredTypeCase{"BIT", DeclaredKind::Bool},
-                      DeclaredTypeCase{"DOUBLE PRECISION", DeclaredKind::Double},
-                      DeclaredTypeCase{"SINGLE", DeclaredKind::Single},
-                      DeclaredTypeCase{"DATETIME", DeclaredKind::DateTime},
-                      DeclaredTypeCase{"NUMERIC(10,2)", DeclaredKind::Decimal},
-                      DeclaredTypeCase{"MONEY", DeclaredKind::Currency},
-                      DeclaredTypeCase{"BLOB", DeclaredKind::Binary}, DeclaredTypeCase{"GUID", DeclaredKind::Other}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Types, DeclaredTypeTest,
+                         ::testing::Values(DeclaredTypeCase{"", DeclaredKind::Unspecified},
+                                           DeclaredTypeCase{"TEXT(50)", DeclaredKind::Text},
+                                           DeclaredTypeCase{"varchar(20)", DeclaredKind::Text},
+                                           DeclaredTypeCase{"INTEGER", DeclaredKind::Integer},
+                                           DeclaredTypeCase{"BIGINT", DeclaredKind::BigInt},
+                                           DeclaredTypeCase{"TINYINT", DeclaredKind::TinyInt},
+                                           DeclaredTypeCase{"boolean", DeclaredKind::Bool},
+                                           DeclaredTypeCase{"BIT", DeclaredKind::Bool},
+                                           DeclaredTypeCase{"DOUBLE PRECISION", DeclaredKind::Double},
+                                           DeclaredTypeCase{"SINGLE", DeclaredKind::Single},
+                                           DeclaredTypeCase{"DATETIME", DeclaredKind::DateTime},
+                                           DeclaredTypeCase{"NUMERIC(10,2)", DeclaredKind::Decimal},
+                                           DeclaredTypeCase{"MONEY", DeclaredKind::Currency},
+                                           DeclaredTypeCase{"BLOB", DeclaredKind::Binary},
+                                           DeclaredTypeCase{"GUID", DeclaredKind::Other}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace vex

@@ -1,7 +1,7 @@
 #include "runtime/record_set.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -41,9 +41,8 @@ protected:
         path_ = (dir_ / "data.mdb").string();
         auto db = sqlite::Database::open(path_, sqlite::OpenMode::ReadWriteCreate);
         ASSERT_TRUE(db && db->execute(kSchema));
-        setMessagePresenter([this](MessageKind, const std::string& text, const std::string&) {
-            messages_.push_back(text);
-        });
+        setMessagePresenter(
+            [this](MessageKind, const std::string& text, const std::string&) { messages_.push_back(text); });
         sqlite::setDefaultBusyTimeout(100);
     }
     void TearDown() override {
@@ -89,8 +88,10 @@ TEST(DatabaseConnectionText, isBuiltExactly) {
     EXPECT_EQ(buildOleDbConnectionText("/opt/vexorin/data.mdb", ""),
               "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/opt/vexorin/data.mdb");
     EXPECT_EQ(buildOleDbConnectionText("/opt/vexorin/data.mdb", "tulip"),
-              "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/opt/vexorin/data.mdb;Jet OLEDB:Database Password=tulip;");
-    EXPECT_EQ(dataSourceFromConnectionText(buildOleDbConnectionText("/a;b/数据.mdb", "tulip")), "/a;b/数据.mdb");
+              "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/opt/vexorin/data.mdb;Jet OLEDB:Database "
+              "Password=tulip;");
+    EXPECT_EQ(dataSourceFromConnectionText(buildOleDbConnectionText("/a;b/数据.mdb", "tulip")),
+              "/a;b/数据.mdb");
 }
 
 TEST_F(RecordSetTest, connectToMissingFile_failsWithoutCreatingIt) {
@@ -155,7 +156,8 @@ struct RefusedOpenCase {
     Value cursorLocation;
 };
 
-class RecordSetRefusedOpenTest : public RecordSetTest, public ::testing::WithParamInterface<RefusedOpenCase> {};
+class RecordSetRefusedOpenTest : public RecordSetTest,
+                                 public ::testing::WithParamInterface<RefusedOpenCase> {};
 
 TEST_P(RecordSetRefusedOpenTest, leavesTheRecordSetAsItWas) {
     openTable();
@@ -242,16 +244,17 @@ TEST_P(RecordSetReadTest, readsTheCurrentRecord) {
     EXPECT_EQ(text, GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, RecordSetReadTest,
-    ::testing::Values(ReadCase{"byName", "文件类型", true, "exe"}, ReadCase{"positionZero", std::int32_t{0}, true, "1"},
-                      ReadCase{"positionThree", std::int32_t{3}, true, "4D5A"},
-                      ReadCase{"positionPastEnd", std::int32_t{4}, false, ""},
-                      ReadCase{"negative", std::int32_t{-1}, false, ""},
-                      ReadCase{"nonInteger", 1.9, true, "exe"}, ReadCase{"unknownName", "类型", false, ""},
-                      ReadCase{"otherCase", "文件类型 ", false, ""},
-                      ReadCase{"neitherTextNorNumber", true, false, "old"}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Fields, RecordSetReadTest,
+                         ::testing::Values(ReadCase{"byName", "文件类型", true, "exe"},
+                                           ReadCase{"positionZero", std::int32_t{0}, true, "1"},
+                                           ReadCase{"positionThree", std::int32_t{3}, true, "4D5A"},
+                                           ReadCase{"positionPastEnd", std::int32_t{4}, false, ""},
+                                           ReadCase{"negative", std::int32_t{-1}, false, ""},
+                                           ReadCase{"nonInteger", 1.9, true, "exe"},
+                                           ReadCase{"unknownName", "类型", false, ""},
+                                           ReadCase{"otherCase", "文件类型 ", false, ""},
+                                           ReadCase{"neitherTextNorNumber", true, false, "old"}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(RecordSetTest, declaredTypesGiveTheirTexts) {
     ASSERT_TRUE(connection_.connectToAccessFile(path_, "tulip"));
@@ -276,7 +279,9 @@ struct TextCase {
 
 class FieldTextTest : public ::testing::TestWithParam<TextCase> {};
 
-TEST_P(FieldTextTest, convertsByDeclaredKind) { EXPECT_EQ(fieldText(GetParam().kind, GetParam().cell), GetParam().text); }
+TEST_P(FieldTextTest, convertsByDeclaredKind) {
+    EXPECT_EQ(fieldText(GetParam().kind, GetParam().cell), GetParam().text);
+}
 
 using I = std::int64_t;
 INSTANTIATE_TEST_SUITE_P(
@@ -290,7 +295,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"decimal", DeclaredKind::Decimal, I{5}, "5.00000000"},
                       TextCase{"single", DeclaredKind::Single, 0.1, "0.1000"},
                       TextCase{"currencyWhole", DeclaredKind::Currency, I{3}, "3"},
-                      TextCase{"date", DeclaredKind::DateTime, std::string("1899-12-30"), "1899-12-30 00:00:00"},
+                      TextCase{"date", DeclaredKind::DateTime, std::string("1899-12-30"),
+                               "1899-12-30 00:00:00"},
                       TextCase{"dateJulian", DeclaredKind::DateTime, 2415018.5 + 1.25, "1899-12-31 06:00:00"},
                       TextCase{"notADate", DeclaredKind::DateTime, std::string("soon"), "soon"},
                       TextCase{"textInIntegerColumn", DeclaredKind::Integer, std::string("abc"), "abc"},
@@ -456,15 +462,16 @@ TEST_F(RecordSetTest, boundStatement_deletesOnlyTheExactValue) {
 
 TEST_F(RecordSetTest, secondStatementInOneText_isRefusedAndShown) {
     openTable();
-    EXPECT_FALSE(records_.open("delete from 文件特征值库 where 编号 = 1; drop table 空表", record_set_kind::kStatement));
+    EXPECT_FALSE(records_.open("delete from 文件特征值库 where 编号 = 1; drop table 空表",
+                               record_set_kind::kStatement));
     EXPECT_EQ(messages_.size(), 1u);
     EXPECT_EQ(countWhere("1"), 2);
 }
 
 TEST_F(RecordSetTest, selectStatement_isWalkedLikeATable) {
     openTable();
-    ASSERT_TRUE(records_.open("select 文件类型 from 文件特征值库 order by 编号 desc", record_set_kind::kStatement,
-                              std::int32_t{1}));
+    ASSERT_TRUE(records_.open("select 文件类型 from 文件特征值库 order by 编号 desc",
+                              record_set_kind::kStatement, std::int32_t{1}));
     EXPECT_EQ(column("文件类型"), (std::vector<std::string>{"jpg", "exe"}));
     EXPECT_FALSE(records_.addNew()) << "a statement's rows are not a table to add to";
 }
