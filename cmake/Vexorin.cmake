@@ -25,6 +25,9 @@ function(vexorin_test_program name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   include(GoogleTest)
+  # PROPERTIES is itself a list, so a list-valued ENVIRONMENT keeps only its first
+  # entry: the second variable goes through a property of its own.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VEXORIN_TEST_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+               ENVIRONMENT_MODIFICATION "VEXORIN_TEST_BIN_DIR=set:${CMAKE_BINARY_DIR}/bin")
 endfunction()
