@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <utility>
 
 namespace vex::sqlite {
@@ -115,7 +116,33 @@ Database::~Database() {
     if (db_) sqlite3_close_v2(db_);
 }
 
+namespace {
+
+// A writer killed in the middle of a transaction leaves a hot journal, which only a
+// connection that may write can roll back. A read-only connection fails on it, and
+// every lookup would answer "unknown type" until some later write; so roll it back
+// first, the way the next writer would.
+bool rollBackInterruptedWrite(const std::string& path) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(path + "-journal", ignored)) return false;
+    sqlite3* raw = nullptr;
+    const bool ok = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
+                        SQLITE_OK &&
+                    sqlite3_busy_timeout(raw, defaultBusyTimeout()) == SQLITE_OK &&
+                    sqlite3_exec(raw, "PRAGMA page_count", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(raw);
+    return ok;
+}
+
+}  // namespace
+
 std::optional<Database> Database::open(const std::string& path, OpenMode mode, std::string* error) {
+    std::optional<Database> db = openOnce(path, mode, error);
+    if (!db && mode == OpenMode::ReadOnly && rollBackInterruptedWrite(path)) db = openOnce(path, mode, error);
+    return db;
+}
+
+std::optional<Database> Database::openOnce(const std::string& path, OpenMode mode, std::string* error) {
     if (path.empty()) {
         setError(error, "no database file was named");
         return std::nullopt;

@@ -59,6 +59,7 @@ public:
     sqlite3* handle() const { return db_; }
 
 private:
+    static std::optional<Database> openOnce(const std::string& path, OpenMode mode, std::string* error);
     explicit Database(sqlite3* db) : db_(db) {}
     sqlite3* db_ = nullptr;
 };

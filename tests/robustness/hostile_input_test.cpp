@@ -402,7 +402,10 @@ TEST(SqlBreakingValues, areStoredListedAndDeletedVerbatim) {
     // A duplicate is still a duplicate when it is full of quotes.
     EXPECT_EQ(runCli(dir.path(), {"confirm", values[1].first, "again"}).exitCode, 3);
 
-    const ChildResult deleted = runCli(dir.path(), {"--json", "library", "delete", values[0].first, values[1].first});
+    // The list shows (and deletes by) the stored 20-byte cut of each value.
+    const std::string shown0 = (*records)[0].prefixes.at(20), shown1 = (*records)[1].prefixes.at(20);
+    EXPECT_EQ(shown0, "4D5A'; DROP TABLE ") << "cut before the character that would not fit";
+    const ChildResult deleted = runCli(dir.path(), {"--json", "library", "delete", shown0, shown1});
     expectSurvived(deleted);
     const auto remaining = confirmedRecords(dir.file("data.mdb"));
     ASSERT_TRUE(remaining.has_value());

@@ -12,7 +12,9 @@ namespace {
 struct Connection {
     sqlite3* db = nullptr;
     explicit Connection(const std::string& path) {
-        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        // Read-write (never create), so a journal left by a killed writer is rolled
+        // back first, as the next program to open the store would do.
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
             sqlite3_close(db);
             db = nullptr;
         }

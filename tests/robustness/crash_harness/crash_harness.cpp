@@ -318,6 +318,7 @@ private:
         }
         if (!kill) duration_["confirm"] = Clock::now() - started;
 
+        if (killed) checkLookupAfterKill();
         const auto records = confirmedRecords(data_ + "/data.mdb");
         require(records.has_value(), "data.mdb cannot be read");
         std::set<std::pair<std::string, std::string>> stored;
@@ -330,6 +331,26 @@ private:
         require(stored == confirmed_, "data.mdb holds " + std::to_string(stored.size()) + " records, " +
                                           std::to_string(confirmed_.size()) + " confirms completed");
         return killed;
+    }
+
+    // Right after a kill, before anything else opens the store: identification (which
+    // only reads) must still find the type of a signature confirmed earlier.
+    void checkLookupAfterKill() {
+        std::vector<std::pair<std::string, std::string>> candidates;
+        for (const auto& pair : confirmed_)
+            if (pair.first.size() == 20) candidates.push_back(pair);
+        if (candidates.empty()) return;
+        const auto& [signature, type] =
+            candidates[std::uniform_int_distribution<std::size_t>(0, candidates.size() - 1)(random_)];
+        std::string header;
+        for (std::size_t i = 0; i < 20; i += 2)
+            header += static_cast<char>(std::stoi(signature.substr(i, 2), nullptr, 16));
+        const std::string probe = root_ + "/probe.bin";
+        writeFile(probe, header);
+        const ChildResult result = cliOk({"identify", probe});
+        require(result.out.rfind(type + "\t", 0) == 0,
+                "after a kill, identification no longer finds " + signature + " = " + type + ": " + result.out);
+        cliOk({"results", "delete", probe});
     }
 
     // Identifies a fresh folder of fragments, then renames them all; the kill may hit the rename.
