@@ -34,6 +34,12 @@ Qt::DropAction actionOf(unsigned effect) {
     }
 }
 
+// A long drop shows its progress and lets the window repaint meanwhile, which
+// also lets a second drag arrive. Its handler would record its files while the
+// first one still holds the list file in memory, and the first one's write
+// would then drop them; so no drag is taken while a drop is delivered.
+bool deliveringDrop = false;
+
 }  // namespace
 
 FileDropFilter::FileDropFilter(QWidget* target, DropTarget& unit) : QObject(target), unit_(unit) {
@@ -69,12 +75,16 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::DragEnter: {
         auto* drag = static_cast<QDropEvent*>(event);
+        if (deliveringDrop) {
+            answer(drag, drop_effect::kNone);
+            return true;
+        }
         answer(drag, unit_.dragEnter(droppedData(drag->mimeData()), keysOf(drag), allowedEffectsOf(drag)));
         return true;
     }
     case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
-        answer(drag, unit_.dragOver(keysOf(drag), allowedEffectsOf(drag)));
+        answer(drag, deliveringDrop ? drop_effect::kNone : unit_.dragOver(keysOf(drag), allowedEffectsOf(drag)));
         return true;
     }
     case QEvent::DragLeave:
@@ -82,6 +92,14 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
         return true;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
+        if (deliveringDrop) {
+            answer(drop, drop_effect::kNone);
+            return true;
+        }
+        deliveringDrop = true;
+        struct Done {
+            ~Done() { deliveringDrop = false; }
+        } done;
         answer(drop, unit_.drop(droppedData(drop->mimeData()), keysOf(drop), allowedEffectsOf(drop)));
         return true;
     }

@@ -246,6 +246,21 @@ TEST_F(MainWindowTest, filesDroppedOnTheTwoListsReachTheirHandlers) {
     EXPECT_TRUE(calls_.empty()) << "Ctrl+Shift asks for a link, which is refused";
 }
 
+TEST_F(MainWindowTest, aDragArrivingWhileADropIsDeliveredIsRefused) {
+    QWidget* experiments = widget<QTableView>(mw::超级列表框1)->viewport();
+    QWidget* identification = widget<QTableView>(mw::超级列表框3)->viewport();
+    bool nestedAccepted = true;
+    model().handlers().add("SampleDroppedFiles", [&](const std::vector<Value>& arguments) {
+        calls_.push_back({"SampleDroppedFiles", arguments});
+        nestedAccepted = dropFiles(identification, {QStringLiteral("/tmp/b")});
+        return Value();
+    });
+    EXPECT_TRUE(dropFiles(experiments, {QStringLiteral("/tmp/a")}));
+    EXPECT_FALSE(nestedAccepted);
+    ASSERT_EQ(calls_.size(), 1u) << "the nested drop reached no handler";
+    EXPECT_TRUE(dropFiles(identification, {QStringLiteral("/tmp/b")})) << "drops are taken again afterwards";
+}
+
 TEST_F(MainWindowTest, onlyTheTwoListViewportsAcceptDrops) {
     const QWidget* experiments = widget<QTableView>(mw::超级列表框1)->viewport();
     const QWidget* identification = widget<QTableView>(mw::超级列表框3)->viewport();
