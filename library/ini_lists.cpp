@@ -89,47 +89,36 @@ std::string RecordExperiment(IniDocument& experiments, const std::string& signat
     if (path != given && fileExists(given))
         return "the file name '" + given + "' begins or ends with blanks, which the list file cannot keep";
     if (std::string reason = checkListPath(path); !reason.empty()) return reason;
-    if (std::string error = experiments.setValue(path, kExperimentSignatureKey, signature); !error.empty())
-        return error;
-    return experiments.setValue(path, kExperimentClassKey, fileClass);
+    return experiments.setValues(path, {{kExperimentSignatureKey, signature}, {kExperimentClassKey, fileClass}});
 }
 
 std::string RecordIdentification(IniDocument& identifications, const std::string& signature,
                                  const std::string& path, const std::string& type) {
     if (std::string reason = checkListPath(path); !reason.empty()) return reason;
-    if (std::string error = identifications.setValue(path, kIdentificationSignatureKey, signature); !error.empty())
-        return error;
-    return identifications.setValue(path, kIdentificationTypeKey, type);
+    return identifications.setValues(path, {{kIdentificationSignatureKey, signature}, {kIdentificationTypeKey, type}});
 }
 
 std::vector<ReportRow> ExperimentRows(const IniDocument& experiments) {
-    const std::vector<std::string> names = experiments.sectionNames();
     std::vector<ReportRow> rows;
-    rows.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = names[i];
-        rows.push_back(makeRow({std::to_string(i + 1),
-                                experiments.read(name, kExperimentClassKey, kExperimentClassDefault),
-                                experiments.read(name, kExperimentSignatureKey, kExperimentSignatureDefault),
-                                name}));
-    }
+    rows.reserve(experiments.sectionCount());
+    experiments.forEachSection([&rows](const std::string& name, const IniDocument::SectionReader& values) {
+        rows.push_back(makeRow({std::to_string(rows.size() + 1),
+                                values.read(kExperimentClassKey, kExperimentClassDefault),
+                                values.read(kExperimentSignatureKey, kExperimentSignatureDefault), name}));
+    });
     return rows;
 }
 
 std::vector<ReportRow> IdentificationRows(const IniDocument& identifications) {
-    const std::vector<std::string> names = identifications.sectionNames();
     std::vector<ReportRow> rows;
-    rows.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::string name = names[i];
+    rows.reserve(identifications.sectionCount());
+    identifications.forEachSection([&rows](const std::string& name, const IniDocument::SectionReader& values) {
         std::string trimmed = name;
         std::string fileClass = FileClassOf(trimmed);
-        std::string signature =
-            identifications.read(name, kIdentificationSignatureKey, kIdentificationSignatureDefault);
-        std::string type = identifications.read(name, kIdentificationTypeKey, kIdentificationTypeDefault);
-        rows.push_back(makeRow(
-            {std::to_string(i + 1), std::move(fileClass), std::move(signature), std::move(name), std::move(type)}));
-    }
+        rows.push_back(makeRow({std::to_string(rows.size() + 1), std::move(fileClass),
+                                values.read(kIdentificationSignatureKey, kIdentificationSignatureDefault), name,
+                                values.read(kIdentificationTypeKey, kIdentificationTypeDefault)}));
+    });
     return rows;
 }
 
@@ -205,8 +194,7 @@ RenameOutcome RenameCheckedFiles(ReportList& list, const std::string& iniPath) {
         }
         const std::string signature = list.itemText(item, identification_column::kSignature);
         document.removeSection(path);
-        document.setValue(newPath, kIdentificationTypeKey, type);
-        document.setValue(newPath, kIdentificationSignatureKey, signature);
+        document.setValues(newPath, {{kIdentificationTypeKey, type}, {kIdentificationSignatureKey, signature}});
         outcome.renamed.emplace_back(path, newPath);
     }
     std::string error;

@@ -235,6 +235,7 @@ bool IniDocument::FoldedEqual::operator()(std::string_view a, std::string_view b
 void IniDocument::indexSection(std::uint32_t position) {
     const auto [entry, added] = index_.try_emplace(sections_[position].name, IndexEntry{position, 1});
     if (!added) ++entry->second.copies;
+    sections_[position].firstOfName = added;
     ++liveSections_;
 }
 
@@ -247,15 +248,34 @@ IniDocument::Section* IniDocument::findSection(std::string_view section) {
     return const_cast<Section*>(std::as_const(*this).findSection(section));
 }
 
-std::optional<std::string> IniDocument::value(std::string_view section, std::string_view key) const {
-    const Section* found = findSection(section);
-    if (!found) return std::nullopt;
+std::optional<std::string> IniDocument::valueIn(const Section& section, std::string_view key) {
     key = trimSpaces(key);
-    for (const Line& line : found->body) {
+    for (const Line& line : section.body) {
         const auto lineKey = keyOf(line.text);
         if (lineKey && equalFolded(*lineKey, key)) return valueOf(line.text);
     }
     return std::nullopt;
+}
+
+std::optional<std::string> IniDocument::value(std::string_view section, std::string_view key) const {
+    const Section* found = findSection(section);
+    if (!found) return std::nullopt;
+    return valueIn(*found, key);
+}
+
+std::string IniDocument::SectionReader::read(std::string_view key, std::string_view defaultValue) const {
+    if (auto found = valueIn(*static_cast<const Section*>(section_), key)) return std::move(*found);
+    while (!defaultValue.empty() && defaultValue.back() == ' ') defaultValue.remove_suffix(1);
+    return std::string(defaultValue);
+}
+
+void IniDocument::forEachSection(
+    const std::function<void(const std::string& name, const SectionReader& values)>& visit) const {
+    for (const Section& section : sections_) {
+        if (section.removed || section.name.empty()) continue;
+        const Section* source = section.firstOfName ? &section : findSection(section.name);
+        visit(section.name, SectionReader(source));
+    }
 }
 
 std::string IniDocument::read(std::string_view section, std::string_view key,
@@ -295,13 +315,19 @@ void IniDocument::ensureLastLineEnds() {
 }
 
 std::string IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value) {
+    return setValues(section, {{key, value}});
+}
+
+std::string IniDocument::setValues(std::string_view section, std::initializer_list<Entry> entries) {
     if (std::string reason = checkSectionName(section); !reason.empty()) return reason;
-    key = trimSpaces(key);
     section = trimSpaces(section);
-    if (key.empty()) return "an empty key name cannot be stored";
-    if (hasLineBreak(key) || hasLineBreak(value)) return "a text with a line break cannot be stored in an INI file";
-    if (key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[')
-        return joined({"the key name '", key, "' could not be read back from an INI file"});
+    for (auto [key, value] : entries) {
+        key = trimSpaces(key);
+        if (key.empty()) return "an empty key name cannot be stored";
+        if (hasLineBreak(key) || hasLineBreak(value)) return "a text with a line break cannot be stored in an INI file";
+        if (key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[')
+            return joined({"the key name '", key, "' could not be read back from an INI file"});
+    }
 
     Section* found = findSection(section);
     if (!found) {
@@ -309,16 +335,19 @@ std::string IniDocument::setValue(std::string_view section, std::string_view key
         Section added;
         added.name.assign(section);
         added.header = newLine(joined({"[", section, "]"}));
-        added.body.push_back(newLine(joined({key, "=", value})));
         sections_.push_back(std::move(added));
         indexSection(static_cast<std::uint32_t>(sections_.size() - 1));
+        found = &sections_.back();
         modified_ = true;
-        return {};
     }
+    for (const auto& [key, value] : entries) setInSection(*found, trimSpaces(key), value);
+    return {};
+}
 
+void IniDocument::setInSection(Section& section, std::string_view key, std::string_view value) {
     std::size_t insertAt = 0;
-    for (std::size_t i = 0; i < found->body.size(); ++i) {
-        Line& line = found->body[i];
+    for (std::size_t i = 0; i < section.body.size(); ++i) {
+        Line& line = section.body[i];
         const auto lineKey = keyOf(line.text);
         if (!lineKey) continue;
         if (equalFolded(*lineKey, key)) {
@@ -329,17 +358,15 @@ std::string IniDocument::setValue(std::string_view section, std::string_view key
                 if (line.eol == Eol::None) line.eol = newLineStyle_;
                 modified_ = true;
             }
-            return {};
+            return;
         }
         insertAt = i + 1;
     }
     // A new key goes right after the last key, so comments below it stay below.
-    Line& before = insertAt == 0 ? found->header : found->body[insertAt - 1];
+    Line& before = insertAt == 0 ? section.header : section.body[insertAt - 1];
     if (before.eol == Eol::None) before.eol = newLineStyle_;
-    found->body.insert(found->body.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                       newLine(joined({key, "=", value})));
+    section.body.insert(section.body.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine(joined({key, "=", value})));
     modified_ = true;
-    return {};
 }
 
 bool IniDocument::removeKey(std::string_view section, std::string_view key) {
@@ -369,6 +396,7 @@ bool IniDocument::removeSection(std::string_view section) {
         for (std::uint32_t next = removed.first + 1; next < sections_.size(); ++next) {
             if (!sections_[next].removed && equalFolded(sections_[next].name, found.name)) {
                 index_.emplace(sections_[next].name, IndexEntry{next, removed.copies - 1});
+                sections_[next].firstOfName = true;
                 break;
             }
         }

@@ -26,10 +26,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vex {
@@ -75,11 +78,27 @@ public:
     // Returns "" or why the entry cannot be stored (empty name, line break, a key
     // that could never be read back).
     std::string setValue(std::string_view section, std::string_view key, std::string_view value);
+    // Several keys of one section in one step, in order; nothing is written when any of them is refused.
+    using Entry = std::pair<std::string_view, std::string_view>;
+    std::string setValues(std::string_view section, std::initializer_list<Entry> entries);
     // Removes the first `key` line of the section; returns whether anything changed.
     bool removeKey(std::string_view section, std::string_view key);
     // Removes the first section of that name with its keys and blank lines; its
     // comment lines stay where they are. Returns whether anything changed.
     bool removeSection(std::string_view section);
+
+    // What a listed section reads: the values of the first section of its name.
+    class SectionReader {
+    public:
+        std::string read(std::string_view key, std::string_view defaultValue) const;
+
+    private:
+        friend class IniDocument;
+        explicit SectionReader(const void* section) : section_(section) {}
+        const void* section_;
+    };
+    // Visits the sections sectionNames() lists, in that order, without a lookup per section.
+    void forEachSection(const std::function<void(const std::string& name, const SectionReader& values)>& visit) const;
 
     // Why `name` cannot be used as a section name, or "" when it can.
     static std::string checkSectionName(std::string_view name);
@@ -95,7 +114,11 @@ private:
         Line header;
         std::vector<Line> body;
         bool removed = false;
+        bool firstOfName = false;  // the copy of its name that reads and writes go to
     };
+
+    static std::optional<std::string> valueIn(const Section& section, std::string_view key);
+    void setInSection(Section& section, std::string_view key, std::string_view value);
 
     const Section* findSection(std::string_view section) const;
     Section* findSection(std::string_view section);

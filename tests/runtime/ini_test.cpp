@@ -250,6 +250,12 @@ TEST(IniDocumentRoundTrip, editsSurviveReparsing) {
             }
             const IniDocument reread = IniDocument::parse(document.serialise());
             ASSERT_EQ(reread.sectionNames(), document.sectionNames());
+            std::vector<std::string> visited;
+            document.forEachSection([&](const std::string& name, const IniDocument::SectionReader& values) {
+                visited.push_back(name);
+                for (const std::string& k : keys) ASSERT_EQ(values.read(k, "?"), document.read(name, k, "?"));
+            });
+            ASSERT_EQ(visited, document.sectionNames());
             for (const std::string& name : names)
                 for (const std::string& k : keys) ASSERT_EQ(reread.value(name, k), document.value(name, k));
         }
