@@ -1,7 +1,7 @@
-// The connection texts (ODBC for lookups, OLE DB for the record sets) name the database file. Reading the file back out of any text
-// must never crash and must give a part of that text; and for every path the program
-// can be handed (here: the rest of the input), the text we build must give back
-// exactly that path, or a lookup would quietly open another file.
+// The connection texts (ODBC for lookups, OLE DB for the record sets) name the database file. Reading the
+// file back out of any text must never crash and must give a part of that text; and for every path the
+// program can be handed (here: the rest of the input), the text we build must give back exactly that path, or
+// a lookup would quietly open another file.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const vex::Value password = (size & 1) ? vex::Value(std::string("tulip")) : vex::Value();
     const std::string built = vex::buildOdbcConnectionText(text, vex::Value(), password);
-    if (canRoundTrip(text) && vex::database_backend::databaseFileFromConnectionText(built) != text) __builtin_trap();
+    if (canRoundTrip(text) && vex::database_backend::databaseFileFromConnectionText(built) != text)
+        __builtin_trap();
 
     // The same for the text of the database connection unit ("Data Source=").
     const std::string anySource = vex::dataSourceFromConnectionText(text);

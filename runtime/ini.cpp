@@ -299,6 +299,9 @@ std::string IniDocument::checkSectionName(std::string_view name) {
     name = trimSpaces(name);
     if (name.empty()) return "an empty section name cannot be stored";
     if (hasLineBreak(name)) return "a name with a line break cannot be stored in an INI file";
+    // The file loses tabs at either end of a name when it is read back.
+    if (trimFileBlanks(name) != name)
+        return joined({"the section name '", name, "' begins or ends with a tab, which an INI file drops"});
     return {};
 }
 
@@ -325,7 +328,8 @@ std::string IniDocument::setValues(std::string_view section, std::initializer_li
         key = trimSpaces(key);
         if (key.empty()) return "an empty key name cannot be stored";
         if (hasLineBreak(key) || hasLineBreak(value)) return "a text with a line break cannot be stored in an INI file";
-        if (key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[')
+        if (key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[' ||
+            trimFileBlanks(key) != key)
             return joined({"the key name '", key, "' could not be read back from an INI file"});
     }
 

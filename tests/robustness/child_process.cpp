@@ -79,7 +79,8 @@ pid_t spawn(const std::vector<std::string>& argv, const ChildOptions& options, P
         const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    if (dropRights && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) _exit(125);
+    if (dropRights && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+        _exit(125);
     ::execve(argPointers[0], argPointers.data(), envPointers.data());
     _exit(127);
 }
@@ -96,7 +97,8 @@ bool runningAsRoot() { return ::geteuid() == 0; }
 ChildResult runChild(const std::vector<std::string>& argv, const ChildOptions& options) {
     ChildResult result;
     Pipes pipes;
-    if (::pipe2(pipes.in, O_CLOEXEC) != 0 || ::pipe2(pipes.out, O_CLOEXEC) != 0 || ::pipe2(pipes.err, O_CLOEXEC) != 0) {
+    if (::pipe2(pipes.in, O_CLOEXEC) != 0 || ::pipe2(pipes.out, O_CLOEXEC) != 0 ||
+        ::pipe2(pipes.err, O_CLOEXEC) != 0) {
         result.err = std::string("pipe: ") + std::strerror(errno);
         return result;
     }
@@ -117,26 +119,30 @@ ChildResult runChild(const std::vector<std::string>& argv, const ChildOptions& o
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
     std::size_t written = 0;
     while (pipes.out[0] >= 0 || pipes.err[0] >= 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             result.timedOut = true;
             ::kill(pid, SIGKILL);
             break;
         }
         pollfd fds[3] = {{pipes.out[0], POLLIN, 0}, {pipes.err[0], POLLIN, 0}, {pipes.in[1], POLLOUT, 0}};
-        if (::poll(fds, 3, static_cast<int>(std::min<long long>(left.count(), 1000))) < 0 && errno != EINTR) break;
+        if (::poll(fds, 3, static_cast<int>(std::min<long long>(left.count(), 1000))) < 0 && errno != EINTR)
+            break;
         char buffer[65536];
         int* sources[2] = {&pipes.out[0], &pipes.err[0]};
         std::string* sinks[2] = {&result.out, &result.err};
         for (int i = 0; i < 2; ++i) {
             if (*sources[i] < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             const ssize_t got = ::read(*sources[i], buffer, sizeof buffer);
-            if (got > 0) sinks[i]->append(buffer, static_cast<std::size_t>(got));
-            else if (got == 0 || errno != EINTR) closeFd(*sources[i]);
+            if (got > 0)
+                sinks[i]->append(buffer, static_cast<std::size_t>(got));
+            else if (got == 0 || errno != EINTR)
+                closeFd(*sources[i]);
         }
         if (pipes.in[1] >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-            const ssize_t put = ::write(pipes.in[1], options.input.data() + written, options.input.size() - written);
+            const ssize_t put =
+                ::write(pipes.in[1], options.input.data() + written, options.input.size() - written);
             if (put > 0) written += static_cast<std::size_t>(put);
             if (put < 0 && errno != EAGAIN && errno != EINTR) closeFd(pipes.in[1]);
             if (written == options.input.size()) closeFd(pipes.in[1]);
@@ -152,7 +158,8 @@ ChildResult runChild(const std::vector<std::string>& argv, const ChildOptions& o
     return result;
 }
 
-Child::Child(const std::vector<std::string>& argv, const ChildOptions& options) : pid_(spawn(argv, options, nullptr)) {}
+Child::Child(const std::vector<std::string>& argv, const ChildOptions& options)
+    : pid_(spawn(argv, options, nullptr)) {}
 
 Child::~Child() { kill(); }
 

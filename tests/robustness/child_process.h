@@ -26,8 +26,8 @@ struct ChildOptions {
 };
 
 struct ChildResult {
-    int exitCode = -1;    // -1 when the child did not exit normally
-    int signal = 0;       // the signal that ended it, 0 when it exited
+    int exitCode = -1;  // -1 when the child did not exit normally
+    int signal = 0;     // the signal that ended it, 0 when it exited
     bool timedOut = false;
     std::string out;
     std::string err;

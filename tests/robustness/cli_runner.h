@@ -14,7 +14,8 @@ namespace vex::test {
 std::string cliPath();
 
 // Runs `vexorin-cli --data-dir dataDir args...`.
-ChildResult runCli(const std::string& dataDir, const std::vector<std::string>& args, ChildOptions options = {});
+ChildResult runCli(const std::string& dataDir, const std::vector<std::string>& args,
+                   ChildOptions options = {});
 
 // Whether `command` does its work rather than answering that it is not available yet.
 bool cliHasCommand(const std::string& command);
@@ -25,10 +26,10 @@ std::string describe(const ChildResult& result);
 }  // namespace vex::test
 
 // Skips the current test when vexorin-cli or one of the commands it needs is missing.
-#define VEX_REQUIRE_CLI_COMMANDS(...)                                                                  \
-    do {                                                                                              \
-        if (::vex::test::cliPath().empty()) GTEST_SKIP() << "vexorin-cli not found";                  \
-        for (const char* command_ : {__VA_ARGS__})                                                    \
-            if (!::vex::test::cliHasCommand(command_))                                                \
-                GTEST_SKIP() << "vexorin-cli has no '" << command_ << "' command yet";              \
+#define VEX_REQUIRE_CLI_COMMANDS(...)                                                  \
+    do {                                                                               \
+        if (::vex::test::cliPath().empty()) GTEST_SKIP() << "vexorin-cli not found";   \
+        for (const char* command_ : {__VA_ARGS__})                                     \
+            if (!::vex::test::cliHasCommand(command_))                                 \
+                GTEST_SKIP() << "vexorin-cli has no '" << command_ << "' command yet"; \
     } while (false)

@@ -56,11 +56,12 @@ void openToEveryone(const std::string& path) {
     fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
     for (const auto& entry : fs::recursive_directory_iterator(path))
-        fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read |
-                                          (entry.is_directory() ? fs::perms::owner_all | fs::perms::group_exec |
-                                                                      fs::perms::others_exec
-                                                                : fs::perms::owner_write),
-                        fs::perm_options::replace);
+        fs::permissions(
+            entry.path(),
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read |
+                (entry.is_directory() ? fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec
+                                      : fs::perms::owner_write),
+            fs::perm_options::replace);
 }
 
 // A data folder holding all three stores, with entries in each.
@@ -113,7 +114,8 @@ TEST_F(StoresFixture, readOnlyDataDirectoryRefusesEveryChangeWithAMessage) {
     const auto before = snapshot(data_);
 
     for (const auto& args : allChanges()) {
-        const ChildResult result = runCli(data_, args, {.timeout = std::chrono::seconds(60), .dropRootRights = true});
+        const ChildResult result =
+            runCli(data_, args, {.timeout = std::chrono::seconds(60), .dropRootRights = true});
         EXPECT_EQ(result.signal, 0) << args[0] << "\n" << describe(result);
         EXPECT_EQ(result.exitCode, 2) << args[0] << " " << args[1] << ": a lost write reported as done\n"
                                       << describe(result);
@@ -124,7 +126,8 @@ TEST_F(StoresFixture, readOnlyDataDirectoryRefusesEveryChangeWithAMessage) {
     for (const char* list : {"experiments", "results", "library"}) {
         const ChildResult listed = runCli(data_, {list}, {.dropRootRights = true});
         EXPECT_EQ(listed.exitCode, 0) << list << "\n" << describe(listed);
-        EXPECT_NE(listed.out.find(list == std::string("library") ? "png" : sample_), std::string::npos) << list;
+        EXPECT_NE(listed.out.find(list == std::string("library") ? "png" : sample_), std::string::npos)
+            << list;
     }
 }
 
@@ -138,11 +141,13 @@ TEST_F(StoresFixture, fullDiskLeavesEveryStoreAsItWas) {
     // the last page of the table, must write beyond it.
     std::string bulk;
     for (int i = 0; i < 4000; ++i) bulk += "[/bulk/" + std::to_string(i) + "]\r\ntype=00\r\n";
-    for (const char* ini : {"set.ini", "setok.ini"}) writeAll(data_ + "/" + ini, readAll(data_ + "/" + ini) + bulk);
+    for (const char* ini : {"set.ini", "setok.ini"})
+        writeAll(data_ + "/" + ini, readAll(data_ + "/" + ini) + bulk);
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((data_ + "/data.mdb").c_str(), &db), SQLITE_OK);
-    std::string fill = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-                       "INSERT INTO \"文件特征值库\" (\"文件类型\"";
+    std::string fill =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+        "INSERT INTO \"文件特征值库\" (\"文件类型\"";
     for (int n = 4; n <= 20; ++n) fill += ", \"特征值" + std::to_string(n) + "\"";
     fill += ") SELECT 'bulk'";
     for (int n = 4; n <= 20; ++n) fill += ", substr(printf('BB%018d', i), 1, " + std::to_string(n) + ")";
@@ -173,7 +178,8 @@ TEST_F(StoresFixture, fullDiskLeavesEveryStoreAsItWas) {
     EXPECT_EQ(records->size(), 3001u) << "the refused confirm was stored or a record was lost";
     after = snapshot(data_);
     for (const auto& [name, content] : after)
-        EXPECT_TRUE(name == "set.ini" || name == "setok.ini" || name == "data.mdb") << "left behind: " << name;
+        EXPECT_TRUE(name == "set.ini" || name == "setok.ini" || name == "data.mdb")
+            << "left behind: " << name;
 }
 
 // A real full file system, when this test may mount one.
@@ -212,7 +218,8 @@ TEST_F(StoresFixture, fullFileSystemLeavesEveryStoreAsItWas) {
     }
     EXPECT_EQ(databaseIntegrity(data_ + "/data.mdb"), "ok");
     for (const auto& [name, content] : after)
-        EXPECT_TRUE(name == "set.ini" || name == "setok.ini" || name == "data.mdb") << "left behind: " << name;
+        EXPECT_TRUE(name == "set.ini" || name == "setok.ini" || name == "data.mdb")
+            << "left behind: " << name;
 }
 
 // ---- A database locked by another process.
@@ -226,9 +233,10 @@ TEST_F(StoresFixture, lockedDatabaseRefusesChangesAndStaysWhole) {
     sqlite3* holder = nullptr;  // this test process is the other process
     ASSERT_EQ(sqlite3_open((data_ + "/data.mdb").c_str(), &holder), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    for (const auto& args : std::vector<std::vector<std::string>>{{"confirm", "30313233", "txt"},
-                                                                 {"library", "delete", "89504E470D0A1A0A000D"},
-                                                                 {"library", "clear"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"confirm", "30313233", "txt"},
+                                               {"library", "delete", "89504E470D0A1A0A000D"},
+                                               {"library", "clear"}}) {
         const ChildResult result = runCli(data_, args, {.timeout = std::chrono::seconds(120)});
         EXPECT_EQ(result.signal, 0) << describe(result);
         EXPECT_FALSE(result.timedOut) << "waits forever for the lock";
@@ -237,7 +245,8 @@ TEST_F(StoresFixture, lockedDatabaseRefusesChangesAndStaysWhole) {
         EXPECT_FALSE(result.err.empty());
     }
     // Identification only reads: it gives a result (at worst the unknown type) and no crash.
-    const ChildResult identified = runCli(data_, {"identify", sample_}, {.timeout = std::chrono::seconds(120)});
+    const ChildResult identified =
+        runCli(data_, {"identify", sample_}, {.timeout = std::chrono::seconds(120)});
     EXPECT_EQ(identified.signal, 0) << describe(identified);
     EXPECT_FALSE(identified.timedOut);
     sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -259,11 +268,12 @@ void dieInTheMiddleOfAWrite(const std::string& databasePath) {
     if (child == 0) {
         sqlite3* db = nullptr;
         sqlite3_open(databasePath.c_str(), &db);
-        sqlite3_exec(db,
-                     "PRAGMA cache_size = 1; BEGIN; CREATE TABLE spill(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
-                     "SELECT i + 1 FROM n WHERE i < 2000) INSERT INTO spill SELECT randomblob(200) FROM n; "
-                     "UPDATE \"文件特征值库\" SET \"文件类型\" = 'torn';",
-                     nullptr, nullptr, nullptr);
+        sqlite3_exec(
+            db,
+            "PRAGMA cache_size = 1; BEGIN; CREATE TABLE spill(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+            "SELECT i + 1 FROM n WHERE i < 2000) INSERT INTO spill SELECT randomblob(200) FROM n; "
+            "UPDATE \"文件特征值库\" SET \"文件类型\" = 'torn';",
+            nullptr, nullptr, nullptr);
         ::_exit(0);  // no commit, no rollback: as if killed
     }
     int status = 0;
@@ -301,10 +311,18 @@ TEST(FileChangingWhileRead, givesTheValueOrTheTooShortTextNeverGarbage) {
     std::thread changer([&] {
         for (int round = 0; !stop; ++round) {
             switch (round % 4) {
-                case 0: ::truncate(path.c_str(), 0); break;
-                case 1: ::truncate(path.c_str(), 5); break;
-                case 2: ::unlink(path.c_str()); break;
-                default: writeAll(path, content); break;
+                case 0:
+                    ::truncate(path.c_str(), 0);
+                    break;
+                case 1:
+                    ::truncate(path.c_str(), 5);
+                    break;
+                case 2:
+                    ::unlink(path.c_str());
+                    break;
+                default:
+                    writeAll(path, content);
+                    break;
             }
         }
     });
@@ -313,7 +331,8 @@ TEST(FileChangingWhileRead, givesTheValueOrTheTooShortTextNeverGarbage) {
     stop = true;
     changer.join();
     for (const std::string& value : seen)
-        EXPECT_TRUE(value == "4142434445464748494A" || value == kTooShortText || value == "41424344450000000000")
+        EXPECT_TRUE(value == "4142434445464748494A" || value == kTooShortText ||
+                    value == "41424344450000000000")
             << value;
     // A file shrunk to 5 bytes after the length check must not pass off zeros as its header.
     EXPECT_EQ(seen.count("41424344450000000000"), 0u);
@@ -323,13 +342,15 @@ TEST(FileChangingWhileRead, givesTheValueOrTheTooShortTextNeverGarbage) {
 
 TEST(DataDirectoryFallback, storesGoToTheUsersDataFolderWhenTheProgramFolderIsReadOnly) {
     VEX_REQUIRE_CLI_COMMANDS("library");
-    if (!runningAsRoot() && ::access("/usr/bin", W_OK) == 0) GTEST_SKIP() << "cannot make a folder read-only here";
+    if (!runningAsRoot() && ::access("/usr/bin", W_OK) == 0)
+        GTEST_SKIP() << "cannot make a folder read-only here";
     TempDir dir;
     const std::string programDir = dir.file("program"), home = dir.file("home"), xdg = dir.file("xdg");
     for (const std::string& folder : {programDir, home, xdg}) fs::create_directories(folder);
     fs::copy_file(cliPath(), programDir + "/vexorin-cli");
     openToEveryone(dir.path());
-    fs::permissions(programDir + "/vexorin-cli", fs::perms::owner_all | fs::perms::others_exec | fs::perms::others_read);
+    fs::permissions(programDir + "/vexorin-cli",
+                    fs::perms::owner_all | fs::perms::others_exec | fs::perms::others_read);
     if (runningAsRoot()) {
         ::chown(home.c_str(), kNobody, kNobody);
         ::chown(xdg.c_str(), kNobody, kNobody);
@@ -345,10 +366,10 @@ TEST(DataDirectoryFallback, storesGoToTheUsersDataFolderWhenTheProgramFolderIsRe
     EXPECT_FALSE(fs::exists(programDir + "/data.mdb"));
 
     // Without XDG_DATA_HOME the default is ~/.local/share/vexorin.
-    const ChildResult withoutXdg = runChild({programDir + "/vexorin-cli", "library"},
-                                            {.environment = {"HOME=" + home, "XDG_DATA_HOME="},
-                                             .timeout = std::chrono::seconds(60),
-                                             .dropRootRights = true});
+    const ChildResult withoutXdg =
+        runChild({programDir + "/vexorin-cli", "library"}, {.environment = {"HOME=" + home, "XDG_DATA_HOME="},
+                                                            .timeout = std::chrono::seconds(60),
+                                                            .dropRootRights = true});
     EXPECT_EQ(withoutXdg.exitCode, 0) << describe(withoutXdg);
     EXPECT_TRUE(fs::exists(home + "/.local/share/vexorin/data.mdb")) << describe(withoutXdg);
 }
@@ -359,8 +380,9 @@ TEST(DataDirectoryFallback, storesStayBesideAWritableProgram) {
     const std::string programDir = dir.file("program"), xdg = dir.file("xdg");
     fs::create_directories(programDir);
     fs::copy_file(cliPath(), programDir + "/vexorin-cli");
-    const ChildResult result = runChild({programDir + "/vexorin-cli", "library"},
-                                        {.environment = {"XDG_DATA_HOME=" + xdg}, .timeout = std::chrono::seconds(60)});
+    const ChildResult result =
+        runChild({programDir + "/vexorin-cli", "library"},
+                 {.environment = {"XDG_DATA_HOME=" + xdg}, .timeout = std::chrono::seconds(60)});
     EXPECT_EQ(result.exitCode, 0) << describe(result);
     EXPECT_TRUE(fs::exists(programDir + "/data.mdb")) << describe(result);
     EXPECT_FALSE(fs::exists(xdg + "/vexorin"));

@@ -5,6 +5,7 @@
 
 #include "runtime/database_backend.h"
 #include "runtime/external_database.h"
+#include "runtime/ini.h"
 
 namespace vex {
 namespace {
@@ -16,19 +17,40 @@ class ConnectionTextRoundTrip : public ::testing::TestWithParam<std::string> {};
 TEST_P(ConnectionTextRoundTrip, givesBackThePathItWasBuiltFrom) {
     const std::string& path = GetParam();
     for (const Value& password : {Value(), Value(std::string("tulip"))}) {
-        EXPECT_EQ(database_backend::databaseFileFromConnectionText(buildOdbcConnectionText(path, Value(), password)),
+        EXPECT_EQ(database_backend::databaseFileFromConnectionText(
+                      buildOdbcConnectionText(path, Value(), password)),
                   path);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(FuzzRegressions, ConnectionTextRoundTrip,
-                         ::testing::Values("{M", "{/data.mdb", "{a}b/data.mdb", "{x/data.mdb}/y", "/a;b=c/data.mdb",
-                                           "/a/{b}/data.mdb", "", ";", "data.mdb;"));
+                         ::testing::Values("{M", "{/data.mdb", "{a}b/data.mdb", "{x/data.mdb}/y",
+                                           "/a;b=c/data.mdb", "/a/{b}/data.mdb", "", ";", "data.mdb;"));
 
 TEST(ConnectionText, bracesStillQuoteAWholeValue) {
     EXPECT_EQ(database_backend::databaseFileFromConnectionText("ODBC;DBQ={/x;y.mdb};PWD=z;"), "/x;y.mdb");
     EXPECT_EQ(database_backend::databaseFileFromConnectionText("ODBC;DBQ={/x;y.mdb}"), "/x;y.mdb");
 }
+
+// A name or key that the file would read back without its tabs must be refused, not
+// reported as stored: the entry would otherwise vanish, or turn into another file's.
+class IniTabAtTheEnds : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
+
+TEST_P(IniTabAtTheEnds, isRefusedRatherThanLostOnReload) {
+    const auto& [section, key] = GetParam();
+    IniDocument document = IniDocument::parse("[a]\nk=v\n");
+    EXPECT_NE(document.setValue(section, key, "value"), "");
+    const IniDocument reloaded = IniDocument::parse(document.serialise());
+    EXPECT_EQ(reloaded.sectionNames(), std::vector<std::string>{"a"});
+    EXPECT_EQ(reloaded.serialise(), "[a]\nk=v\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(FuzzRegressions, IniTabAtTheEnds,
+                         ::testing::Values(std::pair<std::string, std::string>{"SPACE\v", "KEY"},
+                                           std::pair<std::string, std::string>{"\t/x/a.bin", "type"},
+                                           std::pair<std::string, std::string>{"/x/a.bin\t", "type"},
+                                           std::pair<std::string, std::string>{"/x/a.bin", "\ttype"},
+                                           std::pair<std::string, std::string>{"/x/a.bin", "type\v"}));
 
 }  // namespace
 }  // namespace vex

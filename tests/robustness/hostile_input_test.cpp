@@ -42,7 +42,8 @@ void writeAll(const std::string& path, std::string_view bytes) {
 std::multiset<std::string> contentsUnder(const std::string& root) {
     std::multiset<std::string> contents;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file() && entry.path().filename() != "set.ini" && entry.path().filename() != "setok.ini" &&
+        if (entry.is_regular_file() && entry.path().filename() != "set.ini" &&
+            entry.path().filename() != "setok.ini" &&
             entry.path().filename().string().rfind("data.mdb", 0) != 0)
             contents.insert(readAll(entry.path().string()));
     return contents;
@@ -50,7 +51,8 @@ std::multiset<std::string> contentsUnder(const std::string& root) {
 
 std::vector<std::string> namesIn(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -293,7 +295,8 @@ TEST_F(SpecialFiles, identifyReadsPathsFromStandardInputWithoutBlocking) {
     VEX_REQUIRE_CLI_COMMANDS("identify");
     std::string input;
     for (const std::string& path : allPaths()) input += path + "\n";
-    const ChildResult result = runCli(data_, {"identify", "-"}, {.input = input, .timeout = std::chrono::seconds(60)});
+    const ChildResult result =
+        runCli(data_, {"identify", "-"}, {.input = input, .timeout = std::chrono::seconds(60)});
     expectSurvived(result);
     EXPECT_NE(result.out.find(kHeaderHex), std::string::npos) << describe(result);
 }
@@ -319,7 +322,8 @@ std::string hugeFile() {
     std::string text;
     text.reserve(100u << 20);
     for (int i = 0; text.size() < (60u << 20); ++i)
-        text += "[/huge/" + std::to_string(i) + "]\r\n特征值=" + std::string(4000, 'A') + "\r\n;" + std::string(2000, 'c') + "\r\n";
+        text += "[/huge/" + std::to_string(i) + "]\r\n特征值=" + std::string(4000, 'A') + "\r\n;" +
+                std::string(2000, 'c') + "\r\n";
     text += "[/unterminated]\r\n特征值=" + std::string(40u << 20, 'B');
     return text;
 }
@@ -327,8 +331,9 @@ std::string hugeFile() {
 std::string manySections() {
     std::string text;
     for (int i = 0; i < 100000; ++i)
-        text += "[/files/" + std::to_string(i) + ".bin]\r\n特征值=0011223344556677889" + std::to_string(i % 10) +
-                "\r\n文件类型=bin\r\ntype=0011223344556677889" + std::to_string(i % 10) + "\r\ntype1=bin\r\n";
+        text += "[/files/" + std::to_string(i) + ".bin]\r\n特征值=0011223344556677889" +
+                std::to_string(i % 10) + "\r\n文件类型=bin\r\ntype=0011223344556677889" +
+                std::to_string(i % 10) + "\r\ntype1=bin\r\n";
     return text;
 }
 
@@ -347,8 +352,8 @@ TEST_P(HandEditedIni, listsLoadAndNewEntriesKeepTheUsersBytes) {
     const std::string content = GetParam().make();
     const std::string sample = dir.write("sample.bin", std::string(kHeader));
     const ChildOptions bounded{.timeout = std::chrono::minutes(10)};
-    for (const auto& [file, list, record] : {std::tuple{"set.ini", "experiments", "sample"},
-                                             std::tuple{"setok.ini", "results", "identify"}}) {
+    for (const auto& [file, list, record] :
+         {std::tuple{"set.ini", "experiments", "sample"}, std::tuple{"setok.ini", "results", "identify"}}) {
         const std::string ini = dir.file(file);
         writeAll(ini, content);
         const ChildResult listed = runCli(dir.path(), {list}, bounded);
@@ -359,7 +364,8 @@ TEST_P(HandEditedIni, listsLoadAndNewEntriesKeepTheUsersBytes) {
         expectSurvived(recorded);
         const std::string after = readAll(ini);
         if (recorded.exitCode == 0) {
-            EXPECT_EQ(after.compare(0, content.size(), content), 0) << file << ": the user's bytes were not kept";
+            EXPECT_EQ(after.compare(0, content.size(), content), 0)
+                << file << ": the user's bytes were not kept";
             EXPECT_NE(after.find(sample), std::string::npos) << file << ": the new entry is missing";
         } else {
             EXPECT_EQ(after, content) << file << ": a refused write changed the file";

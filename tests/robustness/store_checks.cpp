@@ -25,7 +25,8 @@ struct Connection {
 
 std::string columnText(sqlite3_stmt* statement, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column))) : std::string();
+    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
+                : std::string();
 }
 
 }  // namespace
@@ -38,8 +39,10 @@ std::string databaseIntegrity(const std::string& databasePath) {
         return sqlite3_errmsg(connection.db);
     std::string report;
     int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) report += (report.empty() ? "" : "\n") + columnText(statement, 0);
-    if (step != SQLITE_DONE) report += std::string(report.empty() ? "" : "\n") + sqlite3_errmsg(connection.db);
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW)
+        report += (report.empty() ? "" : "\n") + columnText(statement, 0);
+    if (step != SQLITE_DONE)
+        report += std::string(report.empty() ? "" : "\n") + sqlite3_errmsg(connection.db);
     sqlite3_finalize(statement);
     return report;
 }
@@ -51,14 +54,16 @@ std::optional<std::vector<ConfirmedRecord>> confirmedRecords(const std::string& 
     for (int n = 4; n <= 20; ++n) sql += ", \"特征值" + std::to_string(n) + "\"";
     sql += " FROM \"文件特征值库\"";
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(connection.db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) return std::nullopt;
+    if (sqlite3_prepare_v2(connection.db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+        return std::nullopt;
     std::vector<ConfirmedRecord> records;
     int step;
     while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
         ConfirmedRecord record;
         record.type = columnText(statement, 0);
         for (int n = 4; n <= 20; ++n)
-            if (sqlite3_column_type(statement, n - 3) != SQLITE_NULL) record.prefixes[n] = columnText(statement, n - 3);
+            if (sqlite3_column_type(statement, n - 3) != SQLITE_NULL)
+                record.prefixes[n] = columnText(statement, n - 3);
         records.push_back(std::move(record));
     }
     sqlite3_finalize(statement);
@@ -71,7 +76,8 @@ bool isWholeRecord(const ConfirmedRecord& record) {
     if (longest == record.prefixes.end()) return record.prefixes.empty();
     for (int n = 4; n <= 20; ++n) {
         const auto it = record.prefixes.find(n);
-        if (it == record.prefixes.end() || it->second != cutToBytes(longest->second, static_cast<std::size_t>(n)))
+        if (it == record.prefixes.end() ||
+            it->second != cutToBytes(longest->second, static_cast<std::size_t>(n)))
             return false;
     }
     return true;
@@ -84,14 +90,16 @@ std::optional<std::vector<JsonRow>> parseJsonRows(const std::string& printed) {
     for (const auto& object : parsed) {
         if (!object.is_object()) return std::nullopt;
         JsonRow row;
-        for (const auto& [key, value] : object.items()) row[key] = value.is_string() ? value.get<std::string>() : value.dump();
+        for (const auto& [key, value] : object.items())
+            row[key] = value.is_string() ? value.get<std::string>() : value.dump();
         rows.push_back(std::move(row));
     }
     return rows;
 }
 
 std::string asPrintedInJson(const std::string& text) {
-    const std::string dumped = nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    const std::string dumped =
+        nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     return nlohmann::json::parse(dumped).get<std::string>();
 }
 

@@ -101,12 +101,13 @@ public:
     }
 
     int run() {
-        std::cout << "crash harness: seed " << options_.seed << ", " << options_.files << " files, work folder "
-                  << root_ << std::endl;
+        std::cout << "crash harness: seed " << options_.seed << ", " << options_.files
+                  << " files, work folder " << root_ << std::endl;
         // Every job runs once to the end first: that checks it and measures how long it takes.
         const std::vector<std::string> jobs = availableJobs();
         if (jobs.empty()) {
-            std::cout << "crash harness: vexorin-cli has none of the commands sample, identify, confirm, rename yet; "
+            std::cout << "crash harness: vexorin-cli has none of the commands sample, identify, confirm, "
+                         "rename yet; "
                          "nothing to test"
                       << std::endl;
             return 0;
@@ -118,7 +119,8 @@ public:
         const int maxAttempts = options_.kills * 4 + 20;
         while (kills < options_.kills && attempts < maxAttempts) {
             ++attempts;
-            const std::string& job = jobs[std::uniform_int_distribution<std::size_t>(0, jobs.size() - 1)(random_)];
+            const std::string& job =
+                jobs[std::uniform_int_distribution<std::size_t>(0, jobs.size() - 1)(random_)];
             if (runJob(job, true)) ++kills;
         }
         std::cout << "crash harness: " << kills << " kills survived (" << attempts << " jobs, seed "
@@ -144,14 +146,16 @@ private:
     ChildResult cliOk(const std::vector<std::string>& args) {
         ChildResult result = cli(args);
         require(result.exitCode == 0 && !result.timedOut,
-                "vexorin-cli " + join(args).substr(0, 200) + " failed: exit " + std::to_string(result.exitCode) +
-                    ", signal " + std::to_string(result.signal) + ": " + result.err.substr(0, 500));
+                "vexorin-cli " + join(args).substr(0, 200) + " failed: exit " +
+                    std::to_string(result.exitCode) + ", signal " + std::to_string(result.signal) + ": " +
+                    result.err.substr(0, 500));
         return result;
     }
 
     bool hasCommand(const std::string& command) {
         const ChildResult result = cli({command});
-        return result.signal == 0 && !result.timedOut && result.err.find("not available yet") == std::string::npos;
+        return result.signal == 0 && !result.timedOut &&
+               result.err.find("not available yet") == std::string::npos;
     }
 
     std::vector<std::string> availableJobs() {
@@ -172,8 +176,8 @@ private:
         require(child.started(), "cannot start vexorin-cli");
         if (!kill) {
             const ChildResult result = child.wait();
-            require(result.exitCode == 0, job + ": the uninterrupted job failed with exit code " +
-                                              std::to_string(result.exitCode));
+            require(result.exitCode == 0,
+                    job + ": the uninterrupted job failed with exit code " + std::to_string(result.exitCode));
             duration_[job] = std::max(Clock::now() - started, Clock::duration(std::chrono::milliseconds(1)));
             return false;
         }
@@ -216,8 +220,10 @@ private:
         ListState state;
         const std::string secondKey = command == "experiments" ? "class" : "type";
         for (const JsonRow& row : *rows) {
-            require(row.count("path") && row.count("signature"), command + ": a row without path or signature");
-            require(!state.count(row.at("path")), command + ": the path " + row.at("path") + " is listed twice");
+            require(row.count("path") && row.count("signature"),
+                    command + ": a row without path or signature");
+            require(!state.count(row.at("path")),
+                    command + ": the path " + row.at("path") + " is listed twice");
             state[row.at("path")] = {row.at("signature"), row.count(secondKey) ? row.at(secondKey) : ""};
         }
         return state;
@@ -225,7 +231,8 @@ private:
 
     // Entries outside the batch must be unchanged; the batch must show a prefix of the work.
     void checkPrefix(const std::string& list, const ListState& before, const ListState& after,
-                     const std::vector<std::string>& batch, const std::map<std::string, std::string>& newSignature) {
+                     const std::vector<std::string>& batch,
+                     const std::map<std::string, std::string>& newSignature) {
         std::set<std::string> inBatch(batch.begin(), batch.end());
         for (const auto& [path, entry] : before) {
             if (inBatch.count(path)) continue;
@@ -241,10 +248,12 @@ private:
             const auto now = after.find(path);
             const auto old = before.find(path);
             const bool done = now != after.end() && now->second.signature == newSignature.at(path);
-            const bool untouched = old == before.end() ? now == after.end()
-                                                       : now != after.end() && now->second.signature == old->second.signature;
+            const bool untouched = old == before.end()
+                                       ? now == after.end()
+                                       : now != after.end() && now->second.signature == old->second.signature;
             require(done || untouched, list + ": the entry " + path + " is torn");
-            if (done && !untouched) require(doneSoFar, list + ": the entries written are not a prefix of the job");
+            if (done && !untouched)
+                require(doneSoFar, list + ": the entries written are not a prefix of the job");
             if (!done) doneSoFar = false;
         }
     }
@@ -260,8 +269,8 @@ private:
             if (job == "rename") killed = renameMany(kill);
             checkDatabase();
         } catch (const Failure& failure) {
-            std::cout << "crash harness: FAILED after " << (killed ? "a kill" : "a job") << " in " << job << " (seed "
-                      << options_.seed << "): " << failure.what() << std::endl;
+            std::cout << "crash harness: FAILED after " << (killed ? "a kill" : "a job") << " in " << job
+                      << " (seed " << options_.seed << "): " << failure.what() << std::endl;
             options_.keep = true;
             std::cout << "crash harness: the work folder " << root_ << " is kept" << std::endl;
             std::exit(1);
@@ -296,8 +305,8 @@ private:
         }
         const auto started = Clock::now();
         const auto usual = std::chrono::duration_cast<std::chrono::microseconds>(duration_["confirm"]);
-        const auto killAt = started + std::chrono::microseconds(
-                                          std::uniform_int_distribution<long long>(0, usual.count())(random_));
+        const auto killAt = started + std::chrono::microseconds(std::uniform_int_distribution<long long>(
+                                          0, usual.count())(random_));
         bool killed = false;
         std::optional<std::pair<std::string, std::string>> interrupted;
         for (const auto& pair : wanted) {
@@ -308,7 +317,8 @@ private:
                 continue;
             }
             if (const auto ended = child.waitUntil(killAt)) {
-                require(ended->exitCode == 0, "confirm failed with exit code " + std::to_string(ended->exitCode));
+                require(ended->exitCode == 0,
+                        "confirm failed with exit code " + std::to_string(ended->exitCode));
                 confirmed_.insert(pair);
                 continue;
             }
@@ -348,8 +358,8 @@ private:
         const std::string probe = root_ + "/probe.bin";
         writeFile(probe, header);
         const ChildResult result = cliOk({"identify", probe});
-        require(result.out.rfind(type + "\t", 0) == 0,
-                "after a kill, identification no longer finds " + signature + " = " + type + ": " + result.out);
+        require(result.out.rfind(type + "\t", 0) == 0, "after a kill, identification no longer finds " +
+                                                           signature + " = " + type + ": " + result.out);
         cliOk({"results", "delete", probe});
     }
 
@@ -383,9 +393,11 @@ private:
         std::set<std::string> seen;
         for (const auto& entry : fs::directory_iterator(folder)) seen.insert(entry.path().string());
         for (const auto& [stem, content] : contentOf) {
-            const bool old = seen.erase(stem + ".chk") > 0, renamed = seen.erase(stem + "." + kRenameType) > 0;
+            const bool old = seen.erase(stem + ".chk") > 0,
+                       renamed = seen.erase(stem + "." + kRenameType) > 0;
             require(old != renamed, stem + (old ? " exists twice" : " is missing"));
-            require(readFile(stem + (old ? ".chk" : std::string(".") + kRenameType)) == content, stem + " changed");
+            require(readFile(stem + (old ? ".chk" : std::string(".") + kRenameType)) == content,
+                    stem + " changed");
         }
         require(seen.empty(), "the rename left a stray file: " + (seen.empty() ? "" : *seen.begin()));
         // The identification list must still load; its entries are checked by the identify job.
@@ -434,12 +446,18 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--cli" && hasValue) options.cli = argv[++i];
-        else if (arg == "--kills" && hasValue) options.kills = std::atoi(argv[++i]);
-        else if (arg == "--files" && hasValue) options.files = std::atoi(argv[++i]);
-        else if (arg == "--seed" && hasValue) options.seed = std::strtoull(argv[++i], nullptr, 10);
-        else if (arg == "--keep") options.keep = true;
-        else return std::nullopt;
+        if (arg == "--cli" && hasValue)
+            options.cli = argv[++i];
+        else if (arg == "--kills" && hasValue)
+            options.kills = std::atoi(argv[++i]);
+        else if (arg == "--files" && hasValue)
+            options.files = std::atoi(argv[++i]);
+        else if (arg == "--seed" && hasValue)
+            options.seed = std::strtoull(argv[++i], nullptr, 10);
+        else if (arg == "--keep")
+            options.keep = true;
+        else
+            return std::nullopt;
     }
     if (options.cli.empty() || options.kills < 0 || options.files < 1) return std::nullopt;
     return options;
