@@ -15,7 +15,7 @@ bool isFormatBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
 // Why `path` cannot be a section name of a list file, or "".
 std::string checkListPath(const std::string& path) {
     if (path.empty()) return "an empty path cannot be recorded";
-    if (path.find_first_of("\r\n") != std::string::npos)
+    if (path.find('\n') != std::string::npos || path.find('\r') != std::string::npos)
         return "the path '" + path + "' holds a line break, which the list file cannot store";
     if (isFormatBlank(path.front()) || isFormatBlank(path.back()))
         return "the path '" + path + "' begins or ends with a blank, which the list file cannot store";
@@ -101,10 +101,10 @@ std::string RecordIdentification(IniDocument& identifications, const std::string
 std::vector<ReportRow> ExperimentRows(const IniDocument& experiments) {
     std::vector<ReportRow> rows;
     rows.reserve(experiments.sectionCount());
-    experiments.forEachSection([&rows](const std::string& name, const IniDocument::SectionReader& values) {
+    experiments.forEachSection([&rows](std::string_view name, const IniDocument::SectionReader& values) {
         rows.push_back(makeRow({std::to_string(rows.size() + 1),
                                 values.read(kExperimentClassKey, kExperimentClassDefault),
-                                values.read(kExperimentSignatureKey, kExperimentSignatureDefault), name}));
+                                values.read(kExperimentSignatureKey, kExperimentSignatureDefault), std::string(name)}));
     });
     return rows;
 }
@@ -112,11 +112,12 @@ std::vector<ReportRow> ExperimentRows(const IniDocument& experiments) {
 std::vector<ReportRow> IdentificationRows(const IniDocument& identifications) {
     std::vector<ReportRow> rows;
     rows.reserve(identifications.sectionCount());
-    identifications.forEachSection([&rows](const std::string& name, const IniDocument::SectionReader& values) {
-        std::string trimmed = name;
-        std::string fileClass = FileClassOf(trimmed);
+    identifications.forEachSection([&rows](std::string_view name, const IniDocument::SectionReader& values) {
+        std::string path(name);
+        std::string fileClass = FileClassOf(path);
         rows.push_back(makeRow({std::to_string(rows.size() + 1), std::move(fileClass),
-                                values.read(kIdentificationSignatureKey, kIdentificationSignatureDefault), name,
+                                values.read(kIdentificationSignatureKey, kIdentificationSignatureDefault),
+                                std::string(name),
                                 values.read(kIdentificationTypeKey, kIdentificationTypeDefault)}));
     });
     return rows;

@@ -52,7 +52,20 @@ bool equalFolded(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+// memchr twice: find_first_of with a set of two runs one search per character.
+bool hasLineBreak(std::string_view text) {
+    return std::memchr(text.data(), '\n', text.size()) || std::memchr(text.data(), '\r', text.size());
+}
+
+// Position of the first CR or LF at or after `from`, or npos.
+std::size_t findLineBreak(std::string_view bytes, std::size_t from) {
+    const std::string_view rest = bytes.substr(from);
+    const void* lf = std::memchr(rest.data(), '\n', rest.size());
+    const std::size_t lfAt = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest.data()) : rest.size();
+    const void* cr = std::memchr(rest.data(), '\r', lfAt);
+    const std::size_t at = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - rest.data()) : lfAt;
+    return at == rest.size() ? std::string_view::npos : from + at;
+}
 
 std::string_view withoutLeadingBlanks(std::string_view line) {
     while (!line.empty() && isFileBlank(line.front())) line.remove_prefix(1);
@@ -106,11 +119,8 @@ std::string_view eolText(std::uint8_t eol) {
 std::string describeErrno(int error) { return std::strerror(error); }
 
 // Built by appending: GCC 12 warns wrongly about overlapping copies in chains of "+" at -O3.
-std::string joined(std::initializer_list<std::string_view> parts) {
-    std::size_t size = 0;
-    for (std::string_view part : parts) size += part.size();
+std::string joinedText(std::initializer_list<std::string_view> parts) {
     std::string text;
-    text.reserve(size);
     for (std::string_view part : parts) text.append(part);
     return text;
 }
@@ -123,8 +133,8 @@ IniDocument IniDocument::parse(std::string_view bytes) {
     bool firstLine = true;
     std::size_t position = 0;
     while (position < bytes.size()) {
-        const std::size_t breakAt = bytes.find_first_of("\r\n", position);
-        Line line;
+        const std::size_t breakAt = findLineBreak(bytes, position);
+        Line line{Text(document.arena()), Eol::None};
         std::size_t next;
         if (breakAt == std::string_view::npos) {
             line.text.assign(bytes.substr(position));
@@ -150,10 +160,7 @@ IniDocument IniDocument::parse(std::string_view bytes) {
         if (firstLine && parsed.starts_with(kUtf8Bom)) parsed.remove_prefix(kUtf8Bom.size());
         firstLine = false;
         if (auto name = headerName(parsed)) {
-            Section section;
-            section.name.assign(*name);
-            section.header = std::move(line);
-            document.sections_.push_back(std::move(section));
+            document.sections_.push_back(Section{document.text(*name), std::move(line)});
             document.indexSection(static_cast<std::uint32_t>(document.sections_.size() - 1));
         } else if (document.sections_.empty()) {
             document.preamble_.push_back(std::move(line));
@@ -205,17 +212,21 @@ std::string IniDocument::serialise() const {
     for (const Line& line : preamble_) measure(line);
     for (const Section& section : sections_) {
         measure(section.header);
+        if (section.generatedHeader) total += section.name.size() + 2;
         for (const Line& line : section.body) measure(line);
     }
     std::string bytes;
     bytes.reserve(total);
     auto append = [&bytes](const Line& line) {
-        bytes += line.text;
+        bytes.append(line.text.data(), line.text.size());
         bytes += eolText(static_cast<std::uint8_t>(line.eol));
     };
     for (const Line& line : preamble_) append(line);
     for (const Section& section : sections_) {
-        if (!section.removed) append(section.header);
+        if (!section.removed) {
+            if (section.generatedHeader) bytes.append("[").append(section.name.data(), section.name.size()).append("]");
+            append(section.header);
+        }
         for (const Line& line : section.body) append(line);
     }
     return bytes;
@@ -231,6 +242,33 @@ std::size_t IniDocument::FoldedHash::operator()(std::string_view name) const {
 }
 
 bool IniDocument::FoldedEqual::operator()(std::string_view a, std::string_view b) const { return equalFolded(a, b); }
+
+IniDocument& IniDocument::operator=(IniDocument&& other) noexcept {
+    if (this == &other) return *this;
+    // The old texts go before the arena that holds them.
+    preamble_ = std::move(other.preamble_);
+    sections_ = std::move(other.sections_);
+    index_ = std::move(other.index_);
+    arena_ = std::move(other.arena_);
+    liveSections_ = other.liveSections_;
+    newLineStyle_ = other.newLineStyle_;
+    modified_ = other.modified_;
+    return *this;
+}
+
+std::pmr::memory_resource* IniDocument::arena() {
+    if (!arena_) arena_ = std::make_unique<std::pmr::monotonic_buffer_resource>();
+    return arena_.get();
+}
+
+IniDocument::Text IniDocument::joined(std::initializer_list<std::string_view> parts) {
+    std::size_t size = 0;
+    for (std::string_view part : parts) size += part.size();
+    Text joinedText(arena());
+    joinedText.reserve(size);
+    for (std::string_view part : parts) joinedText.append(part);
+    return joinedText;
+}
 
 void IniDocument::indexSection(std::uint32_t position) {
     const auto [entry, added] = index_.try_emplace(sections_[position].name, IndexEntry{position, 1});
@@ -270,7 +308,7 @@ std::string IniDocument::SectionReader::read(std::string_view key, std::string_v
 }
 
 void IniDocument::forEachSection(
-    const std::function<void(const std::string& name, const SectionReader& values)>& visit) const {
+    const std::function<void(std::string_view name, const SectionReader& values)>& visit) const {
     for (const Section& section : sections_) {
         if (section.removed || section.name.empty()) continue;
         const Section* source = section.firstOfName ? &section : findSection(section.name);
@@ -291,7 +329,7 @@ std::vector<std::string> IniDocument::sectionNames() const {
     std::vector<std::string> names;
     names.reserve(liveSections_);
     for (const Section& section : sections_)
-        if (!section.removed && !section.name.empty()) names.push_back(section.name);
+        if (!section.removed && !section.name.empty()) names.emplace_back(section.name);
     return names;
 }
 
@@ -301,7 +339,7 @@ std::string IniDocument::checkSectionName(std::string_view name) {
     if (hasLineBreak(name)) return "a name with a line break cannot be stored in an INI file";
     // The file loses tabs at either end of a name when it is read back.
     if (trimFileBlanks(name) != name)
-        return joined({"the section name '", name, "' begins or ends with a tab, which an INI file drops"});
+        return joinedText({"the section name '", name, "' begins or ends with a tab, which an INI file drops"});
     return {};
 }
 
@@ -330,16 +368,14 @@ std::string IniDocument::setValues(std::string_view section, std::initializer_li
         if (hasLineBreak(key) || hasLineBreak(value)) return "a text with a line break cannot be stored in an INI file";
         if (key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[' ||
             trimFileBlanks(key) != key)
-            return joined({"the key name '", key, "' could not be read back from an INI file"});
+            return joinedText({"the key name '", key, "' could not be read back from an INI file"});
     }
 
     Section* found = findSection(section);
     if (!found) {
         ensureLastLineEnds();
-        Section added;
-        added.name.assign(section);
-        added.header = newLine(joined({"[", section, "]"}));
-        sections_.push_back(std::move(added));
+        sections_.push_back(Section{text(section), newLine({})});
+        sections_.back().generatedHeader = true;
         indexSection(static_cast<std::uint32_t>(sections_.size() - 1));
         found = &sections_.back();
         modified_ = true;
@@ -356,7 +392,7 @@ void IniDocument::setInSection(Section& section, std::string_view key, std::stri
         if (!lineKey) continue;
         if (equalFolded(*lineKey, key)) {
             // The file keeps its own spelling of the key; only the value changes.
-            std::string rewritten = joined({*lineKey, "=", value});
+            Text rewritten = joined({*lineKey, "=", value});
             if (rewritten != line.text || line.eol == Eol::None) {
                 line.text = std::move(rewritten);
                 if (line.eol == Eol::None) line.eol = newLineStyle_;
@@ -369,7 +405,7 @@ void IniDocument::setInSection(Section& section, std::string_view key, std::stri
     // A new key goes right after the last key, so comments below it stay below.
     Line& before = insertAt == 0 ? section.header : section.body[insertAt - 1];
     if (before.eol == Eol::None) before.eol = newLineStyle_;
-    section.body.insert(section.body.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine(joined({key, "=", value})));
+    section.body.insert(section.body.begin() + static_cast<std::ptrdiff_t>(insertAt), Line{joined({key, "=", value}), newLineStyle_});
     modified_ = true;
 }
 
@@ -407,7 +443,7 @@ bool IniDocument::removeSection(std::string_view section) {
     }
     found.removed = true;
     std::erase_if(found.body, [](const Line& line) { return keyOf(line.text) || isBlankLine(line.text); });
-    found.header = Line{};
+    found.header.text.clear();
     modified_ = true;
     return true;
 }

@@ -28,6 +28,8 @@
 #include <deque>
 #include <functional>
 #include <initializer_list>
+#include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,7 +44,7 @@ public:
     IniDocument() = default;
     // The section index points into the document's own names, so a document moves but is never copied.
     IniDocument(IniDocument&&) = default;
-    IniDocument& operator=(IniDocument&&) = default;
+    IniDocument& operator=(IniDocument&& other) noexcept;
     IniDocument(const IniDocument&) = delete;
     IniDocument& operator=(const IniDocument&) = delete;
 
@@ -72,6 +74,8 @@ public:
     // Every section's name in file order, duplicates repeated; an empty name "[]" is left out.
     std::vector<std::string> sectionNames() const;
     std::size_t sectionCount() const { return liveSections_; }
+    // Makes room for `more` new sections, so a batch of records does not rehash the index as it grows.
+    void reserveSections(std::size_t more) { index_.reserve(liveSections_ + more); }
 
     // Sets `key` = `value` in the first section named `section`, adding the key
     // after the section's last key, or a new section at the end of the file.
@@ -98,23 +102,27 @@ public:
         const void* section_;
     };
     // Visits the sections sectionNames() lists, in that order, without a lookup per section.
-    void forEachSection(const std::function<void(const std::string& name, const SectionReader& values)>& visit) const;
+    void forEachSection(const std::function<void(std::string_view name, const SectionReader& values)>& visit) const;
 
     // Why `name` cannot be used as a section name, or "" when it can.
     static std::string checkSectionName(std::string_view name);
 
 private:
     enum class Eol : std::uint8_t { None, Lf, Cr, CrLf };
+    // The document's texts live in its own arena: a drop of many files records them
+    // without a heap allocation per line, and the whole document is freed at once.
+    using Text = std::pmr::string;
     struct Line {
-        std::string text;
+        Text text;
         Eol eol = Eol::None;
     };
     struct Section {
-        std::string name;
+        Text name;
         Line header;
         std::vector<Line> body;
         bool removed = false;
         bool firstOfName = false;  // the copy of its name that reads and writes go to
+        bool generatedHeader = false;  // added by us: the header is "[" name "]", written out when saved
     };
 
     static std::optional<std::string> valueIn(const Section& section, std::string_view key);
@@ -125,7 +133,10 @@ private:
     void indexSection(std::uint32_t position);
     Line* lastLine();
     void ensureLastLineEnds();
-    Line newLine(std::string text) const { return Line{std::move(text), newLineStyle_}; }
+    std::pmr::memory_resource* arena();
+    Text text(std::string_view bytes) { return Text(bytes, arena()); }
+    Line newLine(std::string_view bytes) { return Line{text(bytes), newLineStyle_}; }
+    Text joined(std::initializer_list<std::string_view> parts);
 
     // Section names hash and compare with A-Z folded, without building folded copies.
     struct FoldedHash {
@@ -141,6 +152,8 @@ private:
         std::uint32_t copies;  // live sections of that name
     };
 
+    // First, so it is freed after every text in it.
+    std::unique_ptr<std::pmr::monotonic_buffer_resource> arena_;
     std::vector<Line> preamble_;
     std::deque<Section> sections_;  // a deque, so the names the index views never move
     std::unordered_map<std::string_view, IndexEntry, FoldedHash, FoldedEqual> index_;

@@ -81,6 +81,7 @@ DropOutcome IdentifyPaths(FlowUnits& units, const std::vector<std::string>& path
     // file, so a drop of folders only never opens the library.
     std::optional<LookupSession> lookup;
     outcome.files.reserve(paths.size());
+    document.reserveSections(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
         if (!isDirectory(path)) {
@@ -107,6 +108,7 @@ DropOutcome SamplePaths(FlowUnits& units, const std::vector<std::string>& paths,
     const std::string iniPath = ExperimentIniPathIn(units.dataDir);
     IniDocument document;
     const bool loaded = loadForDrop(iniPath, document, outcome);
+    document.reserveSections(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& dropped = paths[i];
         if (!isDirectory(dropped)) {

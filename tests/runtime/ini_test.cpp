@@ -251,8 +251,8 @@ TEST(IniDocumentRoundTrip, editsSurviveReparsing) {
             const IniDocument reread = IniDocument::parse(document.serialise());
             ASSERT_EQ(reread.sectionNames(), document.sectionNames());
             std::vector<std::string> visited;
-            document.forEachSection([&](const std::string& name, const IniDocument::SectionReader& values) {
-                visited.push_back(name);
+            document.forEachSection([&](std::string_view name, const IniDocument::SectionReader& values) {
+                visited.emplace_back(name);
                 for (const std::string& k : keys) ASSERT_EQ(values.read(k, "?"), document.read(name, k, "?"));
             });
             ASSERT_EQ(visited, document.sectionNames());
