@@ -109,6 +109,9 @@ DropOutcome SamplePaths(FlowUnits& units, const std::vector<std::string>& paths,
     IniDocument document;
     const bool loaded = loadForDrop(iniPath, document, outcome);
     document.reserveSections(paths.size());
+    // The editor shows the last sampled file; it is filled once, after the loop.
+    std::size_t lastSampled = 0;
+    const std::string* lastDropped = nullptr;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& dropped = paths[i];
         if (!isDirectory(dropped)) {
@@ -116,12 +119,17 @@ DropOutcome SamplePaths(FlowUnits& units, const std::vector<std::string>& paths,
             std::string signature = ReadSignatureValue(path);
             std::string trimmed = path;
             std::string fileClass = FileClassOf(trimmed);
-            showInEditor(units, path, signature, fileClass);
+            lastSampled = outcome.files.size();
+            lastDropped = &dropped;
             if (std::string reason = RecordExperiment(document, signature, path); !reason.empty())
                 outcome.refused.emplace_back(path, std::move(reason));
             outcome.files.push_back({std::move(fileClass), std::move(signature), path});
         }
         if (progress) progress(i + 1, paths.size());
+    }
+    if (lastDropped) {
+        const IdentifiedFile& last = outcome.files[lastSampled];
+        showInEditor(units, *lastDropped, last.signature, last.type);
     }
     finishDrop(document, loaded, iniPath, outcome, units.experimentList, LoadExperimentList, ExperimentRows);
     return outcome;
