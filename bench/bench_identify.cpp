@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -151,6 +152,37 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& in
     return result;
 }
 
+constexpr int kRounds = 3;
+
+// The fastest of a few rounds: the machine is shared, and the best round shows the code, not its neighbours.
+struct BareResult {
+    double wall = 0;
+    double cpu = 0;
+};
+BareResult bestHeaderReadLoop(const std::vector<std::string>& paths) {
+    BareResult best{1e9, 1e9};
+    for (int round = 0; round < kRounds; ++round) {
+        best.wall = std::min(best.wall, headerReadLoop(paths));
+        best.cpu = std::min(best.cpu, lastLoopCpu);
+    }
+    return best;
+}
+
+// Each round starts from an empty identification list, as the first drop on it would.
+RunResult bestIdentify(const std::vector<std::string>& argv, const std::string& input, const std::string& iniPath) {
+    RunResult best;
+    best.seconds = best.cpu = 1e9;
+    for (int round = 0; round < kRounds; ++round) {
+        fs::remove(iniPath);
+        const RunResult run = runProgram(argv, input);
+        best.seconds = std::min(best.seconds, run.seconds);
+        best.cpu = std::min(best.cpu, run.cpu);
+        best.maxRssKb = std::max(best.maxRssKb, run.maxRssKb);
+        best.status = run.status;
+    }
+    return best;
+}
+
 void writeLines(const std::string& path, const std::vector<std::string>& lines) {
     std::ofstream out(path);
     for (const std::string& line : lines) out << line << '\n';
@@ -191,23 +223,25 @@ int main(int argc, char** argv) {
     writeLines(list, paths);
 
     headerReadLoop(paths);  // warm the page cache for every contender
-    const double bare = headerReadLoop(paths);
-    const double bareCpu = lastLoopCpu;
-    fs::remove(data + "/setok.ini");
-    const RunResult identify = runProgram({cli, "--data-dir", data, "identify", "-"}, list);
+    const BareResult bareRun = bestHeaderReadLoop(paths);
+    const double bare = bareRun.wall;
+    const double bareCpu = bareRun.cpu;
+    const RunResult identify = bestIdentify({cli, "--data-dir", data, "identify", "-"}, list, data + "/setok.ini");
     const RunResult results = runProgram({cli, "--data-dir", data, "results"}, "/dev/null");
 
     const int compared = std::min(options.fileCompare, options.files);
     const std::vector<std::string> subset(paths.begin(), paths.begin() + compared);
     const std::string subsetList = (work / "subset.txt").string();
     writeLines(subsetList, subset);
-    const double bareSubset = headerReadLoop(subset);
-    const double bareSubsetCpu = lastLoopCpu;
-    fs::remove(data + "/setok.ini");
-    const RunResult identifySubset = runProgram({cli, "--data-dir", data, "identify", "-"}, subsetList);
+    const BareResult bareSubsetRun = bestHeaderReadLoop(subset);
+    const double bareSubset = bareSubsetRun.wall;
+    const double bareSubsetCpu = bareSubsetRun.cpu;
+    const RunResult identifySubset =
+        bestIdentify({cli, "--data-dir", data, "identify", "-"}, subsetList, data + "/setok.ini");
     const RunResult file = runProgram({"file", "-b", "-f", subsetList}, "/dev/null");
 
-    std::printf("Library: %d records. Wall and CPU (user + system) times, page cache warm.\n\n", options.library);
+    std::printf("Library: %d records. Wall and CPU (user + system) times, best of %d rounds, page cache warm.\n\n",
+                options.library, kRounds);
     std::printf("| %-44s | %7s | %11s | %11s | %9s | %10s | %9s | %-18s |\n", "run", "files", "wall", "wall/file",
                 "ratio", "cpu", "cpu ratio", "goal");
     std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(9, '-').c_str(),

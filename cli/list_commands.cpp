@@ -207,10 +207,12 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
             store.outcome == StoreCreation::Failed)
             context.err << "vexorin-cli: " << store.error << "\n";
         ProgressBar bar(context, files.size());
-        const DropOutcome outcome = IdentifyPaths(headless.units, files, bar.callback());
+        DropOutcome outcome = IdentifyPaths(headless.units, files, bar.callback());
+        files = {};
         std::vector<Row> rows;
         rows.reserve(outcome.files.size());
-        for (const IdentifiedFile& file : outcome.files) rows.push_back({file.type, file.signature, file.path});
+        for (IdentifiedFile& file : outcome.files)
+            rows.push_back({std::move(file.type), std::move(file.signature), std::move(file.path)});
         printRows(context, {"type", "signature", "path"}, rows);
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
         return reportRefused(context, outcome);
