@@ -6,8 +6,9 @@
 
 #include <CLI/CLI.hpp>
 #include <iostream>
-#include <string_view>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 
 #include "cli/cli.h"
 #include "ident/flow/identification_flow.h"
@@ -103,22 +104,25 @@ int reportRefused(Context& context, const DropOutcome& outcome) {
 }
 
 // Checks the rows whose path is one of `paths`; each path that names no row is
-// told on standard error and returned.
+// told on standard error and returned. Indexed, so batches of thousands stay fast.
 std::vector<std::string> checkRows(Context& context, ReportList& list, int pathColumn,
                                    const std::vector<std::string>& paths) {
+    std::unordered_map<std::string_view, std::vector<int>> rowsByPath;
+    rowsByPath.reserve(static_cast<std::size_t>(list.itemCount()));
+    for (int item = 0; item < list.itemCount(); ++item) {
+        const ReportRow* row = list.row(item);
+        if (row && static_cast<int>(row->cells.size()) > pathColumn)
+            rowsByPath[row->cells[static_cast<std::size_t>(pathColumn)]].push_back(item);
+    }
     std::vector<std::string> missing;
     for (const std::string& path : paths) {
-        bool found = false;
-        for (int item = 0; item < list.itemCount(); ++item) {
-            if (list.itemText(item, pathColumn) == path) {
-                list.setCheckState(item, check_state::kChecked);
-                found = true;
-            }
-        }
-        if (!found) {
+        const auto found = rowsByPath.find(path);
+        if (found == rowsByPath.end()) {
             context.err << "vexorin-cli: no entry for '" << path << "'\n";
             missing.push_back(path);
+            continue;
         }
+        for (int item : found->second) list.setCheckState(item, check_state::kChecked);
     }
     return missing;
 }
