@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "runtime/declared_function.h"
 #include "runtime/text.h"
 
 namespace vex {
@@ -36,17 +37,48 @@ std::string HexDigitsOf(const unsigned char* bytes, int count) {
     return text;
 }
 
-std::string ReadSignatureValue(const std::string& path) {
+namespace {
+
+enum class HeaderRead { Read, Directory, Unreadable };
+
+// One open, one fstat, one read: what a signature value and the drops' directory test both need.
+HeaderRead readHeaderOf(const std::string& path, unsigned char (&header)[kSignatureBytes]) {
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return std::string(kTooShortText);
-    unsigned char header[kSignatureBytes];
+    if (fd < 0) return HeaderRead::Unreadable;
     struct stat info {};
-    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= kSignatureBytes &&
-                    readHeader(fd, header, kSignatureBytes);
+    HeaderRead result = HeaderRead::Unreadable;
+    if (::fstat(fd, &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            result = HeaderRead::Directory;
+        else if (S_ISREG(info.st_mode) && info.st_size >= kSignatureBytes && readHeader(fd, header, kSignatureBytes))
+            result = HeaderRead::Read;
+    }
     ::close(fd);
-    if (!ok) return std::string(kTooShortText);
+    return result;
+}
+
+}  // namespace
+
+std::string ReadSignatureValue(const std::string& path) {
+    unsigned char header[kSignatureBytes];
+    if (readHeaderOf(path, header) != HeaderRead::Read) return std::string(kTooShortText);
     return HexDigitsOf(header, kSignatureBytes);
+}
+
+ExaminedPath ExamineDroppedPath(const std::string& path) {
+    unsigned char header[kSignatureBytes];
+    switch (readHeaderOf(path, header)) {
+        case HeaderRead::Read:
+            return {false, HexDigitsOf(header, kSignatureBytes)};
+        case HeaderRead::Directory:
+            return {true, std::string(kTooShortText)};
+        case HeaderRead::Unreadable:
+            break;
+    }
+    // A folder we may not open (no read permission) is still a folder.
+    const bool isDirectory = callDeclaredFunction("shlwapi.dll", "PathIsDirectoryA", {Value(path)}) != 0;
+    return {isDirectory, std::string(kTooShortText)};
 }
 
 std::string FileClassOf(std::string& path) {

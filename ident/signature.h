@@ -18,6 +18,15 @@ inline constexpr int kSignatureBytes = 10;
 // (a FIFO, device or socket gives the too-short text at once) and never changes the file.
 std::string ReadSignatureValue(const std::string& path);
 
+// What a drop needs to know of one dropped path: whether it names a directory (drops skip those) and,
+// if not, its signature value. Costs the same one open as ReadSignatureValue; the directory test through
+// PathIsDirectoryA runs only for a path that cannot be opened.
+struct ExaminedPath {
+    bool isDirectory = false;
+    std::string signature;
+};
+ExaminedPath ExamineDroppedPath(const std::string& path);
+
 // Formats `count` bytes as upper-case hexadecimal digits, two per byte.
 std::string HexDigitsOf(const unsigned char* bytes, int count);
 

@@ -7,7 +7,6 @@
 #include "ident/signature.h"
 #include "library/ini_lists.h"
 #include "runtime/basic_units.h"
-#include "runtime/declared_function.h"
 #include "runtime/file_dialog.h"
 #include "runtime/ini.h"
 #include "runtime/report_list.h"
@@ -16,10 +15,6 @@ namespace vex {
 namespace {
 
 constexpr std::string_view kPathSeparator = "\r\n";
-
-bool isDirectory(const std::string& path) {
-    return callDeclaredFunction("shlwapi.dll", "PathIsDirectoryA", {Value(path)}) != 0;
-}
 
 void showInEditor(FlowUnits& units, const std::string& path, const std::string& signature,
                   const std::string& fileClass) {
@@ -84,8 +79,8 @@ DropOutcome IdentifyPaths(FlowUnits& units, const std::vector<std::string>& path
     document.reserveSections(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
-        if (!isDirectory(path)) {
-            std::string signature = ReadSignatureValue(path);
+        if (ExaminedPath examined = ExamineDroppedPath(path); !examined.isDirectory) {
+            std::string signature = std::move(examined.signature);
             if (!lookup) lookup.emplace(units.lookupDatabase, LibraryPathIn(units.dataDir));
             std::string type = lookup->lookup(signature);
             if (std::string reason = RecordIdentification(document, signature, path, type); !reason.empty())
@@ -114,9 +109,9 @@ DropOutcome SamplePaths(FlowUnits& units, const std::vector<std::string>& paths,
     const std::string* lastDropped = nullptr;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& dropped = paths[i];
-        if (!isDirectory(dropped)) {
+        if (ExaminedPath examined = ExamineDroppedPath(dropped); !examined.isDirectory) {
             std::string path = dropped;
-            std::string signature = ReadSignatureValue(path);
+            std::string signature = std::move(examined.signature);
             std::string trimmed = path;
             std::string fileClass = FileClassOf(trimmed);
             lastSampled = outcome.files.size();

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -101,6 +102,28 @@ INSTANTIATE_TEST_SUITE_P(
                     ClassCase{"/图片/照片.图像", "图像", "/图片/照片.图像"},
                     ClassCase{"", "无类型", ""},
                     ClassCase{"   ", "无类型", ""}));
+
+}  // namespace
+}  // namespace vex
+
+namespace vex {
+namespace {
+
+TEST(ExamineDroppedPath, tellsFoldersFromFilesWithTheSameSignatureValue) {
+    test::TempDir dir;
+    const auto file = dir.write("a.bin", "0123456789abc");
+    const auto tiny = dir.write("tiny", "ab");
+    std::filesystem::create_directory(dir.file("folder.d"));
+    std::filesystem::create_directory_symlink(dir.file("folder.d"), dir.file("link"));
+
+    for (const std::string& path : {file, tiny, dir.file("missing")}) {
+        const ExaminedPath examined = ExamineDroppedPath(path);
+        EXPECT_FALSE(examined.isDirectory) << path;
+        EXPECT_EQ(examined.signature, ReadSignatureValue(path)) << path;
+    }
+    for (const std::string& path : {dir.file("folder.d"), dir.file("link")})
+        EXPECT_TRUE(ExamineDroppedPath(path).isDirectory) << path;
+}
 
 }  // namespace
 }  // namespace vex
