@@ -186,6 +186,35 @@ bool RecordSet::openPrepared(const std::string& sql, const std::vector<std::stri
     return kind == record_set_kind::kTable ? loadTable(*db, sql) : runStatement(*db, sql, parameters);
 }
 
+// Runs `statement` to its end and keeps its columns and rows; with `keyFirst` the first
+// column is each row's rowid, not a field.
+bool RecordSet::readResult(sqlite::Statement& statement, bool keyFirst, bool keepRows) {
+    const int first = keyFirst ? 1 : 0;
+    if (keepRows) {
+        for (int c = first; c < statement.columnCount(); ++c) {
+            columns_.push_back(
+                {statement.columnName(c), sqlite::classifyDeclaredType(statement.columnDeclaredType(c))});
+        }
+    }
+    for (;;) {
+        const auto step = statement.step();
+        if (step == sqlite::StepResult::Done) return true;
+        if (step == sqlite::StepResult::Error) {
+            const std::string reason = statement.lastError();
+            close();
+            return fail(reason, true);
+        }
+        if (!keepRows) continue;
+        Row row;
+        if (keyFirst) {
+            const auto key = statement.column(0);
+            if (const auto* id = std::get_if<std::int64_t>(&key)) row.rowid = *id;
+        }
+        for (int c = first; c < statement.columnCount(); ++c) row.cells.push_back(statement.column(c));
+        rows_.push_back(std::move(row));
+    }
+}
+
 bool RecordSet::loadTable(sqlite::Database& db, const std::string& table) {
     std::string error;
     const std::string from = " FROM " + sqlite::quoteIdentifier(table);
@@ -195,27 +224,7 @@ bool RecordSet::loadTable(sqlite::Database& db, const std::string& table) {
     if (!statement) statement = sqlite::Statement::prepare(db, "SELECT *" + from, &error);  // a view
     if (!statement) return fail(error, true);
 
-    const int first = withRowids ? 1 : 0;
-    for (int c = first; c < statement->columnCount(); ++c) {
-        columns_.push_back(
-            {statement->columnName(c), sqlite::classifyDeclaredType(statement->columnDeclaredType(c))});
-    }
-    for (;;) {
-        const auto step = statement->step();
-        if (step == sqlite::StepResult::Done) break;
-        if (step == sqlite::StepResult::Error) {
-            const std::string reason = statement->lastError();
-            close();
-            return fail(reason, true);
-        }
-        Row row;
-        if (withRowids) {
-            const auto key = statement->column(0);
-            if (const auto* id = std::get_if<std::int64_t>(&key)) row.rowid = *id;
-        }
-        for (int c = first; c < statement->columnCount(); ++c) row.cells.push_back(statement->column(c));
-        rows_.push_back(std::move(row));
-    }
+    if (!readResult(*statement, withRowids, true)) return false;
     if (withRowids) updatableTable_ = table;
     open_ = true;
     return true;
@@ -232,29 +241,10 @@ bool RecordSet::runStatement(sqlite::Database& db, const std::string& sql,
         }
     }
     const bool returnsRows = statement->returnsRows();
-    if (returnsRows) {
-        for (int c = 0; c < statement->columnCount(); ++c) {
-            columns_.push_back(
-                {statement->columnName(c), sqlite::classifyDeclaredType(statement->columnDeclaredType(c))});
-        }
-    }
-    for (;;) {
-        const auto step = statement->step();
-        if (step == sqlite::StepResult::Done) break;
-        if (step == sqlite::StepResult::Error) {
-            const std::string reason = statement->lastError();
-            close();
-            return fail(reason, true);
-        }
-        if (!returnsRows) continue;
-        Row row;
-        for (int c = 0; c < statement->columnCount(); ++c) row.cells.push_back(statement->column(c));
-        rows_.push_back(std::move(row));
-    }
+    if (!readResult(*statement, false, returnsRows)) return false;
     // A statement without rows has done its work; like the data layer we copy,
     // the record set is then closed rather than open on nothing.
     open_ = returnsRows;
-    if (!returnsRows) columns_.clear();
     return true;
 }
 

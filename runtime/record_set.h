@@ -94,6 +94,7 @@ private:
 
     bool openPrepared(const std::string& sql, const std::vector<std::string>& parameters, int kind);
     bool loadTable(sqlite::Database& db, const std::string& table);
+    bool readResult(sqlite::Statement& statement, bool keyFirst, bool keepRows);
     bool runStatement(sqlite::Database& db, const std::string& sql,
                       const std::vector<std::string>& parameters);
     bool fail(std::string error, bool show);
