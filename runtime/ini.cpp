@@ -105,8 +105,6 @@ std::string valueOf(std::string_view line) {
     return std::string(value);
 }
 
-bool isBlankLine(std::string_view line) { return trimFileBlanks(line).empty(); }
-
 std::string_view eolText(std::uint8_t eol) {
     switch (eol) {
         case 1: return "\n";
@@ -442,7 +440,10 @@ bool IniDocument::removeSection(std::string_view section) {
         }
     }
     found.removed = true;
-    std::erase_if(found.body, [](const Line& line) { return keyOf(line.text) || isBlankLine(line.text); });
+    // Only comments stay. Any other line left behind could read as something new
+    // once its header is gone (a line starting with a byte-order mark becomes a
+    // section header when it ends up first in the file).
+    std::erase_if(found.body, [](const Line& line) { return !isComment(line.text); });
     found.header.text.clear();
     modified_ = true;
     return true;

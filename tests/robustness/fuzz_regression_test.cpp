@@ -52,5 +52,21 @@ INSTANTIATE_TEST_SUITE_P(FuzzRegressions, IniTabAtTheEnds,
                                            std::pair<std::string, std::string>{"/x/a.bin", "\ttype"},
                                            std::pair<std::string, std::string>{"/x/a.bin", "type\v"}));
 
+// Deleting a section must not make another appear: a line left behind that starts
+// with a byte-order mark would read as a header once it ends up first in the file.
+TEST(IniRemoveSection, leavesOnlyCommentsBehindAndRaisesNoNewSection) {
+    for (const std::string& text : {std::string("[\n\xEF\xBB\xBF[a\xEF\xBB\xBF]\nk[c]i=v"),
+                                   std::string("[x]\n\xEF\xBB\xBF[a]\n; note\nk=v\n[y]\nk=w\n")}) {
+        IniDocument document = IniDocument::parse(text);
+        const auto namesBefore = document.sectionNames();
+        document.removeSection(namesBefore.empty() ? "" : namesBefore.front());
+        const IniDocument reloaded = IniDocument::parse(document.serialise());
+        EXPECT_EQ(reloaded.sectionNames(), document.sectionNames()) << document.serialise();
+    }
+    IniDocument document = IniDocument::parse("[x]\n; note\nk=v\n[y]\nk=w\n");
+    document.removeSection("x");
+    EXPECT_EQ(document.serialise(), "; note\n[y]\nk=w\n");
+}
+
 }  // namespace
 }  // namespace vex
