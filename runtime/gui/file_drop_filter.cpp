@@ -40,6 +40,12 @@ Qt::DropAction actionOf(unsigned effect) {
 // would then drop them; so no drag is taken while a drop is delivered.
 bool deliveringDrop = false;
 
+// The path's own bytes. A file manager percent-encodes a name that is not valid
+// UTF-8 byte for byte; decoding it as text would turn it into a name no file has.
+std::string localPathBytes(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
 }  // namespace
 
 FileDropFilter::FileDropFilter(QWidget* target, DropTarget& unit) : QObject(target), unit_(unit) {
@@ -52,7 +58,7 @@ DroppedData FileDropFilter::droppedData(const QMimeData* data) {
     if (data == nullptr) return dropped;
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) {
-            dropped.files.push_back(url.toLocalFile().toStdString());
+            dropped.files.push_back(localPathBytes(url));
         } else if (!dropped.webAddress) {
             dropped.webAddress = url.toString().toStdString();
         }
