@@ -35,9 +35,10 @@ std::string resolveProgram(const std::string& name) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t colon = path.find(':', start);
-        std::string folder = path.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        if (folder.empty()) folder = ".";
-        const std::string candidate = folder + "/" + name;
+        const std::string_view folder = std::string_view(path).substr(
+            start, colon == std::string::npos ? std::string::npos : colon - start);
+        std::string candidate(folder.empty() ? std::string_view(".") : folder);
+        candidate.append("/").append(name);
         if (isExecutableFile(candidate)) return candidate;
         if (colon == std::string::npos) return {};
         start = colon + 1;
