@@ -1,6 +1,8 @@
 #include "runtime/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,6 +86,29 @@ int createTemporaryBeside(const std::string& target, std::string& temporaryPath,
     return -1;
 }
 
+// A process killed between creating its temporary and renaming it leaves the temporary behind.
+// Such leftovers of `target`, named after a process that no longer runs, are removed after each
+// successful save; a temporary of a live saver is never touched.
+void removeLeftoverTemporaries(const std::string& target) {
+    const std::string prefix = "." + baseNameOf(target) + ".";
+    const std::string folder = folderOf(target);
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory) return;
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+        const std::string_view rest = name.substr(prefix.size());
+        const std::size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string_view::npos) continue;
+        const std::string pidText(rest.substr(0, dash));
+        if (pidText.find_first_not_of("0123456789") != std::string::npos || pidText.size() > 9) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(pidText));
+        if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        ::unlinkat(::dirfd(directory), entry->d_name, 0);
+    }
+    ::closedir(directory);
+}
+
 // Returns 0 or the errno of the failed write. A write that makes no progress
 // counts as a full disk rather than looping forever.
 int writeAll(int fd, std::string_view bytes) {
@@ -149,6 +174,7 @@ std::string saveFileAtomically(const std::string& path, std::string_view bytes) 
         return failureFromErrno(path, error);
     }
     syncFolder(folderOf(target));
+    removeLeftoverTemporaries(target);
     return {};
 }
 

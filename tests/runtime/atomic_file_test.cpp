@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
 
 #include "tests/runtime/scratch_dir.h"
 
@@ -47,6 +49,25 @@ TEST_F(AtomicSaveTest, replacesContentAndKeepsPermissionBits) {
     EXPECT_EQ(saveFileAtomically(path, ""), "");
     EXPECT_EQ(readAll(path), "");
     EXPECT_EQ(entryCount(dir.path()), 1);
+}
+
+TEST_F(AtomicSaveTest, removesTemporariesThatKilledSaversLeftButNoOthers) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);  // its process id now names no process
+    const std::string folder = std::filesystem::path(dir.file("set.ini")).parent_path().string();
+    auto temporary = [&](long pid) { return folder + "/.set.ini." + std::to_string(pid) + "-0-1.tmp"; };
+    for (const std::string& name : {temporary(child), temporary(::getpid()), temporary(1), folder + "/.other.ini." +
+                                        std::to_string(child) + "-0-1.tmp"})
+        std::ofstream(name) << "left";
+
+    ASSERT_EQ(saveFileAtomically(dir.file("set.ini"), "[a]\n"), "");
+
+    EXPECT_FALSE(std::filesystem::exists(temporary(child)));
+    EXPECT_TRUE(std::filesystem::exists(temporary(::getpid())));
+    EXPECT_TRUE(std::filesystem::exists(temporary(1)));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/.other.ini." + std::to_string(child) + "-0-1.tmp"));
 }
 
 TEST_F(AtomicSaveTest, savingThroughALinkReplacesItsTarget) {
