@@ -22,6 +22,7 @@
 #include "tests/support/temp_dir.h"
 #include "ui/main_window_layout.h"
 #include "ui/units.h"
+#include "tests/support/read_only_file.h"
 
 namespace vex {
 namespace {
@@ -230,38 +231,10 @@ TEST_F(ConfirmedLibraryTest, lockedStoreRefusesTheAddWithItsReason) {
     EXPECT_TRUE(records().empty());
 }
 
-// Unwritable for everyone, the superuser included (whom permission bits do not
-// stop): the immutable flag where the file system has one.
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_read);
-        if (::geteuid() == 0) immutable_ = setImmutable(true);
-    }
-    ~ReadOnlyFile() {
-        if (immutable_) setImmutable(false);
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    }
-    bool readOnly() const { return ::geteuid() != 0 || immutable_; }
-
-private:
-    bool setImmutable(bool on) {
-        const int fd = ::open(path_.c_str(), O_RDONLY);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        ::close(fd);
-        return ok;
-    }
-    std::string path_;
-    bool immutable_ = false;
-};
 
 TEST_F(ConfirmedLibraryTest, readOnlyStoreRefusesTheAddWithItsReason) {
-    ReadOnlyFile readOnly(path());
-    if (!readOnly.readOnly()) GTEST_SKIP() << "no way to make a file read-only for the superuser here";
+    test::ReadOnlyFile readOnly(path());
+    if (!readOnly.isReadOnly()) GTEST_SKIP() << "no way to make a file read-only for the superuser here";
     ASSERT_TRUE(LoadConfirmedLibrary(units_));
     EXPECT_EQ(AddConfirmedSignature(units_, kExeValue, "exe"), AddOutcome::Refused);
     EXPECT_FALSE(messages_.empty());

@@ -15,6 +15,7 @@
 #include "runtime/messages.h"
 #include "runtime/sqlite.h"
 #include "runtime/window_model.h"
+#include "tests/support/read_only_file.h"
 
 namespace vex {
 namespace {
@@ -368,37 +369,9 @@ TEST_F(RecordSetTest, saveWhileAnotherConnectionHoldsTheLock_failsWithinSeconds)
     EXPECT_EQ(countWhere("文件类型 = 'locked'"), 0);
 }
 
-// Makes a file unwritable for everyone, root included (whom permission bits do
-// not stop): the immutable flag where the file system has one, else the bits.
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const std::string& path) : path_(path) {
-        fs::permissions(path_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-        if (::geteuid() == 0) immutable_ = setImmutable(true);
-    }
-    ~ReadOnlyFile() {
-        if (immutable_) setImmutable(false);
-        fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
-    }
-    bool isReadOnly() const { return ::geteuid() != 0 || immutable_; }
-
-private:
-    bool setImmutable(bool on) {
-        const int fd = ::open(path_.c_str(), O_RDONLY);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        ::close(fd);
-        return ok;
-    }
-    std::string path_;
-    bool immutable_ = false;
-};
 
 TEST_F(RecordSetTest, readOnlyFile_refusesTheSaveWithItsReason) {
-    ReadOnlyFile readOnly(path_);
+    test::ReadOnlyFile readOnly(path_);
     if (!readOnly.isReadOnly()) GTEST_SKIP() << "no way to make a file read-only for root here";
     openTable();
     ASSERT_TRUE(records_.addNew());
