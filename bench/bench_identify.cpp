@@ -2,7 +2,7 @@
 // a bare header-read loop (open, read 10 bytes, close) and with `file -b`; and
 // how much memory a large identification list costs.
 //
-//   bench_identify [--files N] [--library N] [--file-compare N]
+//   bench_identify [--files N] [--library N] [--file-compare N] [--keep]
 //
 // Defaults are small so the run takes seconds; the goals are stated for
 // --files 100000 --library 10000 --file-compare 20000.
@@ -37,16 +37,23 @@ struct Options {
     int files = 10'000;
     int library = 1'000;
     int fileCompare = 2'000;
+    bool keep = false;  // leave the files, library and lists behind for profiling
 };
 
 Options parseOptions(int argc, char** argv) {
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
+        if (name == "--keep") {
+            options.keep = true;
+            continue;
+        }
+        if (i + 1 >= argc) break;
         const int value = std::atoi(argv[i + 1]);
         if (name == "--files") options.files = value;
         else if (name == "--library") options.library = value;
         else if (name == "--file-compare") options.fileCompare = value;
+        ++i;
     }
     return options;
 }
@@ -265,6 +272,10 @@ int main(int argc, char** argv) {
     if (identify.status != 0 || results.status != 0)
         std::printf("warning: vexorin-cli exited with status %d / %d\n", identify.status, results.status);
 
+    if (options.keep) {
+        std::printf("kept: %s\n", work.c_str());
+        return 0;
+    }
     std::error_code ignored;
     fs::remove_all(work, ignored);
     return 0;

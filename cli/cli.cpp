@@ -22,13 +22,22 @@ void printRows(Context& context, const std::vector<std::string>& jsonKeys, const
         context.out << array.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
         return;
     }
+    // Lines are gathered into blocks: one stream write per row costs more than the rest of a long listing.
+    constexpr std::size_t kBlock = 1 << 16;
+    std::string block;
+    block.reserve(kBlock + 4096);
     for (const Row& row : rows) {
         for (size_t i = 0; i < row.size(); ++i) {
-            if (i > 0) context.out << '\t';
-            context.out << row[i];
+            if (i > 0) block += '\t';
+            block += row[i];
         }
-        context.out << '\n';
+        block += '\n';
+        if (block.size() >= kBlock) {
+            context.out << block;
+            block.clear();
+        }
     }
+    context.out << block;
 }
 
 void CommandSet::add(CLI::App* command, std::function<int()> action) {

@@ -66,20 +66,30 @@ std::string ReadSignatureValue(const std::string& path) {
     return HexDigitsOf(header, kSignatureBytes);
 }
 
-ExaminedPath ExamineDroppedPath(const std::string& path) {
-    unsigned char header[kSignatureBytes];
-    switch (readHeaderOf(path, header)) {
+DroppedHeader ReadDroppedHeader(const std::string& path) {
+    DroppedHeader header;
+    switch (readHeaderOf(path, header.bytes)) {
         case HeaderRead::Read:
-            return {false, HexDigitsOf(header, kSignatureBytes)};
+            header.kind = DroppedHeader::Kind::Header;
+            return header;
         case HeaderRead::Directory:
-            return {true, std::string(kTooShortText)};
+            header.kind = DroppedHeader::Kind::Directory;
+            return header;
         case HeaderRead::Unreadable:
             break;
     }
     // A folder we may not open (no read permission) is still a folder.
     const bool isDirectory = callDeclaredFunction("shlwapi.dll", "PathIsDirectoryA", {Value(path)}) != 0;
-    return {isDirectory, std::string(kTooShortText)};
+    header.kind = isDirectory ? DroppedHeader::Kind::Directory : DroppedHeader::Kind::NoHeader;
+    return header;
 }
+
+ExaminedPath ExaminedPathOf(const DroppedHeader& header) {
+    if (header.kind == DroppedHeader::Kind::Header) return {false, HexDigitsOf(header.bytes, kSignatureBytes)};
+    return {header.kind == DroppedHeader::Kind::Directory, std::string(kTooShortText)};
+}
+
+ExaminedPath ExamineDroppedPath(const std::string& path) { return ExaminedPathOf(ReadDroppedHeader(path)); }
 
 std::string FileClassOf(std::string& path) {
     path = trimBothEnds(path);

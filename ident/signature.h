@@ -27,6 +27,16 @@ struct ExaminedPath {
 };
 ExaminedPath ExamineDroppedPath(const std::string& path);
 
+// ExamineDroppedPath in two steps, for reading on one thread and using the result on another: the
+// reading step allocates nothing, the text is made by the second.
+struct DroppedHeader {
+    enum class Kind : unsigned char { Header, Directory, NoHeader };
+    Kind kind = Kind::NoHeader;
+    unsigned char bytes[kSignatureBytes] = {};
+};
+DroppedHeader ReadDroppedHeader(const std::string& path);
+ExaminedPath ExaminedPathOf(const DroppedHeader& header);
+
 // Formats `count` bytes as upper-case hexadecimal digits, two per byte.
 std::string HexDigitsOf(const unsigned char* bytes, int count);
 

@@ -1,9 +1,11 @@
 #include "ident/flow/identification_flow.h"
 
+#include <future>
 #include <memory>
 #include <optional>
 
 #include "ident/lookup.h"
+#include "ident/read_ahead.h"
 #include "ident/signature.h"
 #include "library/ini_lists.h"
 #include "runtime/basic_units.h"
@@ -36,9 +38,14 @@ void finishDrop(IniDocument& document, bool loaded, const std::string& iniPath, 
                 ReportList& list, std::string (*load)(ReportList&, const std::string&),
                 std::vector<ReportRow> (*rowsOf)(const IniDocument&)) {
     if (loaded && document.modified()) {
-        outcome.error = document.save(iniPath);
+        // Writing the file (and waiting for the disk) and building the rows only read the
+        // document, so they run side by side. Without a spare thread the save runs first.
+        std::future<std::string> saved = std::async(std::launch::async | std::launch::deferred,
+                                                    [&document, &iniPath] { return document.save(iniPath); });
+        std::vector<ReportRow> rows = rowsOf(document);
+        outcome.error = saved.get();
         if (outcome.error.empty()) {
-            list.setRows(rowsOf(document));
+            list.setRows(std::move(rows));
             return;
         }
     }
@@ -77,9 +84,10 @@ DropOutcome IdentifyPaths(FlowUnits& units, const std::vector<std::string>& path
     std::optional<LookupSession> lookup;
     outcome.files.reserve(paths.size());
     document.reserveSections(paths.size());
+    ReadAhead reads(paths);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
-        if (ExaminedPath examined = ExamineDroppedPath(path); !examined.isDirectory) {
+        if (ExaminedPath examined = reads.take(i); !examined.isDirectory) {
             std::string signature = std::move(examined.signature);
             if (!lookup) lookup.emplace(units.lookupDatabase, LibraryPathIn(units.dataDir));
             std::string type = lookup->lookup(signature);
@@ -107,9 +115,10 @@ DropOutcome SamplePaths(FlowUnits& units, const std::vector<std::string>& paths,
     // The editor shows the last sampled file; it is filled once, after the loop.
     std::size_t lastSampled = 0;
     const std::string* lastDropped = nullptr;
+    ReadAhead reads(paths);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& dropped = paths[i];
-        if (ExaminedPath examined = ExamineDroppedPath(dropped); !examined.isDirectory) {
+        if (ExaminedPath examined = reads.take(i); !examined.isDirectory) {
             std::string path = dropped;
             std::string signature = std::move(examined.signature);
             std::string trimmed = path;

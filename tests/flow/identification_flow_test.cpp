@@ -112,6 +112,33 @@ TEST_F(FlowTest, identifyRecordsFilesSkipsFoldersAndRebuildsOnce) {
               (std::vector<std::string>{"2", "无类型", std::string(kTooShortText), tiny, "未知类型"}));
 }
 
+// Long drops read their files ahead on a second thread; what they record must not change with it.
+TEST_F(FlowTest, longDropsKeepDropOrderAndSkipEveryFolder) {
+    confirm(kJpegSignature, "jpg");
+    std::vector<std::string> paths, expectedFiles;
+    for (int i = 0; i < 300; ++i) {
+        if (i % 7 == 3) {
+            paths.push_back(dir_.file("in"));
+            continue;
+        }
+        paths.push_back(input("f" + std::to_string(i), i % 2 ? kJpegHeader : "plain text " + std::to_string(i)));
+        expectedFiles.push_back(paths.back());
+    }
+    std::size_t lastDone = 0;
+    const DropOutcome outcome =
+        IdentifyPaths(units_, paths, [&](std::size_t done, std::size_t) { EXPECT_EQ(done, ++lastDone); });
+    EXPECT_EQ(lastDone, paths.size());
+    ASSERT_EQ(outcome.files.size(), expectedFiles.size());
+    ASSERT_EQ(identifications_.itemCount(), static_cast<int>(expectedFiles.size()));
+    for (std::size_t i = 0; i < expectedFiles.size(); ++i) {
+        const IdentifiedFile& file = outcome.files[i];
+        EXPECT_EQ(file.path, expectedFiles[i]);
+        EXPECT_EQ(file.signature, ReadSignatureValue(file.path));
+        EXPECT_EQ(file.type, file.signature == kJpegSignature ? "jpg" : "未知类型");
+        EXPECT_EQ(identifications_.itemText(static_cast<int>(i), identification_column::kPath), file.path);
+    }
+}
+
 TEST_F(FlowTest, sameFileDroppedTwiceKeepsOneEntryWithLastValues) {
     const std::string file = input("a.bin", "0123456789");
     IdentifyDroppedFiles(units_, file);
