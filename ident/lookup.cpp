@@ -78,7 +78,7 @@ std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPat
     return LookupFileType(unit, libraryPath, kConfirmedLibraryTable, kPrefixColumnStem, signature);
 }
 
-void PrefixIndex::addRecord(Value fileType, const std::array<std::string, kPrefixCount>& prefixes) {
+void PrefixIndex::addRecord(Value fileType, const std::array<std::string_view, kPrefixCount>& prefixes) {
     const auto record = static_cast<std::uint32_t>(types_.size());
     types_.push_back(std::move(fileType));
     if ((used_ + kPrefixCount) * 2 > slots_.size()) growTo(std::max<std::size_t>(64, slots_.size() * 2));
@@ -88,15 +88,16 @@ void PrefixIndex::addRecord(Value fileType, const std::array<std::string, kPrefi
         prefetch(hashes[position]);
     }
     for (int position = 0; position < kPrefixCount; ++position) {
-        const std::string& prefix = prefixes[position];
+        const std::string_view prefix = prefixes[position];
         if (!prefix.empty() && prefix.size() <= 0xFFFF) insert(position, prefix, hashes[position], record);
     }
 }
 
 void PrefixIndex::reserve(std::size_t records) {
     types_.reserve(records);
+    // As addRecord grows it: room for every prefix of every record with the table at most half full.
     std::size_t wanted = 64;
-    while (wanted < records * kPrefixCount) wanted *= 2;
+    while (wanted < 2 * records * kPrefixCount) wanted *= 2;
     if (wanted > slots_.size()) growTo(wanted);
 }
 
@@ -204,16 +205,15 @@ void LookupSession::readLibrary() {
             index_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(*number, 0)));
     }
 
-    std::array<std::string, kPrefixCount> prefixes;
+    std::array<std::string_view, kPrefixCount> prefixes;
     sqlite::StepResult step;
     while ((step = select->step()) == sqlite::StepResult::Row) {
         for (int position = 0; position < kPrefixCount; ++position) {
-            prefixes[position].clear();
+            prefixes[position] = {};
             if (prefixColumns[position] < 0) continue;
             // The table keeps its prefixes as text; anything else it might hold
             // (a number or bytes in a hand-made store) is left out of the index.
-            sqlite::Cell cell = select->column(prefixColumns[position]);
-            if (auto* text = std::get_if<std::string>(&cell)) prefixes[position] = std::move(*text);
+            if (auto text = select->textAt(prefixColumns[position])) prefixes[position] = *text;
         }
         index_.addRecord(typeColumn < 0 ? Value(std::string())
                                         : database_backend::deliverField(typeKind, select->column(typeColumn)),

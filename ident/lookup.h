@@ -59,7 +59,7 @@ class PrefixIndex {
 public:
     // `prefixes[i]` is the text of column stem+(20 - i); an empty text stands
     // for a field that holds nothing and never matches.
-    void addRecord(Value fileType, const std::array<std::string, kPrefixCount>& prefixes);
+    void addRecord(Value fileType, const std::array<std::string_view, kPrefixCount>& prefixes);
     void reserve(std::size_t records);
 
     // The answer of the 17-query procedure. Raises the type-mismatch runtime

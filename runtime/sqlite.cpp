@@ -314,6 +314,13 @@ Cell Statement::column(int column) const {
     }
 }
 
+std::optional<std::string_view> Statement::textAt(int column) const {
+    if (sqlite3_column_type(stmt_, column) != SQLITE_TEXT) return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    const int size = sqlite3_column_bytes(stmt_, column);
+    return text ? std::string_view(text, static_cast<std::size_t>(size)) : std::string_view();
+}
+
 std::string Statement::lastError() const {
     sqlite3* db = stmt_ ? sqlite3_db_handle(stmt_) : nullptr;
     return db ? sqlite3_errmsg(db) : "no statement is prepared";

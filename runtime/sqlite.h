@@ -91,6 +91,9 @@ public:
     std::string columnName(int column) const;
     std::string columnDeclaredType(int column) const;  // empty for expressions
     Cell column(int column) const;
+    // The text of a column that holds text, without a copy; it lasts until the next step or reset.
+    // Nothing for a column that holds anything else.
+    std::optional<std::string_view> textAt(int column) const;
 
     std::string lastError() const;
 

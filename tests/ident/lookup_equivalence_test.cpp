@@ -138,6 +138,24 @@ TEST_P(LookupEquivalence, sessionAnswersAsTheSeventeenQueries) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, LookupEquivalence, ::testing::Range(1u, 13u));
 
+// A hand-made store may hold bytes or numbers where prefixes belong: no query matches bytes with a text.
+TEST(LookupOddFields, bytesAndNumbersInPrefixFieldsAnswerAsTheQueries) {
+    test::TempDir dir;
+    const std::string path = dir.file("data.mdb");
+    {
+        auto db = sqlite::Database::open(path, sqlite::OpenMode::ReadWriteCreate);
+        ASSERT_TRUE(db && db->execute(store_schema::createStoreScript()));
+        ASSERT_TRUE(db->execute("insert into \"文件特征值库\" (\"文件类型\", \"特征值4\") values ('bytes', x'34443541')"));
+        ASSERT_TRUE(db->execute("insert into \"文件特征值库\" (\"文件类型\", \"特征值4\") values ('number', 1234)"));
+        ASSERT_TRUE(db->execute("insert into \"文件特征值库\" (\"文件类型\", \"特征值5\") values ('text', '4D5A9')"));
+    }
+    ExternalDatabase sessionUnit(1), plainUnit(2);
+    LookupSession session(sessionUnit, path);
+    for (const char* signature : {"4D5A9000030000000400", "4D5A0000030000000400", "12340000000000000000"})
+        EXPECT_EQ(session.lookup(signature), LookupFileType(plainUnit, path, signature)) << signature;
+    EXPECT_EQ(session.lookup("4D5A0000030000000400"), kUnknownFileType);
+}
+
 TEST(LookupUnreachableLibrary, everyValueIsUnknownWithoutAMessage) {
     test::TempDir dir;
     const std::string missing = dir.file("data.mdb");

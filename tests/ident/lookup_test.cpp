@@ -13,10 +13,10 @@ namespace {
 constexpr std::string_view kExeValue = "4D5A9000030000000400";
 constexpr std::string_view kTooShort = "无法读取，文件太短";
 
-// The 17 prefix columns as the add operation fills them from `value`.
-std::array<std::string, kPrefixCount> storedPrefixes(std::string_view value) {
-    std::array<std::string, kPrefixCount> prefixes;
-    for (int i = 0; i < kPrefixCount; ++i) prefixes[i] = std::string(SignaturePrefix(value, kLongestPrefix - i));
+// The 17 prefix columns as the add operation fills them from `value`, which must outlive them.
+std::array<std::string_view, kPrefixCount> storedPrefixes(std::string_view value) {
+    std::array<std::string_view, kPrefixCount> prefixes;
+    for (int i = 0; i < kPrefixCount; ++i) prefixes[i] = SignaturePrefix(value, kLongestPrefix - i);
     return prefixes;
 }
 
@@ -77,8 +77,8 @@ TEST(PrefixIndex, firstRecordWinsAmongEqualPrefixes) {
 }
 
 TEST(PrefixIndex, emptyTypeOfTheFirstRecordMovesOnToTheNextShorterPrefix) {
-    std::array<std::string, kPrefixCount> onlyFullLength{};
-    onlyFullLength[0] = std::string(kExeValue);
+    std::array<std::string_view, kPrefixCount> onlyFullLength{};
+    onlyFullLength[0] = kExeValue;
     PrefixIndex index;
     index.addRecord(Value(""), onlyFullLength);
     // Second at full length: that query only ever reads its first record.
@@ -115,7 +115,7 @@ TEST(PrefixIndex, lettersCaseAndForeignTextMatchOnlyExactly) {
 
 TEST(PrefixIndex, emptyStoredPrefixesNeverMatch) {
     PrefixIndex index;
-    index.addRecord(Value("none"), std::array<std::string, kPrefixCount>{});
+    index.addRecord(Value("none"), std::array<std::string_view, kPrefixCount>{});
     EXPECT_EQ(index.lookup(kExeValue), kUnknownFileType);
 }
 
