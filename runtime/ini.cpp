@@ -158,7 +158,7 @@ IniDocument IniDocument::parse(std::string_view bytes) {
         if (firstLine && parsed.starts_with(kUtf8Bom)) parsed.remove_prefix(kUtf8Bom.size());
         firstLine = false;
         if (auto name = headerName(parsed)) {
-            document.sections_.push_back(Section{document.text(*name), std::move(line)});
+            document.sections_.push_back(document.newSection(*name, std::move(line)));
             document.indexSection(static_cast<std::uint32_t>(document.sections_.size() - 1));
         } else if (document.sections_.empty()) {
             document.preamble_.push_back(std::move(line));
@@ -372,8 +372,9 @@ std::string IniDocument::setValues(std::string_view section, std::initializer_li
     Section* found = findSection(section);
     if (!found) {
         ensureLastLineEnds();
-        sections_.push_back(Section{text(section), newLine({})});
+        sections_.push_back(newSection(section, newLine({})));
         sections_.back().generatedHeader = true;
+        sections_.back().body.reserve(entries.size());
         indexSection(static_cast<std::uint32_t>(sections_.size() - 1));
         found = &sections_.back();
         modified_ = true;

@@ -116,10 +116,11 @@ private:
         Text text;
         Eol eol = Eol::None;
     };
+    using Lines = std::pmr::vector<Line>;
     struct Section {
         Text name;
         Line header;
-        std::vector<Line> body;
+        Lines body;  // in the arena too: a drop of many files adds a section and its keys per file
         bool removed = false;
         bool firstOfName = false;  // the copy of its name that reads and writes go to
         bool generatedHeader = false;  // added by us: the header is "[" name "]", written out when saved
@@ -136,6 +137,9 @@ private:
     std::pmr::memory_resource* arena();
     Text text(std::string_view bytes) { return Text(bytes, arena()); }
     Line newLine(std::string_view bytes) { return Line{text(bytes), newLineStyle_}; }
+    Section newSection(std::string_view name, Line header) {
+        return Section{text(name), std::move(header), Lines(arena())};
+    }
     Text joined(std::initializer_list<std::string_view> parts);
 
     // Section names hash and compare with A-Z folded, without building folded copies.
