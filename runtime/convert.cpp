@@ -258,6 +258,8 @@ std::string toText(const Value& value) {
                 return dateTimeText(v.days);
             } else if constexpr (std::is_same_v<T, ByteSet>) {
                 return textUpToZero(v);
+            } else if constexpr (std::is_same_v<T, NumericArray>) {
+                return textUpToZero(v.data);
             } else {
                 return {};
             }

@@ -3,7 +3,9 @@
 // Every value carries the type tag the rest of the runtime dispatches on.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -30,6 +32,22 @@ constexpr std::uint32_t kArrayFlag = 0x20000000;
 using ByteSet = std::vector<std::uint8_t>;
 using TextArray = std::vector<std::string>;
 
+// A one-dimensional array of a numeric type (byte to double), its elements kept
+// as the bytes the runtime stores them in, native byte order.
+struct NumericArray {
+    TypeTag element = TypeTag::Int;
+    std::vector<std::uint8_t> data;
+    friend bool operator==(const NumericArray&, const NumericArray&) = default;
+
+    template <class T>
+    static NumericArray of(TypeTag element, const std::vector<T>& items) {
+        static_assert(std::is_arithmetic_v<T>);
+        NumericArray array{element, std::vector<std::uint8_t>(items.size() * sizeof(T))};
+        if (!items.empty()) std::memcpy(array.data.data(), items.data(), array.data.size());
+        return array;
+    }
+};
+
 // Days since 1899-12-30 00:00, the time of day as the fraction.
 struct DateTime {
     double days = 0;
@@ -52,7 +70,8 @@ struct UnitRef {
 class Value {
 public:
     using Storage = std::variant<std::monostate, std::uint8_t, std::int16_t, std::int32_t, std::int64_t,
-                                 float, double, bool, DateTime, std::string, ByteSet, Subroutine, UnitRef>;
+                                 float, double, bool, DateTime, std::string, ByteSet, Subroutine, UnitRef,
+                                 NumericArray>;
 
     Value() = default;
     Value(std::uint8_t v) : storage_(v) {}
@@ -68,8 +87,11 @@ public:
     Value(ByteSet v) : storage_(std::move(v)) {}
     Value(Subroutine v) : storage_(v) {}
     Value(UnitRef v) : storage_(v) {}
+    Value(NumericArray v) : storage_(std::move(v)) {}
 
     TypeTag tag() const {
+        if (const auto* array = std::get_if<NumericArray>(&storage_))
+            return static_cast<TypeTag>(static_cast<std::uint32_t>(array->element) | kArrayFlag);
         static constexpr TypeTag tags[] = {TypeTag::None,  TypeTag::Byte,     TypeTag::Short, TypeTag::Int,
                                            TypeTag::Long,  TypeTag::Float,    TypeTag::Double, TypeTag::Bool,
                                            TypeTag::DateTime, TypeTag::Text, TypeTag::ByteSet,
