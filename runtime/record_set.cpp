@@ -1,6 +1,9 @@
 #include "runtime/record_set.h"
 
+#include <langinfo.h>
+
 #include <cinttypes>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 
@@ -22,10 +25,23 @@ std::string integerText(std::int64_t value) {
     return buffer;
 }
 
+// The decimal separator of the user's own locale (LC_ALL, LC_NUMERIC or LANG), whatever
+// locale the process itself formats numbers in; "." when that locale is not installed.
+std::string userDecimalSeparator() {
+    const locale_t user = ::newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
+    if (user == static_cast<locale_t>(nullptr)) return ".";
+    std::string separator = ::nl_langinfo_l(RADIXCHAR, user);
+    ::freelocale(user);
+    return separator.empty() ? "." : separator;
+}
+
+// Currency as the user's locale writes it: no trailing zeros, the locale's decimal separator, no grouping.
 std::string currencyText(double value) {
     std::string text = format("%.4f", value);
     while (!text.empty() && text.back() == '0') text.pop_back();
     if (!text.empty() && text.back() == '.') text.pop_back();
+    if (const std::size_t point = text.find('.'); point != std::string::npos)
+        text.replace(point, 1, userDecimalSeparator());
     return text;
 }
 

@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "runtime/database_connection.h"
 #include "runtime/messages.h"
 #include "runtime/sqlite.h"
 #include "runtime/window_model.h"
+#include "tests/runtime/scratch_dir.h"
 #include "tests/support/read_only_file.h"
 
 namespace vex {
@@ -257,7 +259,26 @@ INSTANTIATE_TEST_SUITE_P(Fields, RecordSetReadTest,
                                            ReadCase{"neitherTextNorNumber", true, false, "old"}),
                          [](const auto& info) { return info.param.name; });
 
+// Sets environment variables for one scope and puts the old values back.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::initializer_list<std::pair<const char*, std::string>> settings) {
+        for (const auto& [name, value] : settings) {
+            const char* old = std::getenv(name);
+            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            ::setenv(name, value.c_str(), 1);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, old] : saved_) old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name);
+    }
+
+private:
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
 TEST_F(RecordSetTest, declaredTypesGiveTheirTexts) {
+    const ScopedEnvironment plain{{"LC_ALL", "C.UTF-8"}};  // the currency field follows the user's locale
     ASSERT_TRUE(connection_.connectToAccessFile(path_, "tulip"));
     records_.setConnection(&connection_);
     ASSERT_TRUE(records_.open("kinds", record_set_kind::kTable));
@@ -304,6 +325,25 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"expressionReal", DeclaredKind::Unspecified, 0.25, "0.25000000"},
                       TextCase{"expressionBlob", DeclaredKind::Unspecified, ByteSet{1}, "[BLOB]"}),
     [](const auto& info) { return info.param.name; });
+
+TEST(CurrencyFieldText, followsTheDecimalSeparatorOfTheUsersLocale) {
+    {
+        const ScopedEnvironment plain{{"LC_ALL", "C.UTF-8"}};
+        EXPECT_EQ(fieldText(DeclaredKind::Currency, 12.5), "12.5");
+        EXPECT_EQ(fieldText(DeclaredKind::Currency, -0.25), "-0.25");
+        EXPECT_EQ(fieldText(DeclaredKind::Currency, I{3}), "3");
+    }
+    // A locale of our own, so the test does not depend on what the machine has installed.
+    testing_support::ScratchDir locales;
+    const std::string build = "localedef -i de_DE -f UTF-8 '" + locales.path() + "/de_DE.UTF-8' >/dev/null 2>&1";
+    if (std::system(build.c_str()) != 0) GTEST_SKIP() << "localedef cannot build de_DE.UTF-8 here";
+    const ScopedEnvironment german{{"LOCPATH", locales.path()}, {"LC_ALL", "de_DE.UTF-8"}};
+    EXPECT_EQ(fieldText(DeclaredKind::Currency, 12.5), "12,5");
+    EXPECT_EQ(fieldText(DeclaredKind::Currency, 1234.0), "1234");
+    // Only currency follows the locale: the other kinds keep their fixed formats.
+    EXPECT_EQ(fieldText(DeclaredKind::Double, 1.5), "1.50000000");
+    EXPECT_EQ(fieldText(DeclaredKind::Single, 0.5), "0.5000");
+}
 
 // ---- adding and saving ----
 
