@@ -208,11 +208,26 @@ public:
     void showAndPlace() {
         if (centred_) centre();
         show();
-        // The window manager frames the window asynchronously; refit once it has.
-        QTimer::singleShot(0, this, [this] { refitToFrame(); });
+        // The window manager frames the window asynchronously, and says so with no event
+        // of its own: look again after the events that follow framing, and a little later.
+        for (int delay : {0, 100, 500}) QTimer::singleShot(delay, this, [this] { refitToFrame(); });
     }
 
 protected:
+    bool event(QEvent* event) override {
+        const bool handled = QWidget::event(event);
+        switch (event->type()) {
+            case QEvent::Show:
+            case QEvent::Move:
+            case QEvent::WindowActivate:
+                refitToFrame();
+                break;
+            default:
+                break;
+        }
+        return handled;
+    }
+
     void closeEvent(QCloseEvent* event) override {
         // The model closes the window and then this widget is deleted, which
         // must not happen inside its own event handler.
@@ -222,6 +237,7 @@ protected:
 
 private:
     void fitToOuterSize(QSize frame) {
+        fittedFrame_ = frame;
         const QSize client = outerSize_ - frame;
         if (fixed_) {
             setFixedSize(client);
@@ -229,12 +245,15 @@ private:
             resize(client);
         }
     }
+    // Once the real frame is known (a window manager may draw no side borders, or
+    // none at all), the client area is sized so the outer size is the layout's.
     void refitToFrame() {
         const QSize frame = frameGeometry().size() - geometry().size();
-        if (!frame.isEmpty() && frame != kAssumedFrame) {
-            fitToOuterSize(frame);
-            if (centred_) centre();
-        }
+        const bool framed = frame.width() >= 0 && frame.height() >= 0 && frame != QSize(0, 0);
+        if (!framed || frame == fittedFrame_) return;
+        fitToOuterSize(frame);
+        if (centred_ && !placedInFrame_) centre();
+        placedInFrame_ = true;  // centred once in its real frame; later moves are the user's
     }
     void centre() {
         const QScreen* screen = this->screen();
@@ -244,7 +263,9 @@ private:
     }
 
     QSize outerSize_;
+    QSize fittedFrame_;
     bool centred_;
+    bool placedInFrame_ = false;
     bool fixed_ = true;
     std::function<void()> onUserClose_;
 };
