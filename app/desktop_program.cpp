@@ -1,15 +1,12 @@
 #include "app/desktop_program.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QUrl>
 
 #include "app/startup.h"
 #include "runtime/gui/desktop_hooks.h"
 #include "runtime/gui/drop_progress_dialog.h"
 #include "runtime/gui/reveal.h"
 #include "runtime/gui/window_views.h"
-#include "runtime/process.h"
 #include "runtime/window_model.h"
 #include "ui/main_window_layout.h"
 #include "ui/row_commands.h"
@@ -24,9 +21,6 @@ int runDesktopProgram(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     installDesktopHooks();
-    setWebAddressOpener([](const std::string& address) {
-        QDesktopServices::openUrl(QUrl(QString::fromStdString(address), QUrl::TolerantMode));
-    });
     setRevealHook([](const std::string& path, const std::string&) { revealInFileManager(path); });
 
     WindowModel& model = WindowModel::instance();

@@ -1,11 +1,14 @@
 #include "runtime/gui/desktop_hooks.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 #include "runtime/file_dialog.h"
 #include "runtime/messages.h"
+#include "runtime/process.h"
 #include "runtime/runtime_error.h"
 
 namespace vex {
@@ -87,6 +90,10 @@ void installDesktopHooks() {
         showMessageBox(QMessageBox::Critical, text, caption);
     });
     FileDialog::setPresenter(showFileDialog);
+    // Web addresses, and the shipped home page as a file URL, go to the desktop's own choice of program.
+    setWebAddressOpener([](const std::string& address) {
+        QDesktopServices::openUrl(QUrl(QString::fromStdString(address), QUrl::TolerantMode));
+    });
 }
 
 }  // namespace vex

@@ -1,6 +1,7 @@
 #pragma once
 // Connects the headless core to the desktop: messages and runtime errors as
-// message boxes and the file dialog unit as a QFileDialog. The desktop program
+// message boxes, the file dialog unit as a QFileDialog and web addresses
+// through QDesktopServices. The desktop program
 // calls installDesktopHooks once, after QApplication exists and before its
 // main window is loaded.
 

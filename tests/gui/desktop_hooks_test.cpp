@@ -1,11 +1,31 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QTimer>
+#include <QUrl>
 
+#include <functional>
+
+#include "runtime/file_dialog.h"
 #include "runtime/gui/desktop_hooks.h"
 #include "runtime/gui/drop_progress_dialog.h"
+#include "runtime/messages.h"
+#include "runtime/process.h"
+#include "runtime/runtime_error.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex {
+
+// Stands in for the desktop's browser and file manager: QDesktopServices hands it the URLs.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+    Q_INVOKABLE void open(const QUrl& url) { opened.append(url); }
+};
+
 namespace {
 
 TEST(QtFileFilters, turnsPairsIntoNameFilters) {
@@ -19,6 +39,71 @@ TEST(QtFileFilters, turnsPairsIntoNameFilters) {
                           Case{"Odd|", {QStringLiteral("Odd ()")}}}) {
         EXPECT_EQ(qtFileFilters(c.filter), c.expected) << c.filter;
     }
+}
+
+// Acts on the file dialog once it is up and waiting for the user.
+void whenTheDialogIsOpen(std::function<void(QFileDialog&)> act) {
+    QTimer::singleShot(0, [act = std::move(act)] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr) << "no file dialog is open";
+        act(*dialog);
+    });
+}
+
+TEST(ShowFileDialog, opensWithTheUnitsSettingsAndGivesTheChosenFile) {
+    test::TempDir dir;
+    const std::string file = dir.write("sample.png", "0123456789");
+    FileDialogSettings settings;
+    settings.kind = FileDialog::kOpen;
+    settings.title = "选择文件";
+    settings.initialDirectory = dir.path();
+    settings.filter = "图片|*.png;*.jpg|所有文件|*.*||";
+    settings.filterIndex = 1;
+    settings.fileMustExist = true;
+
+    QString title, directory, selectedFilter;
+    QStringList filters;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptSave;
+    whenTheDialogIsOpen([&](QFileDialog& dialog) {
+        title = dialog.windowTitle();
+        directory = dialog.directory().absolutePath();
+        filters = dialog.nameFilters();
+        selectedFilter = dialog.selectedNameFilter();
+        mode = dialog.acceptMode();
+        dialog.selectFile(QString::fromStdString(file));
+        static_cast<QDialog&>(dialog).accept();  // public in QDialog, and still QFileDialog's own
+    });
+    EXPECT_EQ(showFileDialog(settings), file);
+    EXPECT_EQ(title, QStringLiteral("选择文件"));
+    EXPECT_EQ(directory, QString::fromStdString(dir.path()));
+    EXPECT_EQ(filters, (QStringList{QStringLiteral("图片 (*.png *.jpg)"), QStringLiteral("所有文件 (*.*)")}));
+    EXPECT_EQ(selectedFilter, QStringLiteral("所有文件 (*.*)"));
+    EXPECT_EQ(mode, QFileDialog::AcceptOpen);
+}
+
+TEST(ShowFileDialog, cancellingGivesNothing) {
+    test::TempDir dir;
+    FileDialogSettings settings;
+    settings.initialDirectory = dir.path();
+    whenTheDialogIsOpen([](QFileDialog& dialog) { dialog.reject(); });
+    EXPECT_EQ(showFileDialog(settings), std::nullopt);
+}
+
+TEST(DesktopHooks, webAddressesAndTheHomePageOpenThroughTheDesktop) {
+    UrlCatcher catcher;
+    for (const char* scheme : {"https", "file"}) QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+    installDesktopHooks();
+    openWebAddress("https://example.org/a b");
+    openWebAddress();  // no address: the shipped home page
+    for (const char* scheme : {"https", "file"}) QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    setWebAddressOpener({});
+    setMessagePresenter({});
+    setRuntimeErrorPresenter({});
+    FileDialog::setPresenter({});
+
+    ASSERT_EQ(catcher.opened.size(), 2);
+    EXPECT_EQ(catcher.opened[0], QUrl(QStringLiteral("https://example.org/a%20b")));
+    EXPECT_EQ(catcher.opened[1], QUrl(QString::fromLatin1(kDefaultWebAddress)));
 }
 
 TEST(DropProgressDialog, showsOnlyForLongDropsAndClosesAtTheEnd) {
@@ -37,3 +122,5 @@ TEST(DropProgressDialog, showsOnlyForLongDropsAndClosesAtTheEnd) {
 
 }  // namespace
 }  // namespace vex
+
+#include "desktop_hooks_test.moc"
