@@ -73,14 +73,22 @@ int main(int argc, char** argv) {
     start = Clock::now();
     selectionBaseline(smallCopy, 1);
     const double baselineSmall = secondsSince(start);
+    // The number kind on the sequence-number column: every key differs by far more than the tolerance.
+    vex::PlainSortableList numbered = makeList(rows);
+    start = Clock::now();
+    vex::SortReportList(numbered, 0, false, false, vex::sort_kind::kNumber);
+    const double numberSort = secondsSince(start);
+
     const double scale = static_cast<double>(rows) / static_cast<double>(baselineRows);
 
     std::printf("%-40s %12s %12s\n", "case", "seconds", "ratio");
     std::printf("%-40s %12.4f %12s\n", ("header-click sort, " + std::to_string(rows) + " rows").c_str(), oursLarge,
                 "");
+    std::printf("%-40s %12.4f %12s\n", ("number-kind sort, " + std::to_string(rows) + " rows").c_str(), numberSort,
+                "");
     std::printf("%-40s %12.4f %12.1f\n", ("selection baseline, " + std::to_string(baselineRows) + " rows").c_str(),
                 baselineSmall, baselineSmall / oursSmall);
     std::printf("%-40s %12.1f %12.0f\n", ("selection baseline scaled to " + std::to_string(rows)).c_str(),
                 baselineSmall * scale * scale, baselineSmall * scale * scale / oursLarge);
-    return oursLarge < 1.0 ? 0 : 1;
+    return oursLarge < 1.0 && numberSort < 1.0 ? 0 : 1;
 }

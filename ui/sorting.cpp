@@ -45,10 +45,23 @@ std::vector<std::size_t> orderByExactKeys(const std::vector<Key>& keys, bool asc
     return order;
 }
 
-// Numbers tie within a tolerance, which is not transitive, so no comparison
-// sort reproduces the selection; this kind runs the selection itself. Only
-// the text kind is reachable from the window, so the quadratic cost is
-// confined to callers that ask for numbers explicitly.
+// Numbers tie within a tolerance, which is not transitive, so in general no
+// comparison sort reproduces the selection. But when every two different keys
+// lie further apart than the tolerance (checked with the selection's own
+// subtraction), the tolerance never decides anything: a key then replaces the
+// best exactly when it is not worse, as with exact keys, ties last-row-first.
+// Only keys that crowd within the tolerance need the quadratic selection.
+bool toleranceNeverDecides(const std::vector<double>& keys) {
+    if (!std::all_of(keys.begin(), keys.end(), [](double key) { return std::isfinite(key); })) return false;
+    std::vector<double> sorted(keys);
+    std::sort(sorted.begin(), sorted.end());
+    for (std::size_t i = 1; i < sorted.size(); ++i) {
+        // Subtraction is monotonic, so adjacent keys far enough apart make every pair so.
+        if (sorted[i] != sorted[i - 1] && !(sorted[i - 1] - sorted[i] < -kNumberTolerance)) return false;
+    }
+    return true;
+}
+
 std::vector<std::size_t> orderBySelectionWithTolerance(const std::vector<double>& keys, bool ascending) {
     std::vector<std::size_t> remaining(keys.size());
     std::iota(remaining.begin(), remaining.end(), std::size_t{0});
@@ -110,6 +123,7 @@ std::vector<std::size_t> selectionSortOrder(const std::vector<std::string>& keys
         std::vector<double> numbers;
         numbers.reserve(keys.size());
         for (const std::string& key : keys) numbers.push_back(conversions.toNumber(key));
+        if (toleranceNeverDecides(numbers)) return orderByExactKeys(numbers, ascending);
         return orderBySelectionWithTolerance(numbers, ascending);
     }
     if (kind == sort_kind::kDateTime) {

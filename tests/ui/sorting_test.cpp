@@ -72,9 +72,18 @@ std::string randomDate(std::mt19937& random) {
     return std::to_string(values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)]);
 }
 
+// Numbers that often lie within the tolerance (1e-7) of each other, and some that cannot be compared at all.
+std::string randomCrowdedNumber(std::mt19937& random) {
+    static const std::vector<std::string> values = {"1",        "1.00000005", "1.0000001", "1.00000015", "1.0000003",
+                                                    "0.9999999", "2",         "-0",        "0",          "5e-8",
+                                                    "inf",       "-inf",      "nan",       "1e308",      "-1e308"};
+    return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)];
+}
+
 struct RandomCase {
     int kind;
     bool caseSensitive;
+    bool crowdedNumbers = false;
 };
 
 class SelectionOrderMatchesProcedure : public ::testing::TestWithParam<RandomCase> {};
@@ -82,12 +91,15 @@ class SelectionOrderMatchesProcedure : public ::testing::TestWithParam<RandomCas
 TEST_P(SelectionOrderMatchesProcedure, onRandomKeysWithManyTies) {
     const RandomCase param = GetParam();
     const SortKeyConversions conversions = numericTestConversions();
-    std::mt19937 random(20261207u + static_cast<unsigned>(param.kind) * 2 + param.caseSensitive);
+    std::mt19937 random(20261207u + static_cast<unsigned>(param.kind) * 4 + param.caseSensitive * 2 +
+                        param.crowdedNumbers);
     for (int round = 0; round < 300; ++round) {
         const std::size_t rows = std::uniform_int_distribution<std::size_t>(0, 40)(random);
         std::vector<std::string> keys;
         for (std::size_t r = 0; r < rows; ++r) {
-            keys.push_back(param.kind == sort_kind::kText ? randomKey(random) : randomDate(random));
+            keys.push_back(param.kind == sort_kind::kText ? randomKey(random)
+                           : param.crowdedNumbers            ? randomCrowdedNumber(random)
+                                                             : randomDate(random));
         }
         for (bool ascending : {true, false}) {
             EXPECT_EQ(selectionSortOrder(keys, ascending, param.caseSensitive, param.kind, conversions),
@@ -100,7 +112,8 @@ TEST_P(SelectionOrderMatchesProcedure, onRandomKeysWithManyTies) {
 INSTANTIATE_TEST_SUITE_P(Kinds, SelectionOrderMatchesProcedure,
                          ::testing::Values(RandomCase{sort_kind::kText, false}, RandomCase{sort_kind::kText, true},
                                            RandomCase{sort_kind::kDateTime, false},
-                                           RandomCase{sort_kind::kNumber, false}));
+                                           RandomCase{sort_kind::kNumber, false},
+                                           RandomCase{sort_kind::kNumber, false, true}));
 
 PlainSortableList listOf(const std::vector<std::vector<std::string>>& rows) {
     PlainSortableList list;
