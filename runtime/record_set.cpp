@@ -25,14 +25,10 @@ std::string integerText(std::int64_t value) {
     return buffer;
 }
 
-// The decimal separator of the user's own locale (LC_ALL, LC_NUMERIC or LANG), whatever
-// locale the process itself formats numbers in; "." when that locale is not installed.
-std::string userDecimalSeparator() {
-    const locale_t user = ::newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
-    if (user == static_cast<locale_t>(nullptr)) return ".";
-    std::string separator = ::nl_langinfo_l(RADIXCHAR, user);
-    ::freelocale(user);
-    return separator.empty() ? "." : separator;
+// Read once: the user's locale is the one the program started with.
+const std::string& userDecimalSeparator() {
+    static const std::string separator = decimalSeparatorOfLocale("");
+    return separator;
 }
 
 // Currency as the user's locale writes it: no trailing zeros, the locale's decimal separator, no grouping.
@@ -81,6 +77,14 @@ std::optional<std::int64_t> numberOf(const Value& value) {
 }
 
 }  // namespace
+
+std::string decimalSeparatorOfLocale(const std::string& name) {
+    const locale_t locale = ::newlocale(LC_NUMERIC_MASK, name.c_str(), static_cast<locale_t>(nullptr));
+    if (locale == static_cast<locale_t>(nullptr)) return ".";
+    std::string separator = ::nl_langinfo_l(RADIXCHAR, locale);
+    ::freelocale(locale);
+    return separator.empty() ? "." : separator;
+}
 
 std::string fieldText(sqlite::DeclaredKind kind, const sqlite::Cell& cell) {
     using K = sqlite::DeclaredKind;

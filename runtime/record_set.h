@@ -123,6 +123,11 @@ private:
 };
 
 // The text of a stored value by its column's declared kind (the table above).
+// Currency uses the decimal separator of the user's locale, read once per process.
 std::string fieldText(sqlite::DeclaredKind kind, const sqlite::Cell& cell);
+
+// The decimal separator of the named locale; "" names the user's own (LC_ALL, LC_NUMERIC
+// or LANG). "." when that locale is not installed.
+std::string decimalSeparatorOfLocale(const std::string& name);
 
 }  // namespace vex
