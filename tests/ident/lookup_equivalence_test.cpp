@@ -138,17 +138,30 @@ TEST_P(LookupEquivalence, sessionAnswersAsTheSeventeenQueries) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, LookupEquivalence, ::testing::Range(1u, 13u));
 
+// One record with its type and a single prefix field, the value written as an SQL literal.
+struct OneFieldRecord {
+    std::string type;
+    std::string column;
+    std::string sqlValue;
+};
+
+void makeStore(const std::string& path, std::initializer_list<OneFieldRecord> records) {
+    auto db = sqlite::Database::open(path, sqlite::OpenMode::ReadWriteCreate);
+    ASSERT_TRUE(db && db->execute(store_schema::createStoreScript()));
+    for (const OneFieldRecord& record : records) {
+        const std::string sql = "insert into \"文件特征值库\" (\"文件类型\", \"" + record.column + "\") values ('" +
+                                record.type + "', " + record.sqlValue + ")";
+        ASSERT_TRUE(db->execute(sql)) << sql;
+    }
+}
+
 // A hand-made store may hold bytes or numbers where prefixes belong: no query matches bytes with a text.
 TEST(LookupOddFields, bytesAndNumbersInPrefixFieldsAnswerAsTheQueries) {
     test::TempDir dir;
     const std::string path = dir.file("data.mdb");
-    {
-        auto db = sqlite::Database::open(path, sqlite::OpenMode::ReadWriteCreate);
-        ASSERT_TRUE(db && db->execute(store_schema::createStoreScript()));
-        ASSERT_TRUE(db->execute("insert into \"文件特征值库\" (\"文件类型\", \"特征值4\") values ('bytes', x'34443541')"));
-        ASSERT_TRUE(db->execute("insert into \"文件特征值库\" (\"文件类型\", \"特征值4\") values ('number', 1234)"));
-        ASSERT_TRUE(db->execute("insert into \"文件特征值库\" (\"文件类型\", \"特征值5\") values ('text', '4D5A9')"));
-    }
+    ASSERT_NO_FATAL_FAILURE(makeStore(path, {{"bytes", "特征值4", "x'34443541'"},
+                                             {"number", "特征值4", "1234"},
+                                             {"text", "特征值5", "'4D5A9'"}}));
     ExternalDatabase sessionUnit(1), plainUnit(2);
     LookupSession session(sessionUnit, path);
     for (const char* signature : {"4D5A9000030000000400", "4D5A0000030000000400", "12340000000000000000"})
@@ -173,11 +186,7 @@ TEST(LookupUnreachableLibrary, everyValueIsUnknownWithoutAMessage) {
 TEST(LookupUnreachableLibrary, aFailedOpenDoesNotAnswerFromTheLibraryOpenedBefore) {
     test::TempDir dir;
     const std::string path = dir.file("data.mdb");
-    {
-        auto db = sqlite::Database::open(path, sqlite::OpenMode::ReadWriteCreate);
-        ASSERT_TRUE(db && db->execute(store_schema::createStoreScript()));
-        ASSERT_TRUE(db->execute("insert into \"文件特征值库\" (\"文件类型\", \"特征值4\") values ('exe', '4D5A')"));
-    }
+    ASSERT_NO_FATAL_FAILURE(makeStore(path, {{"exe", "特征值4", "'4D5A'"}}));
     ExternalDatabase unit(1);
     EXPECT_EQ(LookupFileType(unit, path, "4D5A9000030000000400"), "exe");
     EXPECT_EQ(LookupFileType(unit, dir.file("gone.mdb"), "4D5A9000030000000400"), kUnknownFileType);
