@@ -211,6 +211,7 @@ bool WindowModel::closeWindow(std::uint32_t windowId) {
     windows_.erase(it);
     for (std::uint32_t id : closing->disabledByThis_)
         if (Window* other = findWindow(id)) setWindowEnabled(*other, true);
+    if (eventDepth_ > 0) closedDuringEvents_.push_back(std::move(closing));
     return true;
 }
 
@@ -333,11 +334,18 @@ EventResult WindowModel::raiseEvent(std::uint32_t windowId, std::uint32_t unitId
     const EventHandler call = *handler;
     const UnitRef previousSource = currentSource_;
     currentSource_ = UnitRef{windowId, unitId};
-    struct RestoreSource {
-        UnitRef& source;
+    struct RestoreAfterHandler {
+        WindowModel& model;
         UnitRef previous;
-        ~RestoreSource() { source = previous; }
-    } restore{currentSource_, previousSource};
+        ~RestoreAfterHandler() {
+            model.currentSource_ = previous;
+            if (--model.eventDepth_ == 0) {
+                // Moved out first: a unit's destructor must not find the list half destroyed.
+                const auto closed = std::move(model.closedDuringEvents_);
+            }
+        }
+    } restore{*this, previousSource};
+    ++eventDepth_;
     return {true, call(callArguments)};
 }
 

@@ -200,6 +200,11 @@ private:
     std::map<std::uint32_t, std::shared_ptr<const WindowLayout>> layouts_;
     std::unordered_map<UnitKind, UnitFactory> factories_;
     std::vector<std::unique_ptr<Window>> windows_;
+    // A window closed while an event handler runs is out of windows_ at once, so nothing
+    // resolves into it, but its units live until the outermost handler returns: the
+    // handler may still hold references to them (a long drop, for one).
+    std::vector<std::unique_ptr<Window>> closedDuringEvents_;
+    int eventDepth_ = 0;
     std::vector<WindowModelObserver*> observers_;
     HandlerRegistry handlers_;
     UnitRef currentSource_;

@@ -62,12 +62,12 @@ protected:
         fs::remove_all(dir_, ignored);
     }
 
-    void start() {
+    void start(DropProgress progress = {}) {
         WindowModel& model = WindowModel::instance();
         model.reset();
         windows_ = std::make_unique<DesktopWindows>(model);
         installDropTargetRegistrar(*windows_);
-        registerApplicationHandlers(model);
+        registerApplicationHandlers(model, std::move(progress));
         registerWindowLayouts(model);
         ASSERT_TRUE(model.loadWindow(mw::kWindowId));
         QApplication::processEvents();
@@ -176,6 +176,25 @@ TEST_F(DesktopProgramTest, dropsSampleConfirmAndIdentify) {
     click(mw::按钮4);
     EXPECT_TRUE(WindowModel::instance().isLoaded(message_window::kWindowId));
     EXPECT_EQ(list(mw::超级列表框2).itemCount(), 1);
+}
+
+// The progress dialog of a long drop keeps the window painting, and a close from the
+// window manager is not user input: it can arrive while the drop is still running.
+TEST_F(DesktopProgramTest, closingTheWindowDuringALongDropLosesNothing) {
+    bool closed = false;
+    start([&](std::size_t done, std::size_t total) {
+        if (closed || done != total / 2) return;
+        closed = true;
+        windows_->unitWidget(mw::超级列表框3)->window()->close();
+        for (int i = 0; i < 5; ++i) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    std::vector<fs::path> files;
+    for (int i = 0; i < 300; ++i) files.push_back(writeFile("F" + std::to_string(i) + ".CHK", "0123456789abc"));
+    ASSERT_TRUE(drop(mw::超级列表框3, files));
+    EXPECT_TRUE(closed);
+    std::ifstream ini(dir_ / "setok.ini");
+    const std::string saved((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+    for (const fs::path& file : files) EXPECT_NE(saved.find("[" + file.string() + "]"), std::string::npos) << file;
 }
 
 TEST_F(DesktopProgramTest, everyButtonRunsWithoutAFault) {

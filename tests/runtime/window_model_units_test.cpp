@@ -264,6 +264,28 @@ TEST_F(WindowModelTest, nestedEventsRestoreTheOuterSource) {
     EXPECT_EQ(sources, (std::vector<UnitRef>{kEdit, kButton}));
 }
 
+TEST_F(WindowModelTest, aWindowClosedByItsOwnHandlerKeepsItsUnitsUntilTheHandlerReturns) {
+    ASSERT_TRUE(model.loadWindow(kWin));
+    bool unitStillUsable = false;
+    model.handlers().add("Reveal", [&](const std::vector<Value>&) {
+        model.closeWindow(kWin);  // as the window manager's close can during a long drop
+        return Value();
+    });
+    model.handlers().add("Click", [&](const std::vector<Value>&) {
+        EditBox& edit = model.resolveAs<EditBox>(kEdit);
+        model.raiseEvent(kEdit, -3);  // a nested event closes the window
+        EXPECT_FALSE(model.isLoaded(kWin)) << "closed at once: nothing resolves into it";
+        edit.setText("written after the close");
+        unitStillUsable = edit.text() == "written after the close";
+        return Value();
+    });
+    model.raiseEvent(kButton, 0);
+    EXPECT_TRUE(unitStillUsable);
+    EXPECT_FALSE(model.isLoaded(kWin));
+    EXPECT_TRUE(model.loadWindow(kWin)) << "and it loads again afresh";
+    EXPECT_EQ(model.resolveAs<EditBox>(kEdit).text(), "start");
+}
+
 TEST_F(WindowModelTest, unitKindsOfOtherLibrariesComeFromTheirFactory) {
     struct FakeRecordSet : Unit {
         explicit FakeRecordSet(std::uint32_t id) : Unit(UnitKind::RecordSet, id) {}
