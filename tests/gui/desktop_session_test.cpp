@@ -1,0 +1,215 @@
+// The desktop program as a user meets it: started on a private X server with
+// the openbox window manager, measured from outside (under a real window manager
+// the frame is only known once the window is shown, and no event announces it),
+// and sent files by a real drag from another program, as from a file manager.
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace vex {
+namespace {
+
+// Starts a program on construction and kills it on destruction.
+class Background {
+public:
+    Background(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment) {
+        process_.setProcessEnvironment(environment);
+        process_.start(program, arguments);
+        process_.waitForStarted(10000);
+    }
+    ~Background() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    QProcess& process() { return process_; }
+
+private:
+    QProcess process_;
+};
+
+QString outputOf(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {};
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Asks again until `probe` gives an answer or `seconds` pass.
+template <class T>
+std::optional<T> within(int seconds, const std::function<std::optional<T>()>& probe) {
+    QDeadlineTimer deadline(seconds * 1000);
+    while (!deadline.hasExpired()) {
+        if (std::optional<T> answer = probe()) return answer;
+        QThread::msleep(100);
+    }
+    return std::nullopt;
+}
+
+int field(const QString& xwininfo, const QString& name) {
+    const QRegularExpressionMatch match = QRegularExpression(name + QStringLiteral(":\\s*(-?\\d+)")).match(xwininfo);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+constexpr int kScreenWidth = 1280;
+constexpr int kScreenHeight = 1024;
+
+// Xvfb, openbox and the desktop program, on a data folder of the test's own.
+class DesktopSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "openbox", "xwininfo", "xdotool", "xprop"})
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                GTEST_SKIP() << tool << " is not installed";
+        const char* binDir = std::getenv("VEXORIN_TEST_BIN_DIR");
+        if (binDir == nullptr) GTEST_SKIP() << "VEXORIN_TEST_BIN_DIR is not set";
+        binDir_ = QString::fromLocal8Bit(binDir);
+
+        // The program keeps its stores next to itself, so it runs from a folder of the test's own.
+        program_ = QString::fromStdString(dataDir_.file("vexorin"));
+        ASSERT_TRUE(QFile::copy(binDir_ + QStringLiteral("/vexorin"), program_));
+
+        environment_ = QProcessEnvironment::systemEnvironment();
+        server_ = std::make_unique<Background>(
+            QStringLiteral("Xvfb"),
+            QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight)},
+            environment_);
+        ASSERT_TRUE(server_->process().waitForReadyRead(10000)) << "Xvfb did not start";
+        environment_.insert(QStringLiteral("DISPLAY"),
+                            QStringLiteral(":") + QString::fromUtf8(server_->process().readLine()).trimmed());
+        environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+
+        windowManager_ = std::make_unique<Background>(QStringLiteral("openbox"), QStringList{}, environment_);
+        const auto managed = within<bool>(10, [&]() -> std::optional<bool> {
+            const QString root = x(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+            if (root.contains(QStringLiteral("window id"))) return true;
+            return std::nullopt;
+        });
+        ASSERT_TRUE(managed) << "openbox did not take over the display";
+
+        desktopProgram_ = std::make_unique<Background>(program_, QStringList{}, environment_);
+        mainWindow_ = windowNamed(QStringLiteral("^Vexorin\\[Vexorin\\]V1\\.0$"));
+        ASSERT_FALSE(mainWindow_.isEmpty()) << "the main window did not appear";
+    }
+
+    // Runs an X client on the session's display and gives its output.
+    QString x(const QString& program, const QStringList& arguments) const {
+        return outputOf(program, arguments, environment_);
+    }
+
+    QString windowNamed(const QString& pattern) const {
+        return within<QString>(30, [&]() -> std::optional<QString> {
+                   const QString ids = x(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), pattern});
+                   if (ids.trimmed().isEmpty()) return std::nullopt;
+                   return ids.split(QLatin1Char('\n')).first().trimmed();
+               })
+            .value_or(QString());
+    }
+
+    Rect geometryOf(const QString& window) const {
+        const QString info = x(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+        return {field(info, QStringLiteral("Absolute upper-left X")), field(info, QStringLiteral("Absolute upper-left Y")),
+                field(info, QStringLiteral("Width")), field(info, QStringLiteral("Height"))};
+    }
+
+    std::string dataFile(const std::string& name) const {
+        std::ifstream in(dataDir_.file(name), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    test::TempDir dataDir_;
+    QString binDir_;
+    QString program_;
+    QProcessEnvironment environment_;
+    std::unique_ptr<Background> server_;
+    std::unique_ptr<Background> windowManager_;
+    std::unique_ptr<Background> desktopProgram_;
+    QString mainWindow_;
+};
+
+TEST_F(DesktopSession, theMainWindowHasItsOuterSizeFrameIncludedAndIsCentred) {
+    // The frame is openbox's window around ours; it settles once the program has refitted.
+    Rect last;
+    const auto frame = within<Rect>(10, [&]() -> std::optional<Rect> {
+        const QString tree = x(QStringLiteral("xwininfo"), {QStringLiteral("-id"), mainWindow_, QStringLiteral("-tree")});
+        const QRegularExpressionMatch parent = QRegularExpression(QStringLiteral("Parent window id: (0x[0-9a-f]+)")).match(tree);
+        if (!parent.hasMatch()) return std::nullopt;
+        last = geometryOf(parent.captured(1));
+        if (last.width != 755 || last.height != 505) return std::nullopt;
+        return last;
+    });
+    ASSERT_TRUE(frame) << "the framed window measures " << last.width << " x " << last.height << ", not 755 x 505";
+    EXPECT_NEAR(frame->x, (kScreenWidth - 755) / 2, 1);
+    EXPECT_NEAR(frame->y, (kScreenHeight - 505) / 2, 1);
+}
+
+// Files dragged from another program onto the experiment list, with names a file
+// manager would happily offer, are sampled into set.ini under their own names.
+TEST_F(DesktopSession, filesDraggedFromAnotherProgramAreSampled) {
+    test::TempDir files;
+    std::vector<std::string> paths;
+    for (const char* name : {"photo 1.jpg", "a=b;c.PNG", "[x] 'quoted' \"name\".bin", "文件 名.dat", " lead"})
+        paths.push_back(files.write(name, "0123456789 and more"));
+    QStringList arguments;
+    for (const std::string& path : paths) arguments.append(QString::fromStdString(path));
+    Background source(binDir_ + QStringLiteral("/drag_source"), arguments, environment_);
+    const QString sourceWindow = windowNamed(QStringLiteral("^vexorin-drag-source$"));
+    ASSERT_FALSE(sourceWindow.isEmpty()) << "the drag source did not appear";
+
+    // The middle of 超级列表框1 on the first page, from the client area's corner.
+    const Rect client = geometryOf(mainWindow_);
+    const Rect from = geometryOf(sourceWindow);
+    const int fromX = from.x + from.width / 2, fromY = from.y + from.height / 2;
+    const int toX = client.x + 304, toY = client.y + 190;
+    auto mouse = [&](const QStringList& arguments) { x(QStringLiteral("xdotool"), arguments); };
+    mouse({QStringLiteral("mousemove"), QString::number(fromX), QString::number(fromY)});
+    mouse({QStringLiteral("mousedown"), QStringLiteral("1")});
+    // Move in steps, as a hand does: drag-and-drop follows the pointer from window to window.
+    for (int step = 1; step <= 20; ++step) {
+        mouse({QStringLiteral("mousemove"), QString::number(fromX + (toX - fromX) * step / 20),
+               QString::number(fromY + (toY - fromY) * step / 20)});
+        QThread::msleep(30);
+    }
+    QThread::msleep(200);
+    mouse({QStringLiteral("mouseup"), QStringLiteral("1")});
+
+    const auto sampled = within<bool>(20, [&]() -> std::optional<bool> {
+        const std::string ini = dataFile("set.ini");
+        for (const std::string& path : paths)
+            if (ini.find("[" + path + "]") == std::string::npos) return std::nullopt;
+        return true;
+    });
+    EXPECT_TRUE(sampled) << "set.ini holds:\n" << dataFile("set.ini");
+}
+
+}  // namespace
+}  // namespace vex
