@@ -7,6 +7,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QPoint>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -139,6 +140,36 @@ protected:
                 field(info, QStringLiteral("Width")), field(info, QStringLiteral("Height"))};
     }
 
+    void click(QPoint point) const {
+        x(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
+                                     QStringLiteral("click"), QStringLiteral("1")});
+        QThread::msleep(300);
+    }
+
+    // Drags `paths` from a stand-in file manager (a separate program) and drops them at `to`.
+    void dragFiles(const std::vector<std::string>& paths, QPoint to) {
+        QStringList arguments;
+        for (const std::string& path : paths) arguments.append(QString::fromStdString(path));
+        // One source at a time, so the window found is this one; the last drop has been read by now.
+        source_.reset();
+        source_ = std::make_unique<Background>(binDir_ + QStringLiteral("/drag_source"), arguments, environment_);
+        const QString window = windowNamed(QStringLiteral("^vexorin-drag-source$"));
+        ASSERT_FALSE(window.isEmpty()) << "the drag source did not appear";
+        const Rect source = geometryOf(window);
+        const QPoint from(source.x + source.width / 2, source.y + source.height / 2);
+        auto mouse = [&](const QStringList& arguments) { x(QStringLiteral("xdotool"), arguments); };
+        mouse({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y())});
+        mouse({QStringLiteral("mousedown"), QStringLiteral("1")});
+        // Move in steps, as a hand does: drag and drop follows the pointer from window to window.
+        for (int step = 1; step <= 20; ++step) {
+            mouse({QStringLiteral("mousemove"), QString::number(from.x() + (to.x() - from.x()) * step / 20),
+                   QString::number(from.y() + (to.y() - from.y()) * step / 20)});
+            QThread::msleep(30);
+        }
+        QThread::msleep(200);
+        mouse({QStringLiteral("mouseup"), QStringLiteral("1")});
+    }
+
     std::string dataFile(const std::string& name) const {
         std::ifstream in(dataDir_.file(name), std::ios::binary);
         std::stringstream text;
@@ -153,6 +184,7 @@ protected:
     std::unique_ptr<Background> server_;
     std::unique_ptr<Background> windowManager_;
     std::unique_ptr<Background> desktopProgram_;
+    std::unique_ptr<Background> source_;
     QString mainWindow_;
 };
 
@@ -172,43 +204,45 @@ TEST_F(DesktopSession, theMainWindowHasItsOuterSizeFrameIncludedAndIsCentred) {
     EXPECT_NEAR(frame->y, (kScreenHeight - 505) / 2, 1);
 }
 
-// Files dragged from another program onto the experiment list, with names a file
-// manager would happily offer, are sampled into set.ini under their own names.
-TEST_F(DesktopSession, filesDraggedFromAnotherProgramAreSampled) {
+// The three steps as a user takes them: files dragged from another program onto
+// the experiment list (with names a file manager happily offers), the last one's
+// value stored with the button, and an unknown file dragged onto the
+// identification list, which then names its type.
+TEST_F(DesktopSession, theThreeStepsWithRealDragsAndClicks) {
     test::TempDir files;
-    std::vector<std::string> paths;
-    for (const char* name : {"photo 1.jpg", "a=b;c.PNG", "[x] 'quoted' \"name\".bin", "文件 名.dat", " lead"})
-        paths.push_back(files.write(name, "0123456789 and more"));
-    QStringList arguments;
-    for (const std::string& path : paths) arguments.append(QString::fromStdString(path));
-    Background source(binDir_ + QStringLiteral("/drag_source"), arguments, environment_);
-    const QString sourceWindow = windowNamed(QStringLiteral("^vexorin-drag-source$"));
-    ASSERT_FALSE(sourceWindow.isEmpty()) << "the drag source did not appear";
+    std::vector<std::string> samples;
+    for (const char* name : {"a=b;c.PNG", "[x] 'quoted' \"name\".bin", "文件 名.dat", " lead", "photo 1.jpg"})
+        samples.push_back(files.write(name, "0123456789 and more"));
+    const std::string unknown = files.write("FILE0001.CHK", "0123456789 and other bytes");
 
-    // The middle of 超级列表框1 on the first page, from the client area's corner.
+    // Positions in the client area: pages place their units from the tab control's corner.
     const Rect client = geometryOf(mainWindow_);
-    const Rect from = geometryOf(sourceWindow);
-    const int fromX = from.x + from.width / 2, fromY = from.y + from.height / 2;
-    const int toX = client.x + 304, toY = client.y + 190;
-    auto mouse = [&](const QStringList& arguments) { x(QStringLiteral("xdotool"), arguments); };
-    mouse({QStringLiteral("mousemove"), QString::number(fromX), QString::number(fromY)});
-    mouse({QStringLiteral("mousedown"), QStringLiteral("1")});
-    // Move in steps, as a hand does: drag-and-drop follows the pointer from window to window.
-    for (int step = 1; step <= 20; ++step) {
-        mouse({QStringLiteral("mousemove"), QString::number(fromX + (toX - fromX) * step / 20),
-               QString::number(fromY + (toY - fromY) * step / 20)});
-        QThread::msleep(30);
-    }
-    QThread::msleep(200);
-    mouse({QStringLiteral("mouseup"), QStringLiteral("1")});
+    auto at = [&](int x, int y) { return QPoint(client.x + x, client.y + y); };
+    const QPoint experimentList = at(304, 166), storeButton = at(667, 405), thirdTab = at(418, 21),
+                 identificationList = at(368, 178);
 
+    // Step 1: sample.
+    dragFiles(samples, experimentList);
     const auto sampled = within<bool>(20, [&]() -> std::optional<bool> {
         const std::string ini = dataFile("set.ini");
-        for (const std::string& path : paths)
+        for (const std::string& path : samples)
             if (ini.find("[" + path + "]") == std::string::npos) return std::nullopt;
         return true;
     });
-    EXPECT_TRUE(sampled) << "set.ini holds:\n" << dataFile("set.ini");
+    ASSERT_TRUE(sampled) << "set.ini holds:\n" << dataFile("set.ini");
+
+    // Step 2: the editor shows the last sampled file; store its value as "jpg".
+    click(storeButton);
+    // Step 3: identify.
+    click(thirdTab);
+    dragFiles({unknown}, identificationList);
+    const auto identified = within<bool>(20, [&]() -> std::optional<bool> {
+        const std::string ini = dataFile("setok.ini");
+        if (ini.find("[" + unknown + "]") == std::string::npos) return std::nullopt;
+        return true;
+    });
+    ASSERT_TRUE(identified) << "setok.ini holds:\n" << dataFile("setok.ini");
+    EXPECT_NE(dataFile("setok.ini").find("type1=jpg"), std::string::npos) << dataFile("setok.ini");
 }
 
 }  // namespace
