@@ -299,11 +299,8 @@ Cell Statement::column(int column) const {
             return Cell(static_cast<std::int64_t>(sqlite3_column_int64(stmt_, column)));
         case SQLITE_FLOAT:
             return Cell(sqlite3_column_double(stmt_, column));
-        case SQLITE_TEXT: {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-            const int size = sqlite3_column_bytes(stmt_, column);
-            return Cell(std::string(text ? text : "", static_cast<std::size_t>(size)));
-        }
+        case SQLITE_TEXT:
+            return Cell(std::string(textAt(column).value_or(std::string_view())));
         case SQLITE_BLOB: {
             const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
             const int size = sqlite3_column_bytes(stmt_, column);
