@@ -259,26 +259,8 @@ INSTANTIATE_TEST_SUITE_P(Fields, RecordSetReadTest,
                                            ReadCase{"neitherTextNorNumber", true, false, "old"}),
                          [](const auto& info) { return info.param.name; });
 
-// Sets environment variables for one scope and puts the old values back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(std::initializer_list<std::pair<const char*, std::string>> settings) {
-        for (const auto& [name, value] : settings) {
-            const char* old = std::getenv(name);
-            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-            ::setenv(name, value.c_str(), 1);
-        }
-    }
-    ~ScopedEnvironment() {
-        for (const auto& [name, old] : saved_) old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name);
-    }
-
-private:
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
-};
-
 TEST_F(RecordSetTest, declaredTypesGiveTheirTexts) {
-    const ScopedEnvironment plain{{"LC_ALL", "C.UTF-8"}};  // the currency field follows the user's locale
+    const testing_support::ScopedEnv plain("LC_ALL", "C.UTF-8");  // the currency field follows the user's locale
     ASSERT_TRUE(connection_.connectToAccessFile(path_, "tulip"));
     records_.setConnection(&connection_);
     ASSERT_TRUE(records_.open("kinds", record_set_kind::kTable));
@@ -352,7 +334,7 @@ std::string separatorInChild(const std::string& locale, const std::string& local
 
 TEST(CurrencyFieldText, usesTheDecimalSeparatorOfTheLocale) {
     {
-        const ScopedEnvironment plain{{"LC_ALL", "C.UTF-8"}};
+        const testing_support::ScopedEnv plain("LC_ALL", "C.UTF-8");
         EXPECT_EQ(fieldText(DeclaredKind::Currency, 12.5), "12.5");
         EXPECT_EQ(fieldText(DeclaredKind::Currency, -0.25), "-0.25");
     }

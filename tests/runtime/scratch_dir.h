@@ -1,6 +1,7 @@
 #pragma once
-// Test support: a fresh folder per test, removed with everything in it, and a way
-// to run a check without root's power to ignore permission bits.
+// Test support: a fresh folder per test, removed with everything in it, a way to
+// run a check without root's power to ignore permission bits, and environment
+// variables set for one scope.
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 
 namespace vex::testing_support {
@@ -81,5 +83,23 @@ inline bool runUnprivileged(const ScratchDir& scratch, const std::function<bool(
     if (child < 0 || ::waitpid(child, &status, 0) != child) return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
 
 }  // namespace vex::testing_support
