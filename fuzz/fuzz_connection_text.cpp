@@ -1,11 +1,12 @@
-// The connection texts (ODBC for lookups, OLE DB for the record sets) name the database file. Reading the
-// file back out of any text must never crash and must give a part of that text; and for every path the
-// program can be handed (here: the rest of the input), the text we build must give back exactly that path, or
-// a lookup would quietly open another file.
+// The connection texts (the external database unit's for lookups, the database connection unit's for
+// the record sets) name the database file. Reading the file back out of any text must never crash and
+// must give a part of that text; and for every path the program can be handed (here: the rest of the
+// input), the text we build must give back exactly that path, or a lookup would quietly open another file.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "runtime/connection_text.h"
 #include "runtime/database_backend.h"
 #include "runtime/database_connection.h"
 #include "runtime/external_database.h"
@@ -16,7 +17,7 @@ namespace {
 // (which read as quoted), cannot round-trip; neither is ever the library's path, which
 // ends in "/data.mdb".
 bool canRoundTrip(std::string_view path) {
-    for (std::string_view marker : {";DefaultDir=", ";Driver=", ";UID=", ";PWD=", ";FIL="})
+    for (std::string_view marker : vex::connection_text::kKeysAfterFile)
         if (path.find(marker) != std::string_view::npos) return false;
     const bool wholeInBraces = path.starts_with('{') && path.find('}') == path.size() - 1;
     return !wholeInBraces && path.find('\0') == std::string_view::npos;
@@ -31,15 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (text.find(anyFile) == std::string::npos) __builtin_trap();
 
     const vex::Value password = (size & 1) ? vex::Value(std::string("tulip")) : vex::Value();
-    const std::string built = vex::buildOdbcConnectionText(text, vex::Value(), password);
+    const std::string built = vex::buildExternalDatabaseConnectionText(text, vex::Value(), password);
     if (canRoundTrip(text) && vex::database_backend::databaseFileFromConnectionText(built) != text)
         __builtin_trap();
 
-    // The same for the text of the database connection unit ("Data Source=").
+    // The same for the text of the database connection unit (its data source).
     const std::string anySource = vex::dataSourceFromConnectionText(text);
     if (text.find(anySource) == std::string::npos) __builtin_trap();
-    const std::string oleDb = vex::buildOleDbConnectionText(text, (size & 1) ? "tulip" : "");
-    if (text.find(";Jet OLEDB:") == std::string::npos && vex::dataSourceFromConnectionText(oleDb) != text)
+    const std::string forRecordSets = vex::buildDatabaseConnectionText(text, (size & 1) ? "tulip" : "");
+    if (text.find(vex::connection_text::kOptionsStart) == std::string::npos &&
+        vex::dataSourceFromConnectionText(forRecordSets) != text)
         __builtin_trap();
     return 0;
 }

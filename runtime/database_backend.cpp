@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/connection_text.h"
+
 namespace vex::database_backend {
 namespace {
 
@@ -314,13 +316,11 @@ Operation findOperation(std::string_view name) {
 }
 
 std::string databaseFileFromConnectionText(std::string_view text) {
-    constexpr std::string_view kKey = "DBQ=";
-    const auto start = text.find(kKey);
+    const auto start = text.find(connection_text::kFileKey);
     if (start == std::string_view::npos) return {};
-    std::string_view rest = text.substr(start + kKey.size());
-    constexpr std::string_view kNextKeys[] = {";DefaultDir=", ";Driver=", ";UID=", ";PWD=", ";FIL="};
+    std::string_view rest = text.substr(start + connection_text::kFileKey.size());
     std::size_t end = rest.size();
-    for (std::string_view next : kNextKeys) {
+    for (std::string_view next : connection_text::kKeysAfterFile) {
         end = std::min(end, rest.find(next));
     }
     if (!rest.empty() && rest.front() == '{') {
@@ -331,7 +331,8 @@ std::string databaseFileFromConnectionText(std::string_view text) {
         if (close != std::string_view::npos && close < end) {
             const std::string_view after = rest.substr(close + 1);
             bool quoted = after.empty() || after == ";";
-            for (std::string_view next : kNextKeys) quoted = quoted || after.starts_with(next);
+            for (std::string_view next : connection_text::kKeysAfterFile)
+                quoted = quoted || after.starts_with(next);
             if (quoted) return std::string(rest.substr(1, close - 1));
         }
     }

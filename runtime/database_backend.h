@@ -39,9 +39,9 @@ std::uint32_t hashOperationName(std::string_view name);
 // first lookup; when that fails, every lookup yields nothing from then on.
 Operation findOperation(std::string_view name);
 
-// The file named by "DBQ=" in an ODBC connection text. The value runs up to the
-// next ";DefaultDir=", ";Driver=", ";UID=", ";PWD=" or ";FIL=" (so a path may
-// hold a semicolon), or is enclosed in braces.
+// The file an external database connection text names (runtime/connection_text.h).
+// The name runs up to the next key that may follow it (so a path may hold a
+// semicolon), or is enclosed in braces.
 std::string databaseFileFromConnectionText(std::string_view connectionText);
 
 // The field value a column delivers, from its declared kind and the stored cell;

@@ -1,19 +1,24 @@
 #include "runtime/database_connection.h"
 
+#include "runtime/connection_text.h"
+
 namespace vex {
 
-std::string buildOleDbConnectionText(const std::string& fileName, const std::string& password) {
-    std::string text = "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + fileName;
-    if (!password.empty()) text += ";Jet OLEDB:Database Password=" + password + ";";
+std::string buildDatabaseConnectionText(const std::string& fileName, const std::string& password) {
+    std::string text = std::string(connection_text::kConnectionStart) + fileName;
+    if (!password.empty()) {
+        text += connection_text::kPasswordOption;
+        text += password;
+        text += connection_text::kPasswordOptionEnd;
+    }
     return text;
 }
 
 std::string dataSourceFromConnectionText(const std::string& connectionText) {
-    constexpr std::string_view kKey = "Data Source=";
-    const auto start = connectionText.find(kKey);
+    const auto start = connectionText.find(connection_text::kDataSourceKey);
     if (start == std::string::npos) return {};
-    const auto from = start + kKey.size();
-    const auto end = connectionText.find(";Jet OLEDB:", from);
+    const auto from = start + connection_text::kDataSourceKey.size();
+    const auto end = connectionText.find(connection_text::kOptionsStart, from);
     return connectionText.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
@@ -22,8 +27,8 @@ DatabaseConnection::DatabaseConnection(std::uint32_t id)
 
 DatabaseConnection::~DatabaseConnection() { close(); }
 
-bool DatabaseConnection::connectToAccessFile(const std::string& fileName, const std::string& password) {
-    connectionText_ = buildOleDbConnectionText(fileName, password);
+bool DatabaseConnection::open(const std::string& fileName, const std::string& password) {
+    connectionText_ = buildDatabaseConnectionText(fileName, password);
     close();
     std::string error;
     // Read-write without create: a missing file is an error, never a new empty database.

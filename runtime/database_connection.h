@@ -12,11 +12,11 @@
 
 namespace vex {
 
-// "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=<file>", then, when the password
-// is not empty, ";Jet OLEDB:Database Password=<password>;".
-std::string buildOleDbConnectionText(const std::string& fileName, const std::string& password);
+// The connection text of this unit for `fileName` (its form is in runtime/connection_text.h);
+// the password is part of it only when not empty.
+std::string buildDatabaseConnectionText(const std::string& fileName, const std::string& password);
 
-// The file named by "Data Source=" in such a text (up to ";Jet OLEDB:" or the end).
+// The file such a text names: its data source, up to the options or the end.
 std::string dataSourceFromConnectionText(const std::string& connectionText);
 
 // The connection itself. Record sets bound to a connection unit share it, so a
@@ -37,7 +37,7 @@ public:
     // Closes an open connection, then opens `fileName` read-write. False on
     // failure, without a message; lastError() says why. The password is part of
     // the connection text only: an SQLite file has none to check.
-    bool connectToAccessFile(const std::string& fileName, const std::string& password);
+    bool open(const std::string& fileName, const std::string& password);
     void close();
 
     // Several statements as one change: all of them or, after a rollback, none.

@@ -18,7 +18,7 @@ namespace {
 using Word = std::intptr_t;
 using BuiltinFunction = std::int32_t (*)(const std::vector<Word>& arguments);
 
-// What PathIsDirectoryA answers for a directory (FILE_ATTRIBUTE_DIRECTORY).
+// What "PathIsDirectoryA" answers for a directory: the directory attribute bit.
 constexpr std::int32_t kDirectoryAttribute = 0x10;
 constexpr std::size_t kMaxArguments = 6;
 
@@ -59,7 +59,7 @@ Registry& registry() {
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-// Windows library names are case-insensitive.
+// Declarations spell a built-in library's name in any letter case, and all of them mean it.
 bool sameLibraryName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [](char x, char y) { return asciiLower(x) == asciiLower(y); });

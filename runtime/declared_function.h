@@ -1,9 +1,9 @@
 #pragma once
 // Functions the program declares from external libraries, called by library and
-// function name. A built-in table answers declarations that name Windows libraries
-// which do not exist here ("shlwapi.dll" / "PathIsDirectoryA" is a stat() directory
-// test); any other declaration is loaded with dlopen/dlsym. Each address is resolved
-// on the first call and kept for the life of the process.
+// function name. A built-in table answers the declarations whose library does not
+// exist on this system (the program's one such declaration is answered by a stat()
+// directory test); any other declaration is loaded with dlopen/dlsym. Each address
+// is resolved on the first call and kept for the life of the process.
 
 #include <cstdint>
 #include <string>

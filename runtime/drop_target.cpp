@@ -1,7 +1,5 @@
 #include "runtime/drop_target.h"
 
-#include "runtime/messages.h"
-
 namespace vex {
 namespace {
 
@@ -28,21 +26,16 @@ std::string replaceNoBreakSpaces(std::string html) {
 
 // The paths of the files-dropped text are separated by "\r\n", so a name holding
 // that pair would arrive as two other paths, one of which may name an unrelated
-// file. Such names are left out and named to the user instead.
-std::vector<std::string> pathsTheDropTextCanCarry(const std::vector<std::string>& paths) {
+// file. Such names are left out of the text and kept in `refused`.
+std::vector<std::string> pathsTheDropTextCanCarry(const std::vector<std::string>& paths,
+                                                  std::vector<std::string>& refused) {
     std::vector<std::string> carried;
-    std::string refused;
     for (const std::string& path : paths) {
         if (path.find("\r\n") == std::string::npos) {
             carried.push_back(path);
         } else {
-            refused += "\n" + path;
+            refused.push_back(path);
         }
-    }
-    if (!refused.empty()) {
-        showMessage(MessageKind::Warning,
-                    "These files were not taken: their names hold a line break, which the lists cannot store:" +
-                        refused);
     }
     return carried;
 }
@@ -97,13 +90,14 @@ unsigned DropTarget::dragOver(DropKeys keys, unsigned allowedEffects) const {
 
 unsigned DropTarget::drop(const DroppedData& data, DropKeys keys, unsigned allowedEffects) {
     acceptedOffered_ = false;
+    refusedPaths_.clear();
     const unsigned effect = chooseDropEffect(offersAcceptedFormat(data), keys, allowedEffects);
     if (effect == drop_effect::kNone) return effect;
     if (accepts_.text && data.text && !data.html) raise(kEventText, *data.text);
     if (accepts_.html && data.html) raise(kEventHtml, replaceNoBreakSpaces(*data.html));
     if (accepts_.webAddress && data.webAddress) raise(kEventWebAddress, *data.webAddress);
     if (accepts_.files && !data.files.empty()) {
-        const std::vector<std::string> paths = pathsTheDropTextCanCarry(data.files);
+        const std::vector<std::string> paths = pathsTheDropTextCanCarry(data.files, refusedPaths_);
         if (!paths.empty()) raise(kEventFiles, joinDroppedPaths(paths));
     }
     return effect;

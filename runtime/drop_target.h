@@ -86,6 +86,13 @@ public:
     // A drop of files with no key held and copy allowed.
     unsigned deliverDroppedFiles(const std::vector<std::string>& paths);
 
+    // The dropped names the files-dropped text cannot carry (they hold "\r\n", its
+    // separator), in the order of the drag. They are left out of the event and kept
+    // here for the window layer to name to the user: set before the event is raised
+    // and kept until the next drop. When every name was refused no event is raised,
+    // so whoever called drop() looks here afterwards.
+    const std::vector<std::string>& refusedPaths() const { return refusedPaths_; }
+
     Value readOwnProperty(int ownNumber) const override;
     void writeOwnProperty(int ownNumber, const Value& value) override;
 
@@ -96,6 +103,7 @@ private:
     EventSink sink_;
     std::optional<std::int64_t> registered_;
     bool acceptedOffered_ = false;
+    std::vector<std::string> refusedPaths_;
 };
 
 }  // namespace vex

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "runtime/connection_text.h"
 #include "runtime/database_backend.h"
 
 namespace vex {
@@ -48,16 +49,25 @@ Value call(std::string_view name, std::initializer_list<Value> arguments, Value 
 
 }  // namespace
 
-std::string buildOdbcConnectionText(const std::string& fileName, const Value& userName,
-                                    const Value& password) {
-    std::string text = "ODBC;DBQ=" + fileName;
+std::string buildExternalDatabaseConnectionText(const std::string& fileName, const Value& userName,
+                                                const Value& password) {
+    std::string text = std::string(connection_text::kExternalStart) + fileName;
     // '/' never occurs inside a multi-byte UTF-8 character, so a plain search is character-aware.
     const auto lastSeparator = fileName.rfind('/');
-    if (lastSeparator != std::string::npos) text += ";DefaultDir=" + fileName.substr(0, lastSeparator);
-    text += ";Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access";
-    if (const auto* user = nonEmptyText(userName)) text += ";UID=" + *user;
-    if (const auto* secret = nonEmptyText(password)) text += ";PWD=" + *secret;
-    text += ";";
+    if (lastSeparator != std::string::npos) {
+        text += connection_text::kFolderKey;
+        text += fileName.substr(0, lastSeparator);
+    }
+    text += connection_text::kDriverAndFormat;
+    if (const auto* user = nonEmptyText(userName)) {
+        text += connection_text::kUserKey;
+        text += *user;
+    }
+    if (const auto* secret = nonEmptyText(password)) {
+        text += connection_text::kPasswordKey;
+        text += *secret;
+    }
+    text += connection_text::kExternalEnd;
     return text;
 }
 
@@ -67,7 +77,7 @@ ExternalDatabase::~ExternalDatabase() { closeDatabase(); }
 
 bool ExternalDatabase::open(const std::string& fileName, const Value& userName, const Value& password,
                             const Value& readOnly, const Value& noConnectionDialog) {
-    connectionText_ = buildOdbcConnectionText(fileName, userName, password);
+    connectionText_ = buildExternalDatabaseConnectionText(fileName, userName, password);
     backend::Operation opener = backend::findOperation("NewOpenDatabase");
     if (!opener) opener = backend::findOperation("OpenDatabase");
     if (!opener) return false;

@@ -14,11 +14,11 @@
 
 namespace vex {
 
-// "ODBC;DBQ=<file>[;DefaultDir=<folder>];Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access
-// [;UID=<user>][;PWD=<password>];". The folder is the file name up to its last "/" (our path
-// separator), left out when the name has none; an omitted or empty user name or password is left out.
-std::string buildOdbcConnectionText(const std::string& fileName, const Value& userName = {},
-                                    const Value& password = {});
+// The connection text of this unit for `fileName` (its form is in runtime/connection_text.h).
+// The folder in it is the file name up to its last "/" (our path separator), left out when
+// the name has none; an omitted or empty user name or password is left out.
+std::string buildExternalDatabaseConnectionText(const std::string& fileName, const Value& userName = {},
+                                                const Value& password = {});
 
 class ExternalDatabase : public Unit {
 public:

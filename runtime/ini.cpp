@@ -26,7 +26,7 @@ std::string_view trimFileBlanks(std::string_view text) {
     return text;
 }
 
-// Names handed to the profile functions lose spaces only.
+// Names handed to the configuration-item commands lose spaces only.
 std::string_view trimSpaces(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -482,8 +482,8 @@ bool writeConfigurationItem(const std::string& file, std::optional<std::string_v
     } else {
         document.removeSection(*section);
     }
-    // A delete that changes nothing leaves the file alone, but, like the profile
-    // writer, still leaves an (empty) file behind where there was none.
+    // A delete that changes nothing leaves the file alone, but, as every write does,
+    // still leaves an (empty) file behind where there was none.
     if (!document.modified() && existed) return true;
     if (std::string reason = document.save(file); !reason.empty()) return fail(reason);
     return true;

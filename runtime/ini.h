@@ -1,5 +1,7 @@
 #pragma once
-// INI files with the semantics of the Windows profile functions, in UTF-8.
+// INI files in UTF-8, read and written by the rules the experiment and
+// identification lists have always followed, so a list written earlier or
+// edited by hand reads the same.
 //
 // IniDocument holds one file in memory: it parses the bytes, answers lookups,
 // applies edits and serialises again. Every line it did not change comes out
@@ -9,7 +11,7 @@
 // for a write, save it atomically; a handler that records many files loads one
 // document, edits it many times and saves it once.
 //
-// Matching rules (as the profile functions have them):
+// Matching rules:
 // - section and key names compare ASCII case-insensitively;
 // - a name passed in loses its leading and trailing spaces; a name in the file
 //   loses its leading and trailing spaces, tabs and vertical tabs;
@@ -18,11 +20,12 @@
 // - a value is the text after the first "=", trimmed, without one matching pair
 //   of outer quotes; an empty value is not a missing key;
 // - a line whose first non-blank character is ";" is a comment.
-// Where we differ on purpose: a section header's name ends at the LAST "]" of
-// its line (so a path such as "photo [1].jpg" round-trips), a name or value with
-// a line break is refused instead of being written as extra lines, a leading
-// UTF-8 byte-order mark does not hide the first section, and there is no limit
-// on the length of a value or of the section list.
+// Where the usual rules would lose data we depart from them on purpose: a
+// section header's name ends at the LAST "]" of its line (so a path such as
+// "photo [1].jpg" round-trips), a name or value with a line break is refused
+// instead of being written as extra lines, a leading UTF-8 byte-order mark does
+// not hide the first section, and there is no limit on the length of a value or
+// of the section list.
 
 #include <cstdint>
 #include <deque>

@@ -7,9 +7,10 @@
 
 namespace vex {
 
-// Splits a command line into arguments the way Windows programs read theirs:
-// blanks separate, double quotes group (a doubled quote inside quotes is a quote),
-// and backslashes are literal except before a quote (2n+1 of them give n and a quote).
+// Splits a command line into arguments by the quoting rules the stored command lines
+// were written with: blanks separate, double quotes group (a doubled quote inside
+// quotes is a quote), and backslashes are literal except before a quote (2n+1 of
+// them give n and a quote), so a path's backslashes survive unquoted.
 std::vector<std::string> splitCommandLine(const std::string& commandLine);
 
 // Starts argv[0] (searched in PATH when it holds no "/") with the arguments as

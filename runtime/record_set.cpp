@@ -8,7 +8,6 @@
 #include <cstdio>
 
 #include "runtime/convert.h"
-#include "runtime/messages.h"
 
 namespace vex {
 namespace {
@@ -151,9 +150,8 @@ sqlite::Database* RecordSet::database() const {
 
 std::int32_t RecordSet::recordCount() const { return open_ ? static_cast<std::int32_t>(rows_.size()) : 0; }
 
-bool RecordSet::fail(std::string error, bool show) {
+bool RecordSet::fail(std::string error) {
     lastError_ = std::move(error);
-    if (show) showMessage(MessageKind::Error, lastError_);
     return false;
 }
 
@@ -167,10 +165,12 @@ void RecordSet::close() {
 }
 
 bool RecordSet::open(const std::string& source, int kind, const Value& cursorLocation) {
+    // Every refusal leaves a reason, so a caller never shows an empty or an older text.
+    lastError_.clear();
     int location = 3;
     if (!cursorLocation.omitted()) {
         const auto given = numberOf(cursorLocation);
-        if (!given || *given < 1 || *given > 3) return false;
+        if (!given || *given < 1 || *given > 3) return fail("The cursor location must be 1, 2 or 3");
         location = static_cast<int>(*given);
     }
     if (kind == record_set_kind::kStatement) {
@@ -179,14 +179,16 @@ bool RecordSet::open(const std::string& source, int kind, const Value& cursorLoc
     } else if (kind == record_set_kind::kTable) {
         tableName_ = source;
     } else {
-        return false;
+        return fail("A record set opens a statement (kind 1) or a table (kind 2), not kind " +
+                    std::to_string(kind));
     }
     if (!source.empty()) source_ = source;
     return openPrepared(source_, {}, kind);
 }
 
 bool RecordSet::openStatement(const std::string& sql, const std::vector<std::string>& parameters) {
-    if (sql.empty()) return false;
+    lastError_.clear();
+    if (sql.empty()) return fail("The statement is empty");
     tableName_.clear();
     cursorLocation_ = 3;
     source_ = sql;
@@ -194,14 +196,15 @@ bool RecordSet::openStatement(const std::string& sql, const std::vector<std::str
 }
 
 bool RecordSet::openPrepared(const std::string& sql, const std::vector<std::string>& parameters, int kind) {
-    if (!connection_ || sql.empty()) return false;
+    if (!connection_) return fail("No database connection is bound to the record set");
+    if (sql.empty()) return fail("No table or statement was given to open");
     close();
     sqlite::Database* db = database();
     openedGeneration_ = connection_->generation;
     if (!db) {
         const std::string reason =
             connection_->lastError.empty() ? "no database file is connected" : connection_->lastError;
-        return fail("The database connection is not open. Reason: " + reason, true);
+        return fail("The database connection is not open. Reason: " + reason);
     }
     return kind == record_set_kind::kTable ? loadTable(*db, sql) : runStatement(*db, sql, parameters);
 }
@@ -222,7 +225,7 @@ bool RecordSet::readResult(sqlite::Statement& statement, bool keyFirst, bool kee
         if (step == sqlite::StepResult::Error) {
             const std::string reason = statement.lastError();
             close();
-            return fail(reason, true);
+            return fail(reason);
         }
         if (!keepRows) continue;
         Row row;
@@ -242,7 +245,7 @@ bool RecordSet::loadTable(sqlite::Database& db, const std::string& table) {
     auto statement = sqlite::Statement::prepare(db, "SELECT rowid, *" + from, &error);
     const bool withRowids = statement.has_value();
     if (!statement) statement = sqlite::Statement::prepare(db, "SELECT *" + from, &error);  // a view
-    if (!statement) return fail(error, true);
+    if (!statement) return fail(error);
 
     if (!readResult(*statement, withRowids, true)) return false;
     if (withRowids) updatableTable_ = table;
@@ -254,16 +257,16 @@ bool RecordSet::runStatement(sqlite::Database& db, const std::string& sql,
                              const std::vector<std::string>& parameters) {
     std::string error;
     auto statement = sqlite::Statement::prepare(db, sql, &error);
-    if (!statement) return fail(error, true);
+    if (!statement) return fail(error);
     for (std::size_t i = 0; i < parameters.size(); ++i) {
         if (!statement->bindText(static_cast<int>(i) + 1, parameters[i])) {
-            return fail("The statement takes fewer values than were given", true);
+            return fail("The statement takes fewer values than were given");
         }
     }
     const bool returnsRows = statement->returnsRows();
     if (!readResult(*statement, false, returnsRows)) return false;
-    // A statement without rows has done its work; like the data layer we copy,
-    // the record set is then closed rather than open on nothing.
+    // A statement without rows has done its work; the record set is then closed
+    // rather than left open on nothing, so a save that follows cannot act on stale rows.
     open_ = returnsRows;
     return true;
 }
@@ -286,11 +289,11 @@ bool RecordSet::readThroughCurrentConnection() const {
 }
 
 bool RecordSet::addNew() {
-    if (!open_) return fail("The record set is not open", false);
+    if (!open_) return fail("The record set is not open");
     if (!readThroughCurrentConnection()) {
-        return fail("The database connection was closed or reopened; open the record set again", false);
+        return fail("The database connection was closed or reopened; open the record set again");
     }
-    if (updatableTable_.empty()) return fail("Records can only be added to a table opened by name", false);
+    if (updatableTable_.empty()) return fail("Records can only be added to a table opened by name");
     if (editMode_ != EditMode::None && !save()) return false;
     pending_.assign(columns_.size(), sqlite::Cell());
     written_.assign(columns_.size(), false);
@@ -320,7 +323,7 @@ void RecordSet::cancelPending() {
 }
 
 bool RecordSet::save() {
-    if (!open_) return fail("The record set is not open", false);
+    if (!open_) return fail("The record set is not open");
     if (editMode_ == EditMode::None) return true;
     sqlite::Database* db = database();
     bool saved = false;
@@ -349,9 +352,9 @@ bool RecordSet::insertPending(sqlite::Database& db) {
                                 : "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
     std::string error;
     auto insert = sqlite::Statement::prepare(db, sql, &error);
-    if (!insert) return fail(error, false);
+    if (!insert) return fail(error);
     for (std::size_t i = 0; i < values.size(); ++i) insert->bind(static_cast<int>(i) + 1, *values[i]);
-    if (insert->step() != sqlite::StepResult::Done) return fail(insert->lastError(), false);
+    if (insert->step() != sqlite::StepResult::Done) return fail(insert->lastError());
 
     // Read the record back, so defaults and the assigned key show as stored.
     Row row{db.lastInsertRowId(), pending_};
@@ -381,12 +384,12 @@ bool RecordSet::updatePending(sqlite::Database& db) {
     auto update = sqlite::Statement::prepare(
         db, "UPDATE " + sqlite::quoteIdentifier(updatableTable_) + " SET " + assignments + " WHERE rowid = ?",
         &error);
-    if (!update) return fail(error, false);
+    if (!update) return fail(error);
     int index = 1;
     for (const auto* value : values) update->bind(index++, *value);
     update->bindInt(index, *rows_[current_].rowid);
-    if (update->step() != sqlite::StepResult::Done) return fail(update->lastError(), false);
-    if (db.changes() == 0) return fail("The record no longer exists; someone else deleted it", false);
+    if (update->step() != sqlite::StepResult::Done) return fail(update->lastError());
+    if (db.changes() == 0) return fail("The record no longer exists; someone else deleted it");
     rows_[current_].cells = pending_;
     return true;
 }

@@ -53,8 +53,8 @@ public:
     // Opens `source` as an SQL statement (kind 1) or a table name (kind 2);
     // `cursorLocation` must be 1..3 when given. An empty source keeps the previous
     // one. A statement that returns no rows (a DELETE) is run, and the record set
-    // is closed afterwards. When the database refuses, its error description is
-    // shown through showMessage and kept in lastError(); the result is false.
+    // is closed afterwards. When the database refuses, the result is false and
+    // lastError() holds its description; the caller decides how to show it.
     bool open(const std::string& source, int kind, const Value& cursorLocation = {});
     // Opens an SQL statement whose "?" placeholders are bound to `parameters`, so
     // values are never pasted into the SQL text. Otherwise as open(sql, 1).
@@ -97,7 +97,7 @@ private:
     bool readResult(sqlite::Statement& statement, bool keyFirst, bool keepRows);
     bool runStatement(sqlite::Database& db, const std::string& sql,
                       const std::vector<std::string>& parameters);
-    bool fail(std::string error, bool show);
+    bool fail(std::string error);
     std::optional<std::size_t> columnOf(const Value& field) const;
     bool insertPending(sqlite::Database& db);
     bool updatePending(sqlite::Database& db);

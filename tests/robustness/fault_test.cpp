@@ -18,21 +18,13 @@
 #include "ident/signature.h"
 #include "tests/robustness/cli_runner.h"
 #include "tests/robustness/store_checks.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 
 namespace vex::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeAll(const std::string& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::map<std::string, std::string> snapshot(const std::string& folder) {
     std::map<std::string, std::string> files;

@@ -18,7 +18,7 @@ TEST_P(ConnectionTextRoundTrip, givesBackThePathItWasBuiltFrom) {
     const std::string& path = GetParam();
     for (const Value& password : {Value(), Value(std::string("tulip"))}) {
         EXPECT_EQ(database_backend::databaseFileFromConnectionText(
-                      buildOdbcConnectionText(path, Value(), password)),
+                      buildExternalDatabaseConnectionText(path, Value(), password)),
                   path);
     }
 }

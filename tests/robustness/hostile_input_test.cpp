@@ -18,6 +18,7 @@
 
 #include "tests/robustness/cli_runner.h"
 #include "tests/robustness/store_checks.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 
 namespace vex::test {
@@ -28,15 +29,6 @@ namespace fs = std::filesystem;
 constexpr std::string_view kTooShort = "无法读取，文件太短";
 constexpr std::string_view kHeader("\x89PNG\r\n\x1a\n\0\x0d", 10);
 const std::string kHeaderHex = "89504E470D0A1A0A000D";
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeAll(const std::string& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Every regular file under `root` with its content: a rename may change names, never contents or count.
 std::multiset<std::string> contentsUnder(const std::string& root) {

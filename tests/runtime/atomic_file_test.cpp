@@ -9,14 +9,16 @@
 #include <fstream>
 #include <sys/wait.h>
 
-#include "tests/runtime/scratch_dir.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/run_unprivileged.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex {
 namespace {
 
-using testing_support::entryCount;
-using testing_support::readAll;
-using testing_support::ScratchDir;
+using test::entryCount;
+using test::readAll;
+using test::TempDir;
 
 mode_t permissionBits(const std::string& path) {
     struct stat info {};
@@ -27,7 +29,7 @@ mode_t permissionBits(const std::string& path) {
 class AtomicSaveTest : public ::testing::Test {
 protected:
     void TearDown() override { setAtomicSaveWriteFunction({}); }
-    ScratchDir dir;
+    TempDir dir;
 };
 
 TEST_F(AtomicSaveTest, createsANewFileWithTheUsualPermissions) {
@@ -155,7 +157,7 @@ TEST_F(AtomicSaveTest, readOnlyFileAndFolderAreLeftAlone) {
     const std::string inLocked = dir.write("locked/set.ini", "kept too");
     ::chmod(inLocked.c_str(), 0666);
     ::chmod(dir.file("locked").c_str(), 0555);
-    EXPECT_TRUE(testing_support::runUnprivileged(dir, [&] {
+    EXPECT_TRUE(test::runUnprivileged(dir, [&] {
         return saveFileAtomically(readOnly, "new").find("Permission denied") != std::string::npos &&
                !saveFileAtomically(inLocked, "new").empty() &&
                !saveFileAtomically(dir.file("locked/fresh.ini"), "new").empty();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/runtime_error.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex {
 namespace {
@@ -24,15 +25,8 @@ protected:
         setRuntimeErrorHook([](int code, const std::string& message) -> bool {
             throw Raised{code, message};
         });
-        directory = std::filesystem::temp_directory_path() /
-                    ("vexorin-declared-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                     "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(directory);
     }
-    void TearDown() override {
-        resetRuntimeErrorState();
-        std::filesystem::remove_all(directory);
-    }
+    void TearDown() override { resetRuntimeErrorState(); }
 
     Raised raisedBy(std::string_view library, std::string_view function, const std::vector<Value>& args) {
         try {
@@ -44,7 +38,8 @@ protected:
         return {};
     }
 
-    std::filesystem::path directory;
+    test::TempDir temp_;
+    std::filesystem::path directory{temp_.path()};
 };
 
 TEST_F(DeclaredFunctionTest, pathIsDirectoryAnswersFromTheFileSystem) {

@@ -66,6 +66,29 @@ TEST_F(DropTargetTest, oneFileIsDeliveredAloneSeveralEachWithLineBreak) {
     EXPECT_EQ(events[1], std::make_pair(3, std::string("/a/1\r\n/a/2\r\n/a/3\r\n")));
 }
 
+TEST_F(DropTargetTest, namesHoldingTheSeparatorAreLeftOutAndKeptForTheWindowToName) {
+    DropTarget target = makeTarget({.files = true});
+    std::vector<std::string> refusedWhenRaised;
+    target.setEventSink([&](int event, std::vector<Value> args) {
+        events.emplace_back(event, args.at(0).as<std::string>());
+        refusedWhenRaised = target.refusedPaths();
+    });
+    const std::string crafted = "/in/x.bin\r\n/home/user/thesis.odt";
+    target.deliverDroppedFiles({"/in/a", crafted, "/in/b"});
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].second, "/in/a\r\n/in/b\r\n");
+    EXPECT_EQ(refusedWhenRaised, std::vector<std::string>{crafted}) << "the handler must see them";
+
+    target.deliverDroppedFiles({"/in/c"});
+    EXPECT_TRUE(target.refusedPaths().empty()) << "each drop starts afresh";
+
+    // Nothing left to carry: no event, and the caller of the drop finds the names here.
+    events.clear();
+    target.deliverDroppedFiles({crafted, "a\r\nb"});
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(target.refusedPaths(), (std::vector<std::string>{crafted, "a\r\nb"}));
+}
+
 TEST_F(DropTargetTest, secondRegisterFailsAndKeepsTheFirstWindow) {
     std::vector<std::int64_t> attached;
     DropTarget::setPlatformRegistrar([&](DropTarget&, std::int64_t handle) {

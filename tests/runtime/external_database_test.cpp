@@ -10,25 +10,13 @@
 
 #include "runtime/database_backend.h"
 #include "runtime/sqlite.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex {
 namespace {
 
 namespace fs = std::filesystem;
 using sqlite::DeclaredKind;
-
-class TemporaryFolder {
-public:
-    TemporaryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vexorin-extdb-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TemporaryFolder() { fs::remove_all(path_); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
 
 sqlite::Database createDatabase(const std::string& path, const std::string& script) {
     auto db = sqlite::Database::open(path, sqlite::OpenMode::ReadWriteCreate);
@@ -50,7 +38,7 @@ protected:
     void SetUp() override { createDatabase(path_, kSignatures); }
     void TearDown() override { sqlite::setDefaultBusyTimeout(sqlite::kDefaultBusyTimeoutMs); }
 
-    TemporaryFolder folder_;
+    test::TempDir folder_;
     std::string path_ = folder_.file("data.mdb");
     ExternalDatabase unit_{0x16010001};
 };
@@ -68,7 +56,7 @@ class ConnectionTextTest : public ::testing::TestWithParam<ConnectionCase> {};
 
 TEST_P(ConnectionTextTest, isBuiltExactly) {
     const auto& c = GetParam();
-    EXPECT_EQ(buildOdbcConnectionText(c.file, c.user, c.password), c.expected);
+    EXPECT_EQ(buildExternalDatabaseConnectionText(c.file, c.user, c.password), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -106,7 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ConnectionTextParsing, fileNameMayHoldSemicolonsAndBraces) {
     const std::string file = "/tmp/a;b {c}/data.mdb";
-    EXPECT_EQ(database_backend::databaseFileFromConnectionText(buildOdbcConnectionText(file, {}, "tulip")),
+    EXPECT_EQ(database_backend::databaseFileFromConnectionText(
+                  buildExternalDatabaseConnectionText(file, {}, "tulip")),
               file);
     EXPECT_EQ(database_backend::databaseFileFromConnectionText("ODBC;DBQ={/x;y.mdb};PWD=z;"), "/x;y.mdb");
 }
@@ -156,7 +145,7 @@ TEST_F(ExternalDatabaseTest, failedTableInitialisation_failsEveryCommandQuietly)
 
 TEST_F(ExternalDatabaseTest, openBuildsTheConnectionTextWithThePassword) {
     ASSERT_TRUE(unit_.open(path_, "", "tulip"));
-    EXPECT_EQ(unit_.connectionText(), buildOdbcConnectionText(path_, {}, "tulip"));
+    EXPECT_EQ(unit_.connectionText(), buildExternalDatabaseConnectionText(path_, {}, "tulip"));
 }
 
 TEST_F(ExternalDatabaseTest, failedOpen_keepsThePreviousDatabaseUsable) {

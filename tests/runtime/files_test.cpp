@@ -8,20 +8,22 @@
 #include <chrono>
 #include <filesystem>
 
-#include "tests/runtime/scratch_dir.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/run_unprivileged.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex {
 namespace {
 
-using testing_support::readAll;
-using testing_support::ScratchDir;
+using test::readAll;
+using test::TempDir;
 
 ByteSet bytesOf(const std::string& text) { return ByteSet(text.begin(), text.end()); }
 
 class FilesTest : public ::testing::Test {
 protected:
     void TearDown() override { EXPECT_EQ(openFileCount(), 0) << "a test left a file number open"; }
-    ScratchDir dir;
+    TempDir dir;
 };
 
 // ---------------------------------------------------------------------------
@@ -116,7 +118,7 @@ TEST_F(FilesTest, writeFile_refusesNamesItCannotWrite) {
     EXPECT_FALSE(writeFile(dir.file("folder"), bytesOf("x")));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder")));
     EXPECT_FALSE(writeFile(dir.file("no-folder/out.bin"), bytesOf("x")));
-    EXPECT_EQ(testing_support::entryCount(dir.path()), 1);
+    EXPECT_EQ(test::entryCount(dir.path()), 1);
 }
 
 TEST_F(FilesTest, writeFile_sharesNothingWithAnOpenReader) {
@@ -258,7 +260,7 @@ TEST_F(FilesTest, permissionDenied_givesZeroAndFalse) {
     std::filesystem::create_directory(dir.file("locked"));
     const std::string inside = dir.write("locked/in.bin", "i");
     ::chmod(dir.file("locked").c_str(), 0555);
-    EXPECT_TRUE(testing_support::runUnprivileged(dir, [&] {
+    EXPECT_TRUE(test::runUnprivileged(dir, [&] {
         return openFile(secret, open_mode::kRead) == 0 && openFile(secret, open_mode::kReadWriteCreate) == 0 &&
                !writeFile(dir.file("locked/new.bin"), bytesOf("x")) && !writeFile(inside, bytesOf("x")) &&
                !renameFile(inside, dir.file("locked/moved.bin")) && openFileCount() == 0;
@@ -294,7 +296,7 @@ TEST_F(FilesTest, readOnlyFolder_refusesNewFilesButStillReads) {
     const std::string inside = dir.write("ro/inside.bin", "ABCD");
     const std::string existing = dir.write("kept.bin", "kept");
     ::chmod(dir.file("ro").c_str(), 0555);
-    EXPECT_TRUE(testing_support::runUnprivileged(dir, [&] {
+    EXPECT_TRUE(test::runUnprivileged(dir, [&] {
         bool ok = everyCommandFailsQuietlyIn(dir.file("ro"), existing);
         const int reader = openFile(inside, open_mode::kRead);
         ok = ok && reader != 0 && readBytes(reader, 10) == bytesOf("ABCD") && getFileLength(reader) == 4;
@@ -303,7 +305,7 @@ TEST_F(FilesTest, readOnlyFolder_refusesNewFilesButStillReads) {
         return ok && readWholeFile(inside, content) && content == "ABCD";
     }));
     EXPECT_EQ(readAll(existing), "kept");
-    EXPECT_EQ(testing_support::entryCount(dir.file("ro")), 1);
+    EXPECT_EQ(test::entryCount(dir.file("ro")), 1);
 }
 
 // ---------------------------------------------------------------------------

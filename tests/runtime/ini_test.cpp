@@ -1,13 +1,14 @@
 #include "runtime/ini.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
+
+#include "tests/support/file_contents.h"
+#include "tests/support/run_unprivileged.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex {
 namespace {
@@ -280,30 +281,13 @@ TEST(IniDocumentScale, hundredThousandSectionsEditedWithoutQuadraticCost) {
 
 class IniFileCommands : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("vex_ini_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        file_ = (dir_ / "set.ini").string();
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::permissions(dir_, fs::perms::owner_all, ignored);
-        fs::remove_all(dir_, ignored);
-    }
-    static std::string contents(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream buffer;
-        buffer << in.rdbuf();
-        return buffer.str();
-    }
+    static std::string contents(const std::string& path) { return test::readAll(path); }
     static void put(const std::string& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
     }
-    fs::path dir_;
-    std::string file_;
+    test::TempDir temp_;
+    fs::path dir_{temp_.path()};
+    std::string file_ = temp_.file("set.ini");
 };
 
 TEST_F(IniFileCommands, readSkipsLeadingControlBytesAndEmptyNamesGiveEmptyText) {
@@ -362,13 +346,20 @@ TEST_F(IniFileCommands, fifoIsRefusedWithoutBlocking) {
 }
 
 TEST_F(IniFileCommands, readOnlyFolderReportsAndKeepsTheFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root ignores permission bits";
-    put(file_, "[S]\r\nK=V\r\n");
-    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-    std::string error;
-    EXPECT_FALSE(writeConfigurationItem(file_, "S", "K", "W", &error));
-    EXPECT_NE(error, "");
-    EXPECT_EQ(contents(file_), "[S]\r\nK=V\r\n");
+    // The file itself may be written; only the folder, where the new copy must go, may not.
+    const std::string locked = temp_.file("locked");
+    fs::create_directory(locked);
+    const std::string file = locked + "/set.ini";
+    put(file, "[S]\r\nK=V\r\n");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    EXPECT_TRUE(test::runUnprivileged(temp_, [&] {
+        std::string error;
+        return !writeConfigurationItem(file, "S", "K", "W", &error) && !error.empty();
+    }));
+    EXPECT_EQ(contents(file), "[S]\r\nK=V\r\n");
 }
 
 }  // namespace

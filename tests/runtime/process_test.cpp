@@ -13,13 +13,14 @@
 #include <filesystem>
 #include <thread>
 
-#include "tests/runtime/scratch_dir.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex {
 namespace {
 
-using testing_support::readAll;
-using testing_support::ScratchDir;
+using test::readAll;
+using test::TempDir;
 using Clock = std::chrono::steady_clock;
 
 struct SplitCase {
@@ -45,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ProcessTest : public ::testing::Test {
 protected:
-    ScratchDir dir;
+    TempDir dir;
 };
 
 TEST_F(ProcessTest, waitingRunReturnsAfterTheProgramEnded) {

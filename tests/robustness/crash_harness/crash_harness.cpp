@@ -30,6 +30,8 @@
 
 #include "tests/robustness/child_process.h"
 #include "tests/robustness/store_checks.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex::test {
 namespace {
@@ -72,17 +74,11 @@ void writeFile(const std::string& path, const std::string& bytes) {
     require(static_cast<bool>(out), "cannot write " + path);
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class Harness {
 public:
     explicit Harness(Options options) : options_(std::move(options)), random_(options_.seed) {
-        std::string pattern = (fs::temp_directory_path() / "vexorin-crash-XXXXXX").string();
-        require(::mkdtemp(pattern.data()) != nullptr, "cannot create a work folder");
-        root_ = pattern;
+        if (options_.keep) work_.keep();
+        root_ = work_.path();
         data_ = root_ + "/data";
         pool_ = root_ + "/pool";
         fs::create_directories(data_);
@@ -93,11 +89,6 @@ public:
             poolFiles_.push_back(pool_ + name);
             rewriteHeader(poolFiles_.back());
         }
-    }
-
-    ~Harness() {
-        std::error_code ignored;
-        if (!options_.keep) fs::remove_all(root_, ignored);
     }
 
     int run() {
@@ -271,7 +262,7 @@ private:
         } catch (const Failure& failure) {
             std::cout << "crash harness: FAILED after " << (killed ? "a kill" : "a job") << " in " << job
                       << " (seed " << options_.seed << "): " << failure.what() << std::endl;
-            options_.keep = true;
+            work_.keep();
             std::cout << "crash harness: the work folder " << root_ << " is kept" << std::endl;
             std::exit(1);
         }
@@ -285,7 +276,7 @@ private:
         std::map<std::string, std::string> newSignature;
         for (const std::string& path : batch) {
             if (std::bernoulli_distribution(0.5)(random_)) rewriteHeader(path);
-            newSignature[path] = hexOf(readFile(path).substr(0, 10));
+            newSignature[path] = hexOf(readAll(path).substr(0, 10));
         }
         std::vector<std::string> args{command};
         args.insert(args.end(), batch.begin(), batch.end());
@@ -396,7 +387,7 @@ private:
             const bool old = seen.erase(stem + ".chk") > 0,
                        renamed = seen.erase(stem + "." + kRenameType) > 0;
             require(old != renamed, stem + (old ? " exists twice" : " is missing"));
-            require(readFile(stem + (old ? ".chk" : std::string(".") + kRenameType)) == content,
+            require(readAll(stem + (old ? ".chk" : std::string(".") + kRenameType)) == content,
                     stem + " changed");
         }
         require(seen.empty(), "the rename left a stray file: " + (seen.empty() ? "" : *seen.begin()));
@@ -431,6 +422,7 @@ private:
 
     Options options_;
     std::mt19937_64 random_;
+    TempDir work_;
     std::string root_, data_, pool_;
     std::vector<std::string> poolFiles_;
     std::map<std::string, Clock::duration> duration_;
