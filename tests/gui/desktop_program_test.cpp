@@ -27,6 +27,7 @@
 #include "runtime/messages.h"
 #include "runtime/process.h"
 #include "runtime/report_list.h"
+#include "tests/support/temp_dir.h"
 #include "ui/main_window_layout.h"
 #include "ui/row_commands.h"
 #include "ui/units.h"
@@ -40,9 +41,6 @@ namespace mw = main_window;
 class DesktopProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/vexorin-gui-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         setDataDirectoryOverride(dir_.string());
         setMessagePresenter([this](MessageKind, const std::string& text, const std::string&) {
             messages_.push_back(text);
@@ -58,8 +56,6 @@ protected:
         setWebAddressOpener({});
         setRevealHook({});
         setDataDirectoryOverride({});
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
     }
 
     void start(DropProgress progress = {}) {
@@ -99,7 +95,8 @@ protected:
     static ReportList& list(UnitRef ref) { return unitAt<ReportList>(ref); }
     static std::string text(UnitRef ref) { return unitAt<EditBox>(ref).text(); }
 
-    fs::path dir_;
+    test::TempDir temp_;
+    fs::path dir_{temp_.path()};
     std::unique_ptr<DesktopWindows> windows_;
     std::vector<std::string> messages_;
     std::vector<std::string> opened_;
