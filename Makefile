@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test bench clean format check-format
 
 deps:
 	./scripts/install-deps
@@ -28,3 +28,11 @@ bench:
 
 clean:
 	rm -rf $(BUILD)
+
+# The house format (.clang-format) over every C++ source the project owns.
+SOURCES = $(shell git ls-files '*.cpp' '*.h')
+format:
+	clang-format -i $(SOURCES)
+
+check-format:
+	clang-format --dry-run --Werror $(SOURCES)

@@ -2,12 +2,12 @@
 
 #include <QApplication>
 
-#include "app/startup.h"
 #include "runtime/gui/desktop_hooks.h"
 #include "runtime/gui/drop_progress_dialog.h"
 #include "runtime/gui/reveal.h"
 #include "runtime/gui/window_views.h"
 #include "runtime/window_model.h"
+#include "ui/main_window_handlers.h"
 #include "ui/main_window_layout.h"
 #include "ui/row_commands.h"
 #include "ui/units.h"
@@ -27,7 +27,7 @@ int runDesktopProgram(int argc, char** argv) {
     DesktopWindows windows(model);
     installDropTargetRegistrar(windows);
     DropProgressDialog progress;
-    registerApplicationHandlers(model, [&progress](std::size_t done, std::size_t total) {
+    registerMainWindowHandlers(model, DataDirectory::current, [&progress](std::size_t done, std::size_t total) {
         progress.report(done, total);
     });
     registerWindowLayouts(model);

@@ -10,9 +10,10 @@
 #include <random>
 
 #include "bench/support/bench_table.h"
-#include "ident/lookup.h"
 #include "ident/signature.h"
+#include "library/signature_store.h"
 #include "library/store.h"
+#include "library/store_schema.h"
 #include "runtime/external_database.h"
 #include "runtime/sqlite.h"
 
@@ -26,8 +27,11 @@ bool writeLibrary(const std::string& path, int records, const std::vector<std::s
     if (vex::ensureStoreExists(path).outcome != vex::StoreCreation::Written) return false;
     auto db = vex::sqlite::Database::open(path, vex::sqlite::OpenMode::ReadWrite);
     if (!db || !db->execute("begin")) return false;
-    std::string sql = "insert into \"文件特征值库\" (\"文件类型\"";
-    for (int n = vex::kShortestPrefix; n <= vex::kLongestPrefix; ++n) sql += ", \"特征值" + std::to_string(n) + "\"";
+    namespace schema = vex::store_schema;
+    std::string sql = "insert into \"" + std::string(schema::kTable) + "\" (\"" +
+                      std::string(schema::kFileTypeColumn) + "\"";
+    for (int n = vex::kShortestPrefix; n <= vex::kLongestPrefix; ++n)
+        sql += ", \"" + schema::signatureColumnName(n) + "\"";
     sql += ") values (?";
     for (int n = vex::kShortestPrefix; n <= vex::kLongestPrefix; ++n) sql += ", ?";
     sql += ")";
@@ -83,16 +87,18 @@ int main(int argc, char** argv) {
         vex::ExternalDatabase unit(1);
 
         auto drop = [&] {
-            vex::LookupSession session(unit, library);
-            for (const std::string& signature : signatures) sink += static_cast<long>(session.lookup(signature).size());
+            vex::LookupSession session(library);
+            for (const std::string& signature : signatures)
+                sink += static_cast<long>(session.lookup(signature).size());
         };
         const double dropPerFile = medianSeconds(5, drop) / count * 1e6;
-        vex::LookupSession session(unit, library);
+        vex::LookupSession session(library);
         auto lookups = [&] {
-            for (const std::string& signature : signatures) sink += static_cast<long>(session.lookup(signature).size());
+            for (const std::string& signature : signatures)
+                sink += static_cast<long>(session.lookup(signature).size());
         };
         const double lookupPerFile = medianSeconds(5, lookups) / count * 1e6;
-        const double readMs = medianSeconds(5, [&] { vex::LookupSession fresh(unit, library); }) * 1e3;
+        const double readMs = medianSeconds(5, [&] { vex::LookupSession fresh(library); }) * 1e3;
         rows.push_back({"look-up in a LookupSession, " + size + " records", lookupPerFile,
                         lookupPerFile / barePerFile, "<= 1.00x"});
         rows.push_back({"drop: library read once + look-ups, " + size + " records", dropPerFile,
@@ -104,8 +110,8 @@ int main(int argc, char** argv) {
                 sink += static_cast<long>(vex::LookupFileType(unit, library, signature).size());
         };
         const double plainPerFile = medianSeconds(1, plain) / plainCount * 1e6;
-        rows.push_back({"LookupFileType per call, " + size + " records", plainPerFile, plainPerFile / barePerFile,
-                        "single look-ups only"});
+        rows.push_back({"LookupFileType per call, " + size + " records", plainPerFile,
+                        plainPerFile / barePerFile, "single look-ups only"});
     }
     printTable("Longest-prefix lookup over " + std::to_string(count) + " files (per-file cost)", rows);
     for (const auto& [records, ms] : readMsByRecords)

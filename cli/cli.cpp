@@ -5,6 +5,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "library/data_directory.h"
 #include "library/store.h"
 #include "runtime/data_dir.h"
 
@@ -44,6 +45,10 @@ void CommandSet::add(CLI::App* command, std::function<int()> action) {
     commands_.emplace_back(command, std::move(action));
 }
 
+DataDirectory dataDirectoryOf(const Context& context) {
+    return context.dataDir.empty() ? DataDirectory::current() : DataDirectory(context.dataDir);
+}
+
 std::function<int()> CommandSet::chosen() const {
     for (auto it = commands_.rbegin(); it != commands_.rend(); ++it) {
         if (it->first->parsed()) return it->second;
@@ -64,7 +69,7 @@ std::string prepareDataDirectory(const Context& context, bool needsStore) {
     }
     setDataDirectoryOverride(context.dataDir);  // an empty text returns to the default choice
     if (!needsStore) return {};
-    const EnsureStoreResult store = ensureStoreExists(libraryPath());
+    const EnsureStoreResult store = ensureStoreExists(DataDirectory::current().libraryPath());
     if (store.outcome == StoreCreation::Failed) return store.error;
     return {};
 }

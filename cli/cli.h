@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "library/data_directory.h"
+
 namespace CLI {
 class App;
 }
@@ -30,6 +32,9 @@ struct Context {
     bool json = false;
     std::string dataDir;  // empty: the desktop program's data directory
 };
+
+// The stores the command works on: --data-dir, or the desktop program's data directory.
+DataDirectory dataDirectoryOf(const Context& context);
 
 // Rows of cells; in JSON each row becomes an object whose keys are `jsonKeys` in column order.
 using Row = std::vector<std::string>;

@@ -1,5 +1,4 @@
-// confirm, library, library delete, library clear: the confirmed library's
-// buttons, run on a headless set of the main window's units.
+// confirm, library, library delete, library clear: the confirmed library's operations.
 
 #include <CLI/CLI.hpp>
 #include <memory>
@@ -7,141 +6,95 @@
 #include <set>
 
 #include "cli/cli.h"
-#include "library/confirmed_library.h"
-#include "library/store.h"
-#include "runtime/data_dir.h"
-#include "runtime/database_connection.h"
-#include "runtime/external_database.h"
-#include "runtime/messages.h"
-#include "runtime/record_set.h"
-#include "runtime/report_list.h"
-#include "ui/units.h"
+#include "flow/confirm.h"
+#include "flow/lists.h"
 
 namespace vex::cli {
 namespace {
 
-// What the operations show the user goes to the command's error stream.
-class MessagesToErrorStream {
-public:
-    explicit MessagesToErrorStream(std::ostream& err) {
-        setMessagePresenter([&err](MessageKind, const std::string& text, const std::string& caption) {
-            err << "vexorin-cli: ";
-            if (!caption.empty()) err << caption << ": ";
-            err << text << "\n";
-        });
-    }
-    ~MessagesToErrorStream() { setMessagePresenter({}); }
-    MessagesToErrorStream(const MessagesToErrorStream&) = delete;
-    MessagesToErrorStream& operator=(const MessagesToErrorStream&) = delete;
-};
-
-// The units of the confirmed-library page, without a window around them.
-class HeadlessLibrary {
-public:
-    explicit HeadlessLibrary(std::string libraryPath)
-        : database_(main_window::外部数据库1.unit),
-          connection_(main_window::数据库连接1.unit),
-          recordSet_(main_window::记录集1.unit),
-          list_(main_window::超级列表框2.unit, {{"序列", 40}, {"文件类", 80}, {"特征值", 200}}),
-          units_{database_, connection_, recordSet_, list_, std::move(libraryPath)} {}
-
-    ConfirmedLibraryUnits& units() { return units_; }
-    ReportList& list() { return list_; }
-
-private:
-    ExternalDatabase database_;
-    DatabaseConnection connection_;
-    RecordSet recordSet_;
-    ReportList list_;
-    ConfirmedLibraryUnits units_;
-};
-
-std::string libraryPathOf(const Context& context) {
-    const std::string folder = context.dataDir.empty() ? dataDirectory() : context.dataDir;
-    return folder + "/" + std::string(kStoreFileName);
-}
-
-// As at start-up: a missing store is written out first, then listed.
-bool openLibrary(Context& context, HeadlessLibrary& library) {
-    const EnsureStoreResult store = ensureStoreExists(library.units().libraryPath);
-    if (store.outcome == StoreCreation::Failed) {
-        context.err << "vexorin-cli: cannot write the confirmed library '" << library.units().libraryPath
-                    << "'. Reason: " << store.error << "\n";
-        return false;
-    }
-    if (LoadConfirmedLibrary(library.units())) return true;
-    context.err << "vexorin-cli: cannot read the confirmed library '" << library.units().libraryPath << "'\n";
-    return false;
-}
-
-void printLibrary(Context& context, const ReportList& list) {
+void printLibrary(Context& context, const std::vector<StoredSignature>& records) {
     std::vector<Row> rows;
-    rows.reserve(static_cast<std::size_t>(list.itemCount()));
-    for (const ReportRow& row : list.rows()) {
-        Row printed(3);
-        for (std::size_t column = 0; column < printed.size() && column < row.cells.size(); ++column)
-            printed[column] = row.cells[column];
-        rows.push_back(std::move(printed));
-    }
+    rows.reserve(records.size());
+    for (const StoredSignature& record : records)
+        rows.push_back({std::to_string(rows.size() + 1), record.type, record.signature});
     printRows(context, {"index", "class", "signature"}, rows);
 }
 
-// Runs `work` on the opened library with messages sent to the error stream.
-template <class Work>
-int withLibrary(Context& context, Work work) {
-    MessagesToErrorStream messages(context.err);
-    HeadlessLibrary library(libraryPathOf(context));
-    if (!openLibrary(context, library)) return kExitStoreError;
-    return work(library);
+int reportError(Context& context, const std::string& error) {
+    context.err << "vexorin-cli: " << error << "\n";
+    return kExitStoreError;
+}
+
+// Every library command reads the library first, so one that cannot be used
+// stops it before anything changes. It is named in the lines this command has
+// always printed, which scripts may match: the store's reason, then (unless
+// the library could not even be written) which library could not be read.
+bool readLibrary(Context& context, const DataDirectory& data, Listing<StoredSignature>& listing) {
+    LibraryFailure failure;
+    listing = listConfirmed(data, &failure);
+    if (listing.error.empty()) return true;
+    reportError(context, describeLibraryFailure(data, failure));
+    if (failure.step != LibraryFailure::Step::Write)
+        reportError(context, "cannot read the confirmed library '" + data.libraryPath() + "'");
+    return false;
+}
+
+// Prints the library as it now is; a store that cannot be read is an error.
+int printListing(Context& context, const DataDirectory& data) {
+    Listing<StoredSignature> listing;
+    if (!readLibrary(context, data, listing)) return kExitStoreError;
+    printLibrary(context, listing.entries);
+    return kExitDone;
 }
 
 int confirm(Context& context, const std::string& signature, const std::string& type) {
-    return withLibrary(context, [&](HeadlessLibrary& library) {
-        switch (AddConfirmedSignature(library.units(), signature, type)) {
-            case AddOutcome::Duplicate:
-                context.err << "特征值存在！\n请重输入其他特征值！\n";
-                return static_cast<int>(kExitDuplicate);
-            case AddOutcome::Refused:
-                return static_cast<int>(kExitStoreError);
-            case AddOutcome::Added:
-                break;
-        }
-        printLibrary(context, library.list());
-        return static_cast<int>(kExitDone);
-    });
+    const DataDirectory data = dataDirectoryOf(context);
+    Listing<StoredSignature> before;
+    if (!readLibrary(context, data, before)) return kExitStoreError;
+    const ConfirmOutcome outcome = AddConfirmedSignature(data, signature, type);
+    switch (outcome.result) {
+        case ConfirmOutcome::Result::Duplicate:
+            // The message window's text, its line break as a terminal shows one.
+            context.err << "特征值存在！\n请重输入其他特征值！\n";
+            return kExitDuplicate;
+        case ConfirmOutcome::Result::Refused:
+            return reportError(context, outcome.reason);
+        case ConfirmOutcome::Result::Added:
+            break;
+    }
+    return printListing(context, data);
 }
 
 int deleteSignatures(Context& context, const std::vector<std::string>& signatures) {
+    const DataDirectory data = dataDirectoryOf(context);
+    Listing<StoredSignature> listing;
+    if (!readLibrary(context, data, listing)) return kExitStoreError;
+    // Only values the library lists are deleted, as the checked rows of its list would be.
     const std::set<std::string> wanted(signatures.begin(), signatures.end());
-    return withLibrary(context, [&](HeadlessLibrary& library) {
-        ReportList& list = library.list();
-        for (int item = 0; item < list.itemCount(); ++item) {
-            if (wanted.count(list.itemText(item, kConfirmedSignatureColumn)))
-                list.setCheckState(item, check_state::kChecked);
-        }
-        if (!DeleteCheckedConfirmed(library.units())) return static_cast<int>(kExitStoreError);
-        printLibrary(context, list);
-        return static_cast<int>(kExitDone);
-    });
+    std::set<std::string> listed;
+    for (const StoredSignature& record : listing.entries)
+        if (wanted.count(record.signature)) listed.insert(record.signature);
+    std::vector<StoredSignature> after;
+    const Outcome outcome = deleteConfirmed(data, {listed.begin(), listed.end()}, &after);
+    if (!outcome.error.empty()) return reportError(context, outcome.error);
+    printLibrary(context, after);
+    return kExitDone;
 }
 
 }  // namespace
 
 void addLibraryCommands(CLI::App& app, Context& context, CommandSet& commands) {
-    auto* confirmCommand = app.add_subcommand("confirm", "Store a signature value with its file type in the confirmed library");
+    auto* confirmCommand =
+        app.add_subcommand("confirm", "Store a signature value with its file type in the confirmed library");
     auto confirmArgs = std::make_shared<std::pair<std::string, std::string>>();
     confirmCommand->add_option("SIGNATURE", confirmArgs->first, "Signature value")->required();
     confirmCommand->add_option("TYPE", confirmArgs->second, "File type")->required();
-    commands.add(confirmCommand,
-                 [&context, confirmArgs] { return confirm(context, confirmArgs->first, confirmArgs->second); });
+    commands.add(confirmCommand, [&context, confirmArgs] {
+        return confirm(context, confirmArgs->first, confirmArgs->second);
+    });
 
     auto* library = app.add_subcommand("library", "List the confirmed library");
-    commands.add(library, [&context] {
-        return withLibrary(context, [&](HeadlessLibrary& opened) {
-            printLibrary(context, opened.list());
-            return static_cast<int>(kExitDone);
-        });
-    });
+    commands.add(library, [&context] { return printListing(context, dataDirectoryOf(context)); });
 
     auto* remove = library->add_subcommand("delete", "Delete the entries with these signature values");
     auto signatures = std::make_shared<std::vector<std::string>>();
@@ -150,9 +103,11 @@ void addLibraryCommands(CLI::App& app, Context& context, CommandSet& commands) {
 
     auto* clear = library->add_subcommand("clear", "Delete every entry of the confirmed library");
     commands.add(clear, [&context] {
-        return withLibrary(context, [](HeadlessLibrary& opened) {
-            return static_cast<int>(DeleteAllConfirmed(opened.units()) ? kExitDone : kExitStoreError);
-        });
+        const DataDirectory data = dataDirectoryOf(context);
+        Listing<StoredSignature> listing;
+        if (!readLibrary(context, data, listing)) return static_cast<int>(kExitStoreError);
+        const Outcome outcome = clearConfirmed(data);
+        return outcome.error.empty() ? static_cast<int>(kExitDone) : reportError(context, outcome.error);
     });
 }
 

@@ -1,6 +1,5 @@
 // The experiment and identification list commands: sample, experiments,
-// identify, results and rename. Each runs the desktop program's operation on
-// headless units of the same kinds, on the same files.
+// identify, results and rename, each the desktop program's operation on the same files.
 
 #include <unistd.h>
 
@@ -8,18 +7,13 @@
 #include <iostream>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "cli/cli.h"
-#include "ident/flow/identification_flow.h"
-#include "library/ini_lists.h"
+#include "flow/drop.h"
+#include "flow/lists.h"
+#include "flow/rename.h"
 #include "library/store.h"
-#include "runtime/basic_units.h"
-#include "runtime/data_dir.h"
-#include "runtime/external_database.h"
-#include "runtime/file_dialog.h"
-#include "runtime/report_list.h"
-#include "ui/units.h"
 
 namespace vex::cli {
 namespace {
@@ -28,31 +22,6 @@ constexpr std::size_t kProgressThreshold = 1000;
 
 const std::vector<std::string> kExperimentKeys = {"index", "class", "signature", "path"};
 const std::vector<std::string> kIdentificationKeys = {"index", "class", "signature", "path", "type"};
-
-// The main window's units that the list operations use, without a display.
-struct HeadlessUnits {
-    explicit HeadlessUnits(std::string dataDir)
-        : units{experimentList, identificationList, pathBox,     signatureBox, classBox,
-                storeTypeBox,   storeSignatureBox,  fileDialog,  database,     std::move(dataDir)} {}
-
-    ReportList experimentList{main_window::超级列表框1.unit, std::vector<ReportColumn>(4)};
-    ReportList identificationList{main_window::超级列表框3.unit, std::vector<ReportColumn>(5)};
-    EditBox pathBox{main_window::编辑框1.unit};
-    EditBox signatureBox{main_window::编辑框2.unit};
-    EditBox classBox{main_window::编辑框3.unit};
-    EditBox storeTypeBox{main_window::编辑框4.unit};
-    EditBox storeSignatureBox{main_window::编辑框5.unit};
-    FileDialog fileDialog{main_window::通用对话框1.unit};
-    ExternalDatabase database{main_window::外部数据库1.unit};
-    FlowUnits units;
-
-    std::string experimentIni() const { return ExperimentIniPathIn(units.dataDir); }
-    std::string identificationIni() const { return IdentificationIniPathIn(units.dataDir); }
-};
-
-std::string dataDirOf(const Context& context) {
-    return context.dataDir.empty() ? dataDirectory() : context.dataDir;
-}
 
 // A bar on standard error, redrawn at most once per percent, for long runs on a terminal.
 class ProgressBar {
@@ -63,7 +32,7 @@ public:
     ~ProgressBar() {
         if (drawn_) err_ << "\n" << std::flush;
     }
-    DropProgress callback() {
+    Progress callback() {
         if (!shown_) return {};
         return [this](std::size_t done, std::size_t total) { draw(done, total); };
     }
@@ -86,10 +55,18 @@ private:
     std::size_t lastPercent_ = 0;
 };
 
-std::vector<Row> rowsOf(const ReportList& list) {
+std::vector<Row> rowsOf(const std::vector<ExperimentEntry>& entries) {
     std::vector<Row> rows;
-    rows.reserve(static_cast<std::size_t>(list.itemCount()));
-    for (const ReportRow& row : list.rows()) rows.push_back(row.cells);
+    rows.reserve(entries.size());
+    for (const ExperimentEntry& e : entries) rows.push_back({std::to_string(rows.size() + 1), e.fileClass, e.signature, e.path});
+    return rows;
+}
+
+std::vector<Row> rowsOf(const std::vector<IdentificationEntry>& entries) {
+    std::vector<Row> rows;
+    rows.reserve(entries.size());
+    for (const IdentificationEntry& e : entries)
+        rows.push_back({std::to_string(rows.size() + 1), e.fileClass, e.signature, e.path, e.type});
     return rows;
 }
 
@@ -98,33 +75,33 @@ int reportStoreError(Context& context, const std::string& error) {
     return kExitStoreError;
 }
 
-int reportRefused(Context& context, const DropOutcome& outcome) {
-    for (const auto& [path, reason] : outcome.refused) context.err << "vexorin-cli: not recorded: " << reason << "\n";
+int reportRefused(Context& context, const Outcome& outcome) {
+    for (const Refusal& refusal : outcome.refused) context.err << "vexorin-cli: not recorded: " << refusal.reason << "\n";
     return outcome.refused.empty() ? kExitDone : kExitStoreError;
 }
 
-// Checks the rows whose path is one of `paths`; each path that names no row is
-// told on standard error and returned. Indexed, so batches of thousands stay fast.
-std::vector<std::string> checkRows(Context& context, ReportList& list, int pathColumn,
-                                   const std::vector<std::string>& paths) {
-    std::unordered_map<std::string_view, std::vector<int>> rowsByPath;
-    rowsByPath.reserve(static_cast<std::size_t>(list.itemCount()));
-    for (int item = 0; item < list.itemCount(); ++item) {
-        const ReportRow* row = list.row(item);
-        if (row && static_cast<int>(row->cells.size()) > pathColumn)
-            rowsByPath[row->cells[static_cast<std::size_t>(pathColumn)]].push_back(item);
-    }
-    std::vector<std::string> missing;
+// The entries, in list order, whose path is one of `paths`; each path that
+// names no entry is told on standard error. Indexed, so batches of thousands stay fast.
+template <class Entry>
+std::vector<const Entry*> listedEntries(Context& context, const std::vector<Entry>& entries,
+                                        const std::vector<std::string>& paths, bool& allListed) {
+    std::unordered_set<std::string_view> listedPaths;
+    listedPaths.reserve(entries.size());
+    for (const Entry& entry : entries) listedPaths.insert(entry.path);
+    std::unordered_set<std::string_view> wanted;
+    allListed = true;
     for (const std::string& path : paths) {
-        const auto found = rowsByPath.find(path);
-        if (found == rowsByPath.end()) {
-            context.err << "vexorin-cli: no entry for '" << path << "'\n";
-            missing.push_back(path);
+        if (listedPaths.count(path)) {
+            wanted.insert(path);
             continue;
         }
-        for (int item : found->second) list.setCheckState(item, check_state::kChecked);
+        context.err << "vexorin-cli: no entry for '" << path << "'\n";
+        allListed = false;
     }
-    return missing;
+    std::vector<const Entry*> listed;
+    for (const Entry& entry : entries)
+        if (wanted.count(entry.path)) listed.push_back(&entry);
+    return listed;
 }
 
 std::vector<std::string> readPathLines(std::istream& in) {
@@ -150,48 +127,52 @@ void addSample(CLI::App& app, Context& context, CommandSet& commands) {
     auto paths = std::make_shared<std::vector<std::string>>();
     command->add_option("PATH", *paths, "Files of known types")->required();
     commands.add(command, [&context, paths]() -> int {
-        HeadlessUnits headless(dataDirOf(context));
         ProgressBar bar(context, paths->size());
-        const DropOutcome outcome = SamplePaths(headless.units, *paths, bar.callback());
+        std::vector<ExperimentEntry> listed;
+        const DropOutcome outcome = samplePaths(dataDirectoryOf(context), *paths, bar.callback(), &listed);
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
-        printRows(context, kExperimentKeys, rowsOf(headless.experimentList));
+        printRows(context, kExperimentKeys, rowsOf(listed));
         return reportRefused(context, outcome);
     });
 }
 
-void addExperiments(CLI::App& app, Context& context, CommandSet& commands) {
-    auto* list = app.add_subcommand("experiments", "Print the experiment library");
-    commands.add(list, [&context]() -> int {
-        HeadlessUnits headless(dataDirOf(context));
-        if (std::string error = LoadExperimentList(headless.experimentList, headless.experimentIni());
-            !error.empty())
-            return reportStoreError(context, error);
-        printRows(context, kExperimentKeys, rowsOf(headless.experimentList));
+// `list`, `delete PATH...` and `clear` of one list file.
+template <class Entry>
+void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, const char* name,
+                         const char* title, const std::vector<std::string>& keys,
+                         Listing<Entry> (*list)(const DataDirectory&),
+                         Outcome (*remove)(const DataDirectory&, const std::vector<std::string>&, std::vector<Entry>*),
+                         Outcome (*clear)(const DataDirectory&)) {
+    auto* listCommand = app.add_subcommand(name, std::string("Print the ") + title);
+    commands.add(listCommand, [&context, &keys, list]() -> int {
+        const Listing<Entry> listing = list(dataDirectoryOf(context));
+        if (!listing.error.empty()) return reportStoreError(context, listing.error);
+        printRows(context, keys, rowsOf(listing.entries));
         return kExitDone;
     });
 
-    auto* remove = list->add_subcommand("delete", "Delete these entries from the experiment library");
+    auto* removeCommand = listCommand->add_subcommand("delete", std::string("Delete these entries from the ") + title);
     auto paths = std::make_shared<std::vector<std::string>>();
-    remove->add_option("PATH", *paths, "Paths as the list shows them")->required();
-    commands.add(remove, [&context, paths]() -> int {
-        HeadlessUnits headless(dataDirOf(context));
-        if (std::string error = LoadExperimentList(headless.experimentList, headless.experimentIni());
-            !error.empty())
-            return reportStoreError(context, error);
-        checkRows(context, headless.experimentList, experiment_column::kPath, *paths);
-        if (std::string error = DeleteCheckedExperiments(headless.experimentList, headless.experimentIni());
-            !error.empty())
-            return reportStoreError(context, error);
-        printRows(context, kExperimentKeys, rowsOf(headless.experimentList));
+    removeCommand->add_option("PATH", *paths, "Paths as the list shows them")->required();
+    commands.add(removeCommand, [&context, &keys, list, remove, paths]() -> int {
+        const DataDirectory data = dataDirectoryOf(context);
+        const Listing<Entry> listing = list(data);
+        if (!listing.error.empty()) return reportStoreError(context, listing.error);
+        bool allListed = true;
+        std::vector<std::string> listedPaths;
+        for (const Entry* entry : listedEntries(context, listing.entries, *paths, allListed))
+            listedPaths.push_back(entry->path);
+        std::vector<Entry> listed;
+        if (const Outcome outcome = remove(data, listedPaths, &listed); !outcome.error.empty())
+            return reportStoreError(context, outcome.error);
+        printRows(context, keys, rowsOf(listed));
         return kExitDone;
     });
 
-    auto* clear = list->add_subcommand("clear", "Empty the experiment library");
-    commands.add(clear, [&context]() -> int {
-        HeadlessUnits headless(dataDirOf(context));
-        if (std::string error = ClearExperimentLibrary(headless.experimentList, headless.experimentIni());
-            !error.empty())
-            return reportStoreError(context, error);
+    auto* clearCommand = listCommand->add_subcommand("clear", std::string("Empty the ") + title);
+    commands.add(clearCommand, [&context, clear]() -> int {
+        if (const Outcome outcome = clear(dataDirectoryOf(context)); !outcome.error.empty())
+            return reportStoreError(context, outcome.error);
         return kExitDone;
     });
 }
@@ -204,14 +185,14 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
     commands.add(command, [&context, paths]() -> int {
         std::vector<std::string> files = *paths;
         if (files.size() == 1 && files[0] == "-") files = readPathLines(context.in);
-        HeadlessUnits headless(dataDirOf(context));
+        const DataDirectory data = dataDirectoryOf(context);
         // As at start-up: a missing library is written out empty first. When that
         // fails the lookups simply find nothing, which the results show.
-        if (const EnsureStoreResult store = ensureStoreExists(LibraryPathIn(headless.units.dataDir));
+        if (const EnsureStoreResult store = ensureStoreExists(data.libraryPath());
             store.outcome == StoreCreation::Failed)
             context.err << "vexorin-cli: " << store.error << "\n";
         ProgressBar bar(context, files.size());
-        DropOutcome outcome = IdentifyPaths(headless.units, files, bar.callback());
+        DropOutcome outcome = identifyPaths(data, files, bar.callback());
         files = {};
         std::vector<Row> rows;
         rows.reserve(outcome.files.size());
@@ -223,63 +204,26 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
     });
 }
 
-void addResults(CLI::App& app, Context& context, CommandSet& commands) {
-    auto* list = app.add_subcommand("results", "Print the identification list");
-    commands.add(list, [&context]() -> int {
-        HeadlessUnits headless(dataDirOf(context));
-        if (std::string error = LoadIdentificationList(headless.identificationList, headless.identificationIni());
-            !error.empty())
-            return reportStoreError(context, error);
-        printRows(context, kIdentificationKeys, rowsOf(headless.identificationList));
-        return kExitDone;
-    });
-
-    auto* remove = list->add_subcommand("delete", "Delete these entries from the identification list");
-    auto paths = std::make_shared<std::vector<std::string>>();
-    remove->add_option("PATH", *paths, "Paths as the list shows them")->required();
-    commands.add(remove, [&context, paths]() -> int {
-        HeadlessUnits headless(dataDirOf(context));
-        if (std::string error = LoadIdentificationList(headless.identificationList, headless.identificationIni());
-            !error.empty())
-            return reportStoreError(context, error);
-        checkRows(context, headless.identificationList, identification_column::kPath, *paths);
-        if (std::string error =
-                DeleteCheckedIdentifications(headless.identificationList, headless.identificationIni());
-            !error.empty())
-            return reportStoreError(context, error);
-        printRows(context, kIdentificationKeys, rowsOf(headless.identificationList));
-        return kExitDone;
-    });
-
-    auto* clear = list->add_subcommand("clear", "Empty the identification list");
-    commands.add(clear, [&context]() -> int {
-        HeadlessUnits headless(dataDirOf(context));
-        if (std::string error = ClearIdentificationList(headless.identificationList, headless.identificationIni());
-            !error.empty())
-            return reportStoreError(context, error);
-        return kExitDone;
-    });
-}
-
 void addRename(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command = app.add_subcommand("rename", "Rename these identified files to their probable type");
     auto paths = std::make_shared<std::vector<std::string>>();
     command->add_option("PATH", *paths, "Paths as the identification list shows them")->required();
     commands.add(command, [&context, paths]() -> int {
-        HeadlessUnits headless(dataDirOf(context));
-        if (std::string error = LoadIdentificationList(headless.identificationList, headless.identificationIni());
-            !error.empty())
-            return reportStoreError(context, error);
-        const std::vector<std::string> missing =
-            checkRows(context, headless.identificationList, identification_column::kPath, *paths);
-        const RenameOutcome outcome = RenameCheckedFiles(headless.identificationList, headless.identificationIni());
+        const DataDirectory data = dataDirectoryOf(context);
+        const Listing<IdentificationEntry> listing = listIdentifications(data);
+        if (!listing.error.empty()) return reportStoreError(context, listing.error);
+        bool allListed = true;
+        std::vector<RenameRequest> requests;
+        for (const IdentificationEntry* entry : listedEntries(context, listing.entries, *paths, allListed))
+            requests.push_back({entry->path, entry->type, entry->signature});
+        const RenameOutcome outcome = renameFiles(data, requests);
         std::vector<Row> rows;
         for (const auto& [oldPath, newPath] : outcome.renamed) rows.push_back({oldPath, newPath});
         printRows(context, {"old", "new"}, rows);
-        for (const auto& [path, reason] : outcome.failed)
-            context.err << "vexorin-cli: '" << path << "' not renamed: " << reason << "\n";
+        for (const Refusal& failure : outcome.refused)
+            context.err << "vexorin-cli: '" << failure.subject << "' not renamed: " << failure.reason << "\n";
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
-        return outcome.failed.empty() && missing.empty() ? kExitDone : kExitRenameFailed;
+        return outcome.refused.empty() && allListed ? kExitDone : kExitRenameFailed;
     });
 }
 
@@ -287,9 +231,13 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
 
 void addListCommands(CLI::App& app, Context& context, CommandSet& commands) {
     addSample(app, context, commands);
-    addExperiments(app, context, commands);
+    addListFileCommands<ExperimentEntry>(app, context, commands, "experiments", "experiment library",
+                                         kExperimentKeys, &listExperiments, &deleteExperiments,
+                                         &clearExperiments);
     addIdentify(app, context, commands);
-    addResults(app, context, commands);
+    addListFileCommands<IdentificationEntry>(app, context, commands, "results", "identification list",
+                                             kIdentificationKeys, &listIdentifications, &deleteIdentifications,
+                                             &clearIdentifications);
     addRename(app, context, commands);
 }
 

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "ident/flow/identification_flow.h"
+#include "flow/drop.h"
 #include "runtime/drop_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

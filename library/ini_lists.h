@@ -1,21 +1,16 @@
 #pragma once
-// The two INI lists: the experiment library ("set.ini", shown in 超级列表框1) and
-// the identification list ("setok.ini", shown in 超级列表框3). One section per
-// file path; the lists are views rebuilt from the files after every change.
+// The two list files: the experiment library ("set.ini") and the
+// identification list ("setok.ini"). One section per file path.
 //
-// Every operation reads the file when it runs and writes it at most once, so a
-// file edited by hand between two operations is always seen. Handlers that
-// record many files load one IniDocument, record into it and save it once.
-// Operations never show messages: they return an error text ("" when fine) and
-// the caller decides how to show it.
+// A list is loaded when an operation runs and saved at most once by it, so a
+// file edited by hand between two operations is always seen. Nothing here
+// shows a message: every failure comes back as a reason text ("" when fine).
 
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "runtime/ini.h"
-#include "runtime/report_list.h"
 
 namespace vex {
 
@@ -29,51 +24,78 @@ inline constexpr std::string_view kIdentificationSignatureKey = "type";
 inline constexpr std::string_view kIdentificationTypeKey = "type1";
 inline constexpr std::string_view kIdentificationSignatureDefault = "Unknown";
 inline constexpr std::string_view kIdentificationTypeDefault = "Un";
-// The probable type when the confirmed library knows no prefix of the signature.
-inline constexpr std::string_view kUnknownTypeText = "未知类型";
 
-// Columns of the two lists.
-namespace experiment_column {
-constexpr int kIndex = 0, kClass = 1, kSignature = 2, kPath = 3;
-}
-namespace identification_column {
-constexpr int kIndex = 0, kClass = 1, kSignature = 2, kPath = 3, kType = 4;
-}
+struct ExperimentEntry {
+    std::string path;
+    std::string fileClass;
+    std::string signature;
+};
 
-// ---- Recording into a loaded document (the caller saves it).
+struct IdentificationEntry {
+    std::string path;
+    std::string fileClass;  // computed from the path, not stored
+    std::string signature;
+    std::string type;
+};
+
+// One list file held in memory between a load and a save.
+class ListFile {
+public:
+    explicit ListFile(std::string file) : file_(std::move(file)) {}
+
+    // A missing file loads as an empty list. Returns "" or why the file could
+    // not be read; nothing may then be saved over it.
+    std::string load() { return IniDocument::load(file_, document_); }
+    // Writes the file atomically when the list changed; "" or why not.
+    std::string save() { return document_.modified() ? document_.save(file_) : std::string(); }
+    // Leaves the file existing and empty.
+    std::string clear();
+
+    // True when there was an entry for `path` (compared exactly).
+    bool remove(std::string_view path) { return document_.removeSection(path); }
+    bool modified() const { return document_.modified(); }
+    std::size_t size() const { return document_.sectionCount(); }
+    void reserve(std::size_t entries) { document_.reserveSections(entries); }
+    const std::string& file() const { return file_; }
+
+protected:
+    std::string file_;
+    IniDocument document_;
+};
+
+class ExperimentList : public ListFile {
+public:
+    using ListFile::ListFile;
+    // RecordExperiment on this list.
+    std::string record(const std::string& signature, std::string& path);
+    std::vector<ExperimentEntry> entries() const;
+};
+
+class IdentificationList : public ListFile {
+public:
+    using ListFile::ListFile;
+    // RecordIdentification on this list.
+    std::string record(const std::string& signature, const std::string& path, const std::string& type);
+    std::vector<IdentificationEntry> entries() const;
+    // The entry of `path` now names `newPath`, with the same values.
+    void move(const std::string& path, const std::string& newPath, const std::string& signature,
+              const std::string& type);
+};
 
 // Trims `path` in place as FileClassOf does and records the signature and the
 // file class under the trimmed path. Returns "" or why the path cannot be stored.
 std::string RecordExperiment(IniDocument& experiments, const std::string& signature, std::string& path);
-// Records the signature and the probable type under `path`. A path that the INI
-// format cannot hold as a section name (a line break, or blanks at either end,
+// Records the signature and the probable type under `path`. A path that the list
+// file cannot hold as a section name (a line break, or blanks at either end,
 // which the format drops) is refused, so a later rename can never hit another file.
 std::string RecordIdentification(IniDocument& identifications, const std::string& signature,
                                  const std::string& path, const std::string& type);
 
-// ---- Rebuilding the lists.
-
-// Rows of the experiment list from a document: 序列, 文件类, 特征值, 文件路径.
-std::vector<ReportRow> ExperimentRows(const IniDocument& experiments);
-// Rows of the identification list: 序列, 文件类 (computed), 特征值, 文件路径, 文件可能类型.
-std::vector<ReportRow> IdentificationRows(const IniDocument& identifications);
-
-// Rebuild `list` from the file; a missing file gives an empty list. Returns ""
-// or why the file could not be read (the list is then empty).
-std::string LoadExperimentList(ReportList& list, const std::string& iniPath);
-std::string LoadIdentificationList(ReportList& list, const std::string& iniPath);
-
-// ---- Changes on the files, each followed by a rebuild of its list.
+// Why `path` cannot be a section name of a list file, or "".
+std::string checkListPath(const std::string& path);
 
 // Leaves `file` existing and empty (atomically replaced, so a failure keeps it).
 std::string TruncateFile(const std::string& file);
-std::string ClearExperimentLibrary(ReportList& list, const std::string& iniPath);
-std::string ClearIdentificationList(ReportList& list, const std::string& iniPath);
-
-// Deletes the sections named by the path column of every checked row. With no
-// checked row (or none of them in the file any more) the file is not rewritten.
-std::string DeleteCheckedExperiments(ReportList& list, const std::string& iniPath);
-std::string DeleteCheckedIdentifications(ReportList& list, const std::string& iniPath);
 
 // Trims `path` in place as FileClassOf does and returns it without the extension
 // of its last component (the text from the last full stop of the file name on).
@@ -81,19 +103,6 @@ std::string PathWithoutExtension(std::string& path);
 
 // Whether `type` can serve as a file extension: not empty, not a placeholder
 // ("未知类型", "Un"), no "/" and no control character.
-bool IsUsableExtension(std::string_view type);
-
-struct RenameOutcome {
-    std::vector<std::pair<std::string, std::string>> renamed;  // old path, new path
-    std::vector<std::pair<std::string, std::string>> failed;   // path, reason
-    std::string error;                                          // the list file could not be read or written
-};
-
-// Renames the file of every checked row to its probable type: the path without
-// its extension, a full stop and the type. Rows of type "未知类型" are skipped. A
-// rename never replaces an existing file; the entry moves to the new name only
-// when the rename succeeded, and every failure is listed with its reason. The
-// list file is written once, then the list is rebuilt.
-RenameOutcome RenameCheckedFiles(ReportList& list, const std::string& iniPath);
+bool isUsableExtension(std::string_view type);
 
 }  // namespace vex

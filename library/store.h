@@ -1,7 +1,7 @@
 #pragma once
-// The confirmed library's store: the file "data.mdb" (an SQLite database
-// under its historic name) with the one table "文件特征值库". The program carries
-// the image of the empty store and writes it out when the file is missing.
+// The confirmed library's file: an SQLite database under its historic name,
+// with the one table of store_schema.h. The program carries the image of the
+// empty store and writes it out when the file is missing.
 
 #include <cstdint>
 #include <span>
@@ -10,11 +10,6 @@
 #include "library/store_schema.h"
 
 namespace vex {
-
-inline constexpr std::string_view kStoreFileName = "data.mdb";
-// Passed in both connection texts as the program always did; an SQLite file
-// carries no password, so it protects nothing and we never claim it does.
-inline constexpr std::string_view kStorePassword = "tulip";
 
 // The bytes of the empty store, generated at build time from the schema.
 std::span<const std::uint8_t> emptyStoreImage();

@@ -1,9 +1,11 @@
 #pragma once
-// The schema of the confirmed library's store, shared by the program and by
-// the build tool that generates the empty store image from it.
+// The confirmed library's store: every fact of its schema, shared by the
+// program and by the build tool that generates the empty store image from it.
 
 #include <string>
 #include <string_view>
+
+#include "ident/prefix_index.h"
 
 namespace vex::store_schema {
 
@@ -11,8 +13,9 @@ inline constexpr std::string_view kTable = "文件特征值库";
 inline constexpr std::string_view kKeyColumn = "编号";
 inline constexpr std::string_view kFileTypeColumn = "文件类型";
 inline constexpr std::string_view kSignatureColumnStem = "特征值";
-inline constexpr int kShortestPrefix = 4;
-inline constexpr int kLongestPrefix = 20;
+// Passed in both connection texts, as stored connection texts always carried
+// it; an SQLite file holds no password, so it protects nothing.
+inline constexpr std::string_view kPassword = "tulip";
 inline constexpr int kTextColumnSize = 50;  // characters
 // New records take their keys from this counter; the shipped store starts here.
 inline constexpr int kInitialKeyCounter = 106;

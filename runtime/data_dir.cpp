@@ -115,8 +115,4 @@ void setDataDirectoryOverride(const std::string& directory) {
     s.chosen = chosen;
 }
 
-std::string libraryPath() { return dataDirectory() + "/data.mdb"; }
-std::string experimentIniPath() { return dataDirectory() + "/set.ini"; }
-std::string identificationIniPath() { return dataDirectory() + "/setok.ini"; }
-
 }  // namespace vex

@@ -8,7 +8,7 @@ namespace vex {
 // The directory of the program file, without a trailing slash; fixed at the first call.
 std::string runDirectory();
 
-// The folder of data.mdb, set.ini and setok.ini: the override when one is set,
+// The folder of the stores: the override when one is set,
 // else the program's directory when the program may write there (portable use),
 // else $XDG_DATA_HOME/vexorin (by default ~/.local/share/vexorin). The chosen
 // folder is created when missing; the choice is kept for the rest of the run.
@@ -21,10 +21,5 @@ void setDataDirectoryOverride(const std::string& directory);
 // The choice dataDirectory() makes for a program living in `programDirectory`,
 // from the current environment; creates the fallback folder when it is needed.
 std::string defaultDataDirectory(const std::string& programDirectory);
-
-// The stores, each the data directory followed by its fixed name.
-std::string libraryPath();            // "/data.mdb"
-std::string experimentIniPath();      // "/set.ini"
-std::string identificationIniPath();  // "/setok.ini"
 
 }  // namespace vex

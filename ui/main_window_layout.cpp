@@ -19,7 +19,7 @@ struct Place {
     int page = -1;
 };
 
-Place onPage(int page) { return {mw::选择夹1.unit, page}; }
+Place onPage(int page) { return {mw::pages.unit, page}; }
 Place inGroup(UnitRef group, int page) { return {group.unit, page}; }
 const Place kOnWindow{};
 
@@ -83,106 +83,106 @@ std::vector<Value> about(UnitRef subject) { return {Value(subject)}; }
 
 std::vector<UnitLayout> firstPageUnits() {
     const Place page = onPage(kFirstPage);
-    const Place frame1 = inGroup(mw::分组框1, kFirstPage);
-    const Place frame2 = inGroup(mw::分组框2, kFirstPage);
+    const Place frame1 = inGroup(mw::experimentGroup, kFirstPage);
+    const Place frame2 = inGroup(mw::sampleGroup, kFirstPage);
     std::vector<UnitLayout> units;
-    units.push_back(groupBox(mw::分组框1, "分组框1", page, {4, 32, 736, 248}, "文件特征值-实验库："));
-    UnitLayout list = reportList(mw::超级列表框1, "超级列表框1", frame1, {4, 18, 592, 216},
+    units.push_back(groupBox(mw::experimentGroup, "分组框1", page, {4, 32, 736, 248}, "文件特征值-实验库："));
+    UnitLayout list = reportList(mw::experimentList, "超级列表框1", frame1, {4, 18, 592, 216},
                                  {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 280}});
     bindEvent(list, event::kDoubleClicked, "ShowExperimentRow");
-    bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::超级列表框1));
+    bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::experimentList));
     units.push_back(std::move(list));
-    units.push_back(button(mw::按钮10, "按钮10", frame1, {602, 38, 128, 24}, "全选部特征值", "CheckAllRows",
-                           about(mw::超级列表框1)));
-    units.push_back(button(mw::按钮13, "按钮13", frame1, {601, 92, 128, 24}, "反选定特征值", "InvertRowChecks",
-                           about(mw::超级列表框1)));
-    units.push_back(button(mw::按钮12, "按钮12", frame1, {602, 153, 128, 24}, "删除选定特征值",
+    units.push_back(button(mw::experimentCheckAllButton, "按钮10", frame1, {602, 38, 128, 24}, "全选部特征值", "CheckAllRows",
+                           about(mw::experimentList)));
+    units.push_back(button(mw::experimentInvertButton, "按钮13", frame1, {601, 92, 128, 24}, "反选定特征值", "InvertRowChecks",
+                           about(mw::experimentList)));
+    units.push_back(button(mw::experimentDeleteButton, "按钮12", frame1, {602, 153, 128, 24}, "删除选定特征值",
                            "DeleteCheckedExperiments"));
-    units.push_back(button(mw::按钮2, "按钮2", frame1, {602, 202, 128, 24}, "清空特征值", "ClearExperimentLibrary"));
+    units.push_back(button(mw::experimentClearButton, "按钮2", frame1, {602, 202, 128, 24}, "清空特征值", "ClearExperimentLibrary"));
 
-    units.push_back(groupBox(mw::分组框2, "分组框2", page, {4, 282, 737, 136}, "取文件特征值："));
-    UnitLayout path = editBox(mw::编辑框1, "编辑框1", frame2, {4, 19, 592, 24});
-    bindEvent(path, event::kDoubleClicked, "RevealInExplorer", about(mw::编辑框1));
+    units.push_back(groupBox(mw::sampleGroup, "分组框2", page, {4, 282, 737, 136}, "取文件特征值："));
+    UnitLayout path = editBox(mw::samplePathEdit, "编辑框1", frame2, {4, 19, 592, 24});
+    bindEvent(path, event::kDoubleClicked, "RevealInExplorer", about(mw::samplePathEdit));
     units.push_back(std::move(path));
-    units.push_back(button(mw::按钮1, "按钮1", frame2, {600, 19, 128, 24}, "打开文件->取特征值", "PickFileForEditor"));
-    units.push_back(label(mw::标签4, "标签4", frame2, {16, 50, 64, 12}, "文件类型："));
-    units.push_back(label(mw::标签5, "标签5", frame2, {99, 48, 272, 16}, "文件特征值："));
-    units.push_back(editBox(mw::编辑框3, "编辑框3", frame2, {3, 65, 80, 24}));
-    units.push_back(editBox(mw::编辑框2, "编辑框2", frame2, {95, 67, 501, 24}));
-    units.push_back(button(mw::按钮3, "按钮3", frame2, {600, 65, 128, 24}, "存入->实验库", "StoreEditorToExperiment"));
-    units.push_back(editBox(mw::编辑框4, "编辑框4", frame2, {5, 105, 80, 24}));
-    units.push_back(editBox(mw::编辑框5, "编辑框5", frame2, {96, 103, 500, 24}));
-    units.push_back(button(mw::按钮4, "按钮4", frame2, {601, 103, 128, 24}, "存入->确认库", "StoreEditorToConfirmed"));
+    units.push_back(button(mw::pickFileButton, "按钮1", frame2, {600, 19, 128, 24}, "打开文件->取特征值", "PickFileForEditor"));
+    units.push_back(label(mw::sampleClassLabel, "标签4", frame2, {16, 50, 64, 12}, "文件类型："));
+    units.push_back(label(mw::sampleSignatureLabel, "标签5", frame2, {99, 48, 272, 16}, "文件特征值："));
+    units.push_back(editBox(mw::sampleClassEdit, "编辑框3", frame2, {3, 65, 80, 24}));
+    units.push_back(editBox(mw::sampleSignatureEdit, "编辑框2", frame2, {95, 67, 501, 24}));
+    units.push_back(button(mw::storeToExperimentButton, "按钮3", frame2, {600, 65, 128, 24}, "存入->实验库", "StoreEditorToExperiment"));
+    units.push_back(editBox(mw::confirmTypeEdit, "编辑框4", frame2, {5, 105, 80, 24}));
+    units.push_back(editBox(mw::confirmSignatureEdit, "编辑框5", frame2, {96, 103, 500, 24}));
+    units.push_back(button(mw::storeToConfirmedButton, "按钮4", frame2, {601, 103, 128, 24}, "存入->确认库", "StoreEditorToConfirmed"));
 
     // Never shown: its caption keeps the direction of the last header-click sort.
-    UnitLayout direction = label(mw::标签1, "标签1", page, {656, 24, 32, 24}, "");
+    UnitLayout direction = label(mw::sortDirectionLabel, "标签1", page, {656, 24, 32, 24}, "");
     direction.visible = false;
     units.push_back(std::move(direction));
-    units.push_back(dropTarget(mw::拖放对象1, "拖放对象1", page, "SampleDroppedFiles"));
+    units.push_back(dropTarget(mw::experimentDropTarget, "拖放对象1", page, "SampleDroppedFiles"));
     // The dialog runs with the unit's defaults: the layout stores no settings for it.
-    units.push_back(unit(UnitKind::FileDialog, mw::通用对话框1, "通用对话框1", page, {}));
+    units.push_back(unit(UnitKind::FileDialog, mw::fileDialog, "通用对话框1", page, {}));
     return units;
 }
 
 std::vector<UnitLayout> secondPageUnits() {
     const Place page = onPage(kSecondPage);
     std::vector<UnitLayout> units;
-    units.push_back(label(mw::标签11, "标签11", page, {12, 27, 108, 16}, "文件特征值-确认库："));
-    UnitLayout list = reportList(mw::超级列表框2, "超级列表框2", page, {8, 49, 728, 320},
+    units.push_back(label(mw::confirmedListLabel, "标签11", page, {12, 27, 108, 16}, "文件特征值-确认库："));
+    UnitLayout list = reportList(mw::confirmedList, "超级列表框2", page, {8, 49, 728, 320},
                                  {{"序列", 100}, {"文件类", 100}, {"特征值", 300}});
-    bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::超级列表框2));
+    bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::confirmedList));
     units.push_back(std::move(list));
-    units.push_back(button(mw::按钮7, "按钮7", page, {57, 383, 136, 32}, "全选部特征值", "CheckAllRows",
-                           about(mw::超级列表框2)));
-    units.push_back(button(mw::按钮8, "按钮8", page, {219, 383, 136, 32}, "反选定特征值", "InvertRowChecks",
-                           about(mw::超级列表框2)));
-    units.push_back(button(mw::按钮6, "按钮6", page, {381, 383, 136, 32}, "删除选定特征值", "DeleteCheckedConfirmed"));
-    units.push_back(button(mw::按钮5, "按钮5", page, {545, 383, 136, 32}, "清空文件特征值确认库", "DeleteAllConfirmed"));
+    units.push_back(button(mw::confirmedCheckAllButton, "按钮7", page, {57, 383, 136, 32}, "全选部特征值", "CheckAllRows",
+                           about(mw::confirmedList)));
+    units.push_back(button(mw::confirmedInvertButton, "按钮8", page, {219, 383, 136, 32}, "反选定特征值", "InvertRowChecks",
+                           about(mw::confirmedList)));
+    units.push_back(button(mw::confirmedDeleteButton, "按钮6", page, {381, 383, 136, 32}, "删除选定特征值", "DeleteCheckedConfirmed"));
+    units.push_back(button(mw::confirmedClearButton, "按钮5", page, {545, 383, 136, 32}, "清空文件特征值确认库", "DeleteAllConfirmed"));
     return units;
 }
 
 std::vector<UnitLayout> thirdPageUnits() {
     const Place page = onPage(kThirdPage);
     std::vector<UnitLayout> units;
-    units.push_back(label(mw::标签10, "标签10", page, {15, 26, 241, 16}, "文件拖放到下面列表框，即可判断文件类型！"));
+    units.push_back(label(mw::identificationHintLabel, "标签10", page, {15, 26, 241, 16}, "文件拖放到下面列表框，即可判断文件类型！"));
     // No header-click binding: the identification list is not sorted by its headers.
-    UnitLayout list = reportList(mw::超级列表框3, "超级列表框3", page, {8, 46, 720, 248},
+    UnitLayout list = reportList(mw::identificationList, "超级列表框3", page, {8, 46, 720, 248},
                                  {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 300}, {"文件可能类型", 90}});
     bindEvent(list, event::kDoubleClicked, "ShowIdentificationRow");
     units.push_back(std::move(list));
-    units.push_back(button(mw::按钮9, "按钮9", page, {608, 298, 128, 24}, "删除", "DeleteCheckedIdentifications"));
-    units.push_back(button(mw::按钮17, "按钮17", page, {608, 325, 128, 24}, "全选", "CheckAllRows",
-                           about(mw::超级列表框3)));
-    units.push_back(button(mw::按钮14, "按钮14", page, {608, 349, 128, 24}, "反选", "InvertRowChecks",
-                           about(mw::超级列表框3)));
-    units.push_back(button(mw::按钮16, "按钮16", page, {608, 376, 128, 24}, "清空", "ClearIdentificationList"));
-    units.push_back(button(mw::按钮15, "按钮15", page, {608, 400, 136, 24}, "选定文件改名", "RenameCheckedFiles"));
-    units.push_back(label(mw::标签2, "标签2", page, {17, 305, 128, 16}, "文件路径："));
-    UnitLayout path = editBox(mw::编辑框6, "编辑框6", page, {8, 323, 584, 24});
-    bindEvent(path, event::kDoubleClicked, "RevealInExplorer", about(mw::编辑框6));
+    units.push_back(button(mw::identificationDeleteButton, "按钮9", page, {608, 298, 128, 24}, "删除", "DeleteCheckedIdentifications"));
+    units.push_back(button(mw::identificationCheckAllButton, "按钮17", page, {608, 325, 128, 24}, "全选", "CheckAllRows",
+                           about(mw::identificationList)));
+    units.push_back(button(mw::identificationInvertButton, "按钮14", page, {608, 349, 128, 24}, "反选", "InvertRowChecks",
+                           about(mw::identificationList)));
+    units.push_back(button(mw::identificationClearButton, "按钮16", page, {608, 376, 128, 24}, "清空", "ClearIdentificationList"));
+    units.push_back(button(mw::renameButton, "按钮15", page, {608, 400, 136, 24}, "选定文件改名", "RenameCheckedFiles"));
+    units.push_back(label(mw::resultPathLabel, "标签2", page, {17, 305, 128, 16}, "文件路径："));
+    UnitLayout path = editBox(mw::resultPathEdit, "编辑框6", page, {8, 323, 584, 24});
+    bindEvent(path, event::kDoubleClicked, "RevealInExplorer", about(mw::resultPathEdit));
     units.push_back(std::move(path));
-    units.push_back(label(mw::标签7, "标签7", page, {16, 356, 64, 12}, "文件类型："));
-    units.push_back(editBox(mw::编辑框7, "编辑框7", page, {9, 376, 80, 24}));
-    units.push_back(label(mw::标签6, "标签6", page, {121, 359, 272, 16}, "文件特征值："));
-    units.push_back(editBox(mw::编辑框8, "编辑框8", page, {104, 376, 296, 24}));
-    units.push_back(label(mw::标签8, "标签8", page, {432, 352, 104, 16}, "文件可能类型"));
-    units.push_back(editBox(mw::编辑框9, "编辑框9", page, {416, 376, 184, 24}));
-    units.push_back(dropTarget(mw::拖放对象2, "拖放对象2", kOnWindow, "IdentifyDroppedFiles"));
+    units.push_back(label(mw::resultClassLabel, "标签7", page, {16, 356, 64, 12}, "文件类型："));
+    units.push_back(editBox(mw::resultClassEdit, "编辑框7", page, {9, 376, 80, 24}));
+    units.push_back(label(mw::resultSignatureLabel, "标签6", page, {121, 359, 272, 16}, "文件特征值："));
+    units.push_back(editBox(mw::resultSignatureEdit, "编辑框8", page, {104, 376, 296, 24}));
+    units.push_back(label(mw::resultTypeLabel, "标签8", page, {432, 352, 104, 16}, "文件可能类型"));
+    units.push_back(editBox(mw::resultTypeEdit, "编辑框9", page, {416, 376, 184, 24}));
+    units.push_back(dropTarget(mw::identificationDropTarget, "拖放对象2", kOnWindow, "IdentifyDroppedFiles"));
     return units;
 }
 
 std::vector<UnitLayout> fourthPageUnits() {
     const Place page = onPage(kFourthPage);
     std::vector<UnitLayout> units;
-    UnitLayout help = editBox(mw::编辑框10, "编辑框10", page, {16, 32, 720, 280});
+    UnitLayout help = editBox(mw::helpEdit, "编辑框10", page, {16, 32, 720, 280});
     help.caption = helpText();
     help.multiLine = true;
     help.scrollBars = false;
     units.push_back(std::move(help));
-    units.push_back(label(mw::标签9, "标签9", page, {24, 336, 704, 56},
+    units.push_back(label(mw::noticeLabel, "标签9", page, {24, 336, 704, 56},
                           "本软件免费使用，可自由复制传播；给文件改名前，请先备份重要文件。"));
     // Drawn over the right end of 标签9, as laid out.
-    units.push_back(button(mw::按钮11, "按钮11", page, {624, 344, 80, 32}, "主页", "OpenHomePage"));
+    units.push_back(button(mw::homePageButton, "按钮11", page, {624, 344, 80, 32}, "主页", "OpenHomePage"));
     return units;
 }
 
@@ -235,7 +235,7 @@ WindowLayout mainWindowLayout() {
     w.alwaysOnTop = true;
     w.bindings.push_back({event::kWindowCreated, "InitialiseMainWindow", {}});
 
-    UnitLayout tabs = unit(UnitKind::TabControl, mw::选择夹1, "选择夹1", kOnWindow, {0, 8, 800, 424});
+    UnitLayout tabs = unit(UnitKind::TabControl, mw::pages, "选择夹1", kOnWindow, {0, 8, 800, 424});
     tabs.pages = {"第一步->文件特征值实验库", "第二步->文件特征值确认库", "第三步->判断未知文件类型", "帮助及使用技巧"};
     tabs.currentPage = kFirstPage;
     w.units.push_back(std::move(tabs));
@@ -244,11 +244,11 @@ WindowLayout mainWindowLayout() {
     append(w.units, thirdPageUnits());
     append(w.units, fourthPageUnits());
 
-    w.units.push_back(label(mw::标签3, "标签3", kOnWindow, {24, 440, 528, 24},
+    w.units.push_back(label(mw::sloganLabel, "标签3", kOnWindow, {24, 440, 528, 24},
                             "只需三步，快速判断未知文件类型！简单，易用，免费，无广告！绿色软件！"));
-    w.units.push_back(unit(UnitKind::ExternalDatabase, mw::外部数据库1, "外部数据库1", kOnWindow, {}));
-    w.units.push_back(unit(UnitKind::DatabaseConnection, mw::数据库连接1, "数据库连接1", kOnWindow, {}));
-    w.units.push_back(unit(UnitKind::RecordSet, mw::记录集1, "记录集1", kOnWindow, {}));
+    w.units.push_back(unit(UnitKind::ExternalDatabase, mw::lookupDatabase, "外部数据库1", kOnWindow, {}));
+    w.units.push_back(unit(UnitKind::DatabaseConnection, mw::storeConnection, "数据库连接1", kOnWindow, {}));
+    w.units.push_back(unit(UnitKind::RecordSet, mw::storeRecordSet, "记录集1", kOnWindow, {}));
     return w;
 }
 
@@ -259,7 +259,7 @@ WindowLayout messageWindowLayout() {
     w.title = "";
     w.geometry = {0, 0, 281, 126};
     w.alwaysOnTop = true;
-    w.units.push_back(label(message_window::标签1, "标签1", kOnWindow, {16, 16, 240, 48}, ""));
+    w.units.push_back(label(message_window::messageLabel, "标签1", kOnWindow, {16, 16, 240, 48}, ""));
     return w;
 }
 
@@ -271,7 +271,7 @@ void registerWindowLayouts(WindowModel& model) {
 bool showMessageWindow(const std::string& caption, WindowModel& model) {
     if (!model.findLayout(message_window::kWindowId)) registerWindowLayouts(model);
     if (!model.loadWindow(message_window::kWindowId)) return false;
-    model.writeProperty(message_window::标签1, property::kLabelCaption, Value(caption));
+    model.writeProperty(message_window::messageLabel, property::kLabelCaption, Value(caption));
     return true;
 }
 

@@ -63,21 +63,21 @@ int intArgument(const std::vector<Value>& arguments, std::size_t index) {
 }
 
 void sortByClickedColumn(UnitRef list, int column) {
-    Label& directionCell = unitAt<Label>(mw::标签1);
+    Label& directionCell = unitAt<Label>(mw::sortDirectionLabel);
     std::string direction = directionCell.text();
     SortByClickedColumn(unitAt<ReportList>(list), column, direction);
-    if (direction != directionCell.text()) unitAt<Label>(mw::标签1).setText(direction);
+    if (direction != directionCell.text()) unitAt<Label>(mw::sortDirectionLabel).setText(direction);
 }
 
 }  // namespace
 
 void ShowExperimentRow() {
-    copyCurrentRow(mw::超级列表框1, {{3, mw::编辑框1}, {1, mw::编辑框3}, {2, mw::编辑框2}, {1, mw::编辑框4},
-                                     {2, mw::编辑框5}});
+    copyCurrentRow(mw::experimentList, {{3, mw::samplePathEdit}, {1, mw::sampleClassEdit}, {2, mw::sampleSignatureEdit}, {1, mw::confirmTypeEdit},
+                                     {2, mw::confirmSignatureEdit}});
 }
 
 void ShowIdentificationRow() {
-    copyCurrentRow(mw::超级列表框3, {{3, mw::编辑框6}, {1, mw::编辑框7}, {2, mw::编辑框8}, {4, mw::编辑框9}});
+    copyCurrentRow(mw::identificationList, {{3, mw::resultPathEdit}, {1, mw::resultClassEdit}, {2, mw::resultSignatureEdit}, {4, mw::resultTypeEdit}});
 }
 
 std::string explorerSelectCommandLine(const std::string& path) { return "explorer /select," + path; }

@@ -17,63 +17,63 @@ namespace main_window {
 constexpr std::uint32_t kWindowId = 0x52010001;
 
 // The window itself, as the source of its own events (the created event).
-constexpr UnitRef 窗口{kWindowId, kWindowId};
+constexpr UnitRef window{kWindowId, kWindowId};
 
-constexpr UnitRef 选择夹1{kWindowId, 0x16010001};
+constexpr UnitRef pages{kWindowId, 0x16010001};
 // Page 1: experiment library and sample editor.
-constexpr UnitRef 分组框1{kWindowId, 0x16010002};
-constexpr UnitRef 超级列表框1{kWindowId, 0x16010003};
-constexpr UnitRef 按钮10{kWindowId, 0x16010004};
-constexpr UnitRef 按钮13{kWindowId, 0x16010005};
-constexpr UnitRef 按钮12{kWindowId, 0x16010006};
-constexpr UnitRef 按钮2{kWindowId, 0x16010007};
-constexpr UnitRef 分组框2{kWindowId, 0x16010008};
-constexpr UnitRef 编辑框1{kWindowId, 0x16010009};
-constexpr UnitRef 按钮1{kWindowId, 0x1601000A};
-constexpr UnitRef 标签4{kWindowId, 0x1601000B};
-constexpr UnitRef 标签5{kWindowId, 0x1601000C};
-constexpr UnitRef 编辑框3{kWindowId, 0x1601000D};
-constexpr UnitRef 编辑框2{kWindowId, 0x1601000E};
-constexpr UnitRef 按钮3{kWindowId, 0x1601000F};
-constexpr UnitRef 编辑框4{kWindowId, 0x16010010};
-constexpr UnitRef 编辑框5{kWindowId, 0x16010011};
-constexpr UnitRef 按钮4{kWindowId, 0x16010012};
-constexpr UnitRef 标签1{kWindowId, 0x16010013};  // hidden: holds the sort direction of the header click
-constexpr UnitRef 拖放对象1{kWindowId, 0x16010014};
-constexpr UnitRef 通用对话框1{kWindowId, 0x16010015};
+constexpr UnitRef experimentGroup{kWindowId, 0x16010002};
+constexpr UnitRef experimentList{kWindowId, 0x16010003};
+constexpr UnitRef experimentCheckAllButton{kWindowId, 0x16010004};
+constexpr UnitRef experimentInvertButton{kWindowId, 0x16010005};
+constexpr UnitRef experimentDeleteButton{kWindowId, 0x16010006};
+constexpr UnitRef experimentClearButton{kWindowId, 0x16010007};
+constexpr UnitRef sampleGroup{kWindowId, 0x16010008};
+constexpr UnitRef samplePathEdit{kWindowId, 0x16010009};
+constexpr UnitRef pickFileButton{kWindowId, 0x1601000A};
+constexpr UnitRef sampleClassLabel{kWindowId, 0x1601000B};
+constexpr UnitRef sampleSignatureLabel{kWindowId, 0x1601000C};
+constexpr UnitRef sampleClassEdit{kWindowId, 0x1601000D};
+constexpr UnitRef sampleSignatureEdit{kWindowId, 0x1601000E};
+constexpr UnitRef storeToExperimentButton{kWindowId, 0x1601000F};
+constexpr UnitRef confirmTypeEdit{kWindowId, 0x16010010};
+constexpr UnitRef confirmSignatureEdit{kWindowId, 0x16010011};
+constexpr UnitRef storeToConfirmedButton{kWindowId, 0x16010012};
+constexpr UnitRef sortDirectionLabel{kWindowId, 0x16010013};  // hidden: holds the sort direction of the header click
+constexpr UnitRef experimentDropTarget{kWindowId, 0x16010014};
+constexpr UnitRef fileDialog{kWindowId, 0x16010015};
 // Page 2: confirmed library.
-constexpr UnitRef 标签11{kWindowId, 0x16010016};
-constexpr UnitRef 超级列表框2{kWindowId, 0x16010017};
-constexpr UnitRef 按钮7{kWindowId, 0x16010018};
-constexpr UnitRef 按钮8{kWindowId, 0x16010019};
-constexpr UnitRef 按钮6{kWindowId, 0x1601001A};
-constexpr UnitRef 按钮5{kWindowId, 0x1601001B};
+constexpr UnitRef confirmedListLabel{kWindowId, 0x16010016};
+constexpr UnitRef confirmedList{kWindowId, 0x16010017};
+constexpr UnitRef confirmedCheckAllButton{kWindowId, 0x16010018};
+constexpr UnitRef confirmedInvertButton{kWindowId, 0x16010019};
+constexpr UnitRef confirmedDeleteButton{kWindowId, 0x1601001A};
+constexpr UnitRef confirmedClearButton{kWindowId, 0x1601001B};
 // Page 3: identification list.
-constexpr UnitRef 标签10{kWindowId, 0x1601001C};
-constexpr UnitRef 超级列表框3{kWindowId, 0x1601001D};
-constexpr UnitRef 按钮9{kWindowId, 0x1601001E};
-constexpr UnitRef 按钮17{kWindowId, 0x1601001F};
-constexpr UnitRef 按钮14{kWindowId, 0x16010020};
-constexpr UnitRef 按钮16{kWindowId, 0x16010021};
-constexpr UnitRef 按钮15{kWindowId, 0x16010022};
-constexpr UnitRef 标签2{kWindowId, 0x16010023};
-constexpr UnitRef 编辑框6{kWindowId, 0x16010024};
-constexpr UnitRef 标签7{kWindowId, 0x16010025};
-constexpr UnitRef 编辑框7{kWindowId, 0x16010026};
-constexpr UnitRef 标签6{kWindowId, 0x16010027};
-constexpr UnitRef 编辑框8{kWindowId, 0x16010028};
-constexpr UnitRef 标签8{kWindowId, 0x16010029};
-constexpr UnitRef 编辑框9{kWindowId, 0x1601002A};
-constexpr UnitRef 拖放对象2{kWindowId, 0x1601002B};
+constexpr UnitRef identificationHintLabel{kWindowId, 0x1601001C};
+constexpr UnitRef identificationList{kWindowId, 0x1601001D};
+constexpr UnitRef identificationDeleteButton{kWindowId, 0x1601001E};
+constexpr UnitRef identificationCheckAllButton{kWindowId, 0x1601001F};
+constexpr UnitRef identificationInvertButton{kWindowId, 0x16010020};
+constexpr UnitRef identificationClearButton{kWindowId, 0x16010021};
+constexpr UnitRef renameButton{kWindowId, 0x16010022};
+constexpr UnitRef resultPathLabel{kWindowId, 0x16010023};
+constexpr UnitRef resultPathEdit{kWindowId, 0x16010024};
+constexpr UnitRef resultClassLabel{kWindowId, 0x16010025};
+constexpr UnitRef resultClassEdit{kWindowId, 0x16010026};
+constexpr UnitRef resultSignatureLabel{kWindowId, 0x16010027};
+constexpr UnitRef resultSignatureEdit{kWindowId, 0x16010028};
+constexpr UnitRef resultTypeLabel{kWindowId, 0x16010029};
+constexpr UnitRef resultTypeEdit{kWindowId, 0x1601002A};
+constexpr UnitRef identificationDropTarget{kWindowId, 0x1601002B};
 // Page 4: help.
-constexpr UnitRef 编辑框10{kWindowId, 0x1601002C};
-constexpr UnitRef 标签9{kWindowId, 0x1601002D};
-constexpr UnitRef 按钮11{kWindowId, 0x1601002E};
+constexpr UnitRef helpEdit{kWindowId, 0x1601002C};
+constexpr UnitRef noticeLabel{kWindowId, 0x1601002D};
+constexpr UnitRef homePageButton{kWindowId, 0x1601002E};
 // Outside the tab control.
-constexpr UnitRef 标签3{kWindowId, 0x1601002F};
-constexpr UnitRef 外部数据库1{kWindowId, 0x16010030};
-constexpr UnitRef 数据库连接1{kWindowId, 0x16010031};
-constexpr UnitRef 记录集1{kWindowId, 0x16010032};
+constexpr UnitRef sloganLabel{kWindowId, 0x1601002F};
+constexpr UnitRef lookupDatabase{kWindowId, 0x16010030};
+constexpr UnitRef storeConnection{kWindowId, 0x16010031};
+constexpr UnitRef storeRecordSet{kWindowId, 0x16010032};
 
 }  // namespace main_window
 
@@ -81,9 +81,9 @@ namespace message_window {
 
 constexpr std::uint32_t kWindowId = 0x520101cb;
 
-constexpr UnitRef 窗口{kWindowId, kWindowId};
+constexpr UnitRef window{kWindowId, kWindowId};
 // Shows "特征值存在！\r\n请重输入其他特征值！" when a duplicate signature is refused.
-constexpr UnitRef 标签1{kWindowId, 0x16010101};
+constexpr UnitRef messageLabel{kWindowId, 0x16010101};
 
 }  // namespace message_window
 

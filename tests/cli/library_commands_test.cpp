@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "runtime/sqlite.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 
 namespace vex::cli {
@@ -56,7 +58,8 @@ TEST_F(LibraryCommands, duplicateSaysSoOnTwoLinesAndExitsThree) {
 }
 
 TEST_F(LibraryCommands, deleteRemovesTheNamedSignaturesOnly) {
-    for (const char* value : {"1111", "it's", "3333"}) ASSERT_EQ(run({"confirm", value, "t"}).exitCode, kExitDone);
+    for (const char* value : {"1111", "it's", "3333"})
+        ASSERT_EQ(run({"confirm", value, "t"}).exitCode, kExitDone);
     const Result deleted = run({"library", "delete", "it's", "3333", "not-there"});
     EXPECT_EQ(deleted.exitCode, kExitDone) << deleted.err;
     EXPECT_EQ(deleted.out, "1\tt\t1111\n");
@@ -94,6 +97,60 @@ TEST_F(LibraryCommands, unusableStoreIsAStoreErrorWithTheReason) {
         EXPECT_THAT(result.err, StartsWith("vexorin-cli: ")) << command[0];
         EXPECT_EQ(result.out, "") << command[0];
     }
+}
+
+// Scripts match these lines: the store's reason, then which library. Every
+// library command reads the library first and changes nothing when it cannot.
+TEST_F(LibraryCommands, unusableStoreIsNamedInTheSameLinesByEveryCommand) {
+    const std::string library = "'" + dir_.file("data.mdb") + "'";
+    struct Store {
+        const char* label;
+        std::string sql;  // the store's content; empty: a file that is no database
+        std::string reasonLine;
+    };
+    const Store stores[] = {
+        {"noDatabase", "",
+         "The database connection is not open. Reason: Cannot open the database " + library +
+             ". Reason: file is not a database"},
+        {"noTable", "create table other (x text); insert into other values ('kept')",
+         "no such table: 文件特征值库"},
+    };
+    for (const Store& store : stores) {
+        std::filesystem::remove(dir_.file("data.mdb"));
+        if (store.sql.empty()) {
+            dir_.write("data.mdb", "not a database");
+        } else {
+            auto db = sqlite::Database::open(dir_.file("data.mdb"), sqlite::OpenMode::ReadWriteCreate);
+            ASSERT_TRUE(db && db->execute(store.sql)) << store.label;
+        }
+        const std::string before = test::readAll(dir_.file("data.mdb"));
+        for (const std::vector<std::string>& command : {std::vector<std::string>{"library"},
+                                                        {"confirm", kExeValue, "exe"},
+                                                        {"library", "delete", "1111"},
+                                                        {"library", "clear"}}) {
+            const Result result = run(command);
+            const std::string name = std::string(store.label) + " " + command.back();
+            EXPECT_EQ(result.exitCode, kExitStoreError) << name;
+            EXPECT_EQ(result.err, "vexorin-cli: " + store.reasonLine +
+                                      "\nvexorin-cli: cannot read the confirmed library " + library + "\n")
+                << name;
+            EXPECT_EQ(result.out, "") << name;
+            EXPECT_EQ(test::readAll(dir_.file("data.mdb")), before) << name;
+        }
+    }
+}
+
+// A hand-made table that lacks the library's columns holds nothing the program
+// can list: it is refused with the reason, never listed with the column names as values.
+TEST_F(LibraryCommands, tableWithoutTheLibrarysColumnsIsAStoreError) {
+    auto db = sqlite::Database::open(dir_.file("data.mdb"), sqlite::OpenMode::ReadWriteCreate);
+    ASSERT_TRUE(
+        db &&
+        db->execute("create table \"文件特征值库\" (x text); insert into \"文件特征值库\" values ('a')"));
+    const Result listed = run({"library"});
+    EXPECT_EQ(listed.exitCode, kExitStoreError);
+    EXPECT_EQ(listed.out, "");
+    EXPECT_THAT(listed.err, HasSubstr("no such column"));
 }
 
 TEST_F(LibraryCommands, missingStoreIsWrittenOutFirst) {

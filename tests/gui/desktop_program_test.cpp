@@ -18,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
 #include "library/store.h"
 #include "runtime/basic_units.h"
 #include "runtime/data_dir.h"
@@ -28,6 +27,7 @@
 #include "runtime/process.h"
 #include "runtime/report_list.h"
 #include "tests/support/temp_dir.h"
+#include "ui/main_window_handlers.h"
 #include "ui/main_window_layout.h"
 #include "ui/row_commands.h"
 #include "ui/units.h"
@@ -58,12 +58,12 @@ protected:
         setDataDirectoryOverride({});
     }
 
-    void start(DropProgress progress = {}) {
+    void start(Progress progress = {}) {
         WindowModel& model = WindowModel::instance();
         model.reset();
         windows_ = std::make_unique<DesktopWindows>(model);
         installDropTargetRegistrar(*windows_);
-        registerApplicationHandlers(model, std::move(progress));
+        registerMainWindowHandlers(model, DataDirectory::current, std::move(progress));
         registerWindowLayouts(model);
         ASSERT_TRUE(model.loadWindow(mw::kWindowId));
         QApplication::processEvents();
@@ -108,7 +108,7 @@ TEST_F(DesktopProgramTest, firstStartWritesTheEmptyStoreAndNoListFiles) {
     const fs::path store = dir_ / "data.mdb";
     ASSERT_TRUE(fs::is_regular_file(store));
     EXPECT_EQ(fs::file_size(store), emptyStoreImage().size());
-    EXPECT_EQ(list(mw::超级列表框2).itemCount(), 0);
+    EXPECT_EQ(list(mw::confirmedList).itemCount(), 0);
     EXPECT_FALSE(fs::exists(dir_ / "set.ini"));
     EXPECT_FALSE(fs::exists(dir_ / "setok.ini"));
     EXPECT_TRUE(messages_.empty());
@@ -119,21 +119,21 @@ TEST_F(DesktopProgramTest, aFolderNamedLikeTheStoreGivesOneMessageAndAnEmptyList
     start();
     EXPECT_TRUE(fs::is_directory(dir_ / "data.mdb"));
     EXPECT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(list(mw::超级列表框2).itemCount(), 0);
+    EXPECT_EQ(list(mw::confirmedList).itemCount(), 0);
 }
 
 TEST_F(DesktopProgramTest, headerClicksSortBothWaysAndTheHomePageOpens) {
     start();
-    list(mw::超级列表框2).appendRows({{"1", "exe", "4D5A"}, {"2", "TXT", "EFBB"}, {"3", "png", "8950"}});
-    QHeaderView* header = qobject_cast<QTableView*>(windows_->unitWidget(mw::超级列表框2))->horizontalHeader();
+    list(mw::confirmedList).appendRows({{"1", "exe", "4D5A"}, {"2", "TXT", "EFBB"}, {"3", "png", "8950"}});
+    QHeaderView* header = qobject_cast<QTableView*>(windows_->unitWidget(mw::confirmedList))->horizontalHeader();
     emit header->sectionClicked(1);
-    EXPECT_EQ(list(mw::超级列表框2).itemText(0, 1), "TXT");
-    EXPECT_EQ(unitAt<Label>(mw::标签1).text(), "1");
+    EXPECT_EQ(list(mw::confirmedList).itemText(0, 1), "TXT");
+    EXPECT_EQ(unitAt<Label>(mw::sortDirectionLabel).text(), "1");
     emit header->sectionClicked(1);
-    EXPECT_EQ(list(mw::超级列表框2).itemText(0, 1), "exe");
-    EXPECT_EQ(unitAt<Label>(mw::标签1).text(), "2");
+    EXPECT_EQ(list(mw::confirmedList).itemText(0, 1), "exe");
+    EXPECT_EQ(unitAt<Label>(mw::sortDirectionLabel).text(), "2");
 
-    click(mw::按钮11);
+    click(mw::homePageButton);
     ASSERT_EQ(opened_.size(), 1u);
     EXPECT_EQ(opened_[0].rfind("file://", 0), 0u);
     EXPECT_NE(opened_[0].find("index.html"), std::string::npos);
@@ -146,33 +146,33 @@ TEST_F(DesktopProgramTest, dropsSampleConfirmAndIdentify) {
     const fs::path folder = dir_ / "folder.d";
     fs::create_directory(folder);
 
-    ASSERT_TRUE(drop(mw::超级列表框1, {png, tiny, folder}));
-    ASSERT_EQ(list(mw::超级列表框1).itemCount(), 2) << "the folder is skipped";
+    ASSERT_TRUE(drop(mw::experimentList, {png, tiny, folder}));
+    ASSERT_EQ(list(mw::experimentList).itemCount(), 2) << "the folder is skipped";
     EXPECT_TRUE(fs::exists(dir_ / "set.ini"));
-    EXPECT_EQ(text(mw::编辑框2), "无法读取，文件太短") << "the last dropped file stays in the editor";
+    EXPECT_EQ(text(mw::sampleSignatureEdit), "无法读取，文件太短") << "the last dropped file stays in the editor";
 
     // Double-click the PNG row, then store it in the confirmed library.
-    const int pngRow = list(mw::超级列表框1).findItem(png.string(), 0, true, 3);
+    const int pngRow = list(mw::experimentList).findItem(png.string(), 0, true, 3);
     ASSERT_GE(pngRow, 0);
-    list(mw::超级列表框1).selectItem(pngRow);
-    WindowModel::instance().raiseEvent(mw::超级列表框1, event::kDoubleClicked,
+    list(mw::experimentList).selectItem(pngRow);
+    WindowModel::instance().raiseEvent(mw::experimentList, event::kDoubleClicked,
                                        {Value(std::int32_t{1}), Value(std::int32_t{1}), Value(std::int32_t{1})});
-    EXPECT_EQ(text(mw::编辑框5), "89504E470D0A1A0A0000");
-    EXPECT_EQ(text(mw::编辑框4), "png");
-    click(mw::按钮4);
-    ASSERT_EQ(list(mw::超级列表框2).itemCount(), 1);
+    EXPECT_EQ(text(mw::confirmSignatureEdit), "89504E470D0A1A0A0000");
+    EXPECT_EQ(text(mw::confirmTypeEdit), "png");
+    click(mw::storeToConfirmedButton);
+    ASSERT_EQ(list(mw::confirmedList).itemCount(), 1);
 
     const fs::path unknown = writeFile("FILE0001.CHK", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
-    ASSERT_TRUE(drop(mw::超级列表框3, {unknown, tiny, folder}));
-    ASSERT_EQ(list(mw::超级列表框3).itemCount(), 2);
-    const int row = list(mw::超级列表框3).findItem(unknown.string(), 0, true, 3);
+    ASSERT_TRUE(drop(mw::identificationList, {unknown, tiny, folder}));
+    ASSERT_EQ(list(mw::identificationList).itemCount(), 2);
+    const int row = list(mw::identificationList).findItem(unknown.string(), 0, true, 3);
     ASSERT_GE(row, 0);
-    EXPECT_EQ(list(mw::超级列表框3).itemText(row, 4), "png");
+    EXPECT_EQ(list(mw::identificationList).itemText(row, 4), "png");
 
     // A second confirmation of the same value opens the message window instead.
-    click(mw::按钮4);
+    click(mw::storeToConfirmedButton);
     EXPECT_TRUE(WindowModel::instance().isLoaded(message_window::kWindowId));
-    EXPECT_EQ(list(mw::超级列表框2).itemCount(), 1);
+    EXPECT_EQ(list(mw::confirmedList).itemCount(), 1);
 }
 
 // The progress dialog of a long drop keeps the window painting, and a close from the
@@ -182,12 +182,12 @@ TEST_F(DesktopProgramTest, closingTheWindowDuringALongDropLosesNothing) {
     start([&](std::size_t done, std::size_t total) {
         if (closed || done != total / 2) return;
         closed = true;
-        windows_->unitWidget(mw::超级列表框3)->window()->close();
+        windows_->unitWidget(mw::identificationList)->window()->close();
         for (int i = 0; i < 5; ++i) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
     std::vector<fs::path> files;
     for (int i = 0; i < 300; ++i) files.push_back(writeFile("F" + std::to_string(i) + ".CHK", "0123456789abc"));
-    ASSERT_TRUE(drop(mw::超级列表框3, files));
+    ASSERT_TRUE(drop(mw::identificationList, files));
     EXPECT_TRUE(closed);
     std::ifstream ini(dir_ / "setok.ini");
     const std::string saved((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
@@ -197,26 +197,29 @@ TEST_F(DesktopProgramTest, closingTheWindowDuringALongDropLosesNothing) {
 TEST_F(DesktopProgramTest, everyButtonRunsWithoutAFault) {
     start();
     const fs::path png = writeFile("a.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
-    ASSERT_TRUE(drop(mw::超级列表框1, {png}));
-    ASSERT_TRUE(drop(mw::超级列表框3, {png}));
-    for (UnitRef button : {mw::按钮1, mw::按钮3, mw::按钮10, mw::按钮13, mw::按钮4, mw::按钮7, mw::按钮8, mw::按钮17,
-                           mw::按钮14, mw::按钮15, mw::按钮9, mw::按钮6, mw::按钮12, mw::按钮2, mw::按钮16, mw::按钮5}) {
+    ASSERT_TRUE(drop(mw::experimentList, {png}));
+    ASSERT_TRUE(drop(mw::identificationList, {png}));
+    for (UnitRef button :
+         {mw::pickFileButton, mw::storeToExperimentButton, mw::experimentCheckAllButton, mw::experimentInvertButton,
+          mw::storeToConfirmedButton, mw::confirmedCheckAllButton, mw::confirmedInvertButton,
+          mw::identificationCheckAllButton, mw::identificationInvertButton, mw::renameButton,
+          mw::identificationDeleteButton, mw::confirmedDeleteButton, mw::experimentDeleteButton,
+          mw::experimentClearButton, mw::identificationClearButton, mw::confirmedClearButton}) {
         click(button);
         QApplication::processEvents();
     }
-    EXPECT_EQ(list(mw::超级列表框1).itemCount(), 0);
-    EXPECT_EQ(list(mw::超级列表框2).itemCount(), 0);
-    EXPECT_EQ(list(mw::超级列表框3).itemCount(), 0);
-    unitAt<EditBox>(mw::编辑框1).setText(png.string());
-    QTest::mouseDClick(windows_->unitWidget(mw::编辑框1), Qt::LeftButton);
+    EXPECT_EQ(list(mw::experimentList).itemCount(), 0);
+    EXPECT_EQ(list(mw::confirmedList).itemCount(), 0);
+    EXPECT_EQ(list(mw::identificationList).itemCount(), 0);
+    unitAt<EditBox>(mw::samplePathEdit).setText(png.string());
+    QTest::mouseDClick(windows_->unitWidget(mw::samplePathEdit), Qt::LeftButton);
     EXPECT_EQ(revealed_, std::vector<std::string>{png.string()});
 }
-
 
 TEST_F(DesktopProgramTest, everyBoundHandlerIsRegistered) {
     WindowModel& model = WindowModel::instance();
     model.reset();
-    registerApplicationHandlers(model);
+    registerMainWindowHandlers(model, DataDirectory::current);
     for (const WindowLayout& layout : {mainWindowLayout(), messageWindowLayout()}) {
         for (const EventBinding& binding : layout.bindings) {
             EXPECT_TRUE(binding.handler.empty() || model.handlers().find(binding.handler)) << binding.handler;

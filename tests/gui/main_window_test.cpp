@@ -50,8 +50,8 @@ protected:
         }
         // Start-up attaches the drop targets as the program does.
         model().handlers().add("InitialiseMainWindow", [](const std::vector<Value>&) {
-            unitAt<DropTarget>(mw::拖放对象2).registerWindow(windowHandle(mw::超级列表框3));
-            unitAt<DropTarget>(mw::拖放对象1).registerWindow(windowHandle(mw::超级列表框1));
+            unitAt<DropTarget>(mw::identificationDropTarget).registerWindow(windowHandle(mw::identificationList));
+            unitAt<DropTarget>(mw::experimentDropTarget).registerWindow(windowHandle(mw::experimentList));
             return Value();
         });
         windows_ = std::make_unique<DesktopWindows>(model());
@@ -116,7 +116,7 @@ TEST_F(MainWindowTest, windowFrameAndPagesAreAsLaidOut) {
     EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "the border is fixed";
 
-    auto* tabs = widget<QTabWidget>(mw::选择夹1);
+    auto* tabs = widget<QTabWidget>(mw::pages);
     ASSERT_EQ(tabs->count(), 4);
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("第一步->文件特征值实验库"));
     EXPECT_EQ(tabs->tabText(3), QStringLiteral("帮助及使用技巧"));
@@ -130,31 +130,31 @@ TEST_F(MainWindowTest, unitsSitWhereTheLayoutPutsThem) {
         UnitRef parent;
         QRect geometry;
     };
-    widget<QTabWidget>(mw::选择夹1)->setCurrentIndex(3);
+    widget<QTabWidget>(mw::pages)->setCurrentIndex(3);
     QApplication::processEvents();
-    for (const Expected& e : {Expected{mw::分组框1, mw::选择夹1, {4, 32, 736, 248}},
-                              Expected{mw::超级列表框1, mw::分组框1, {4, 18, 592, 216}},
-                              Expected{mw::按钮4, mw::分组框2, {601, 103, 128, 24}},
-                              Expected{mw::按钮11, mw::选择夹1, {624, 344, 80, 32}},
-                              Expected{mw::编辑框10, mw::选择夹1, {16, 32, 720, 280}},
-                              Expected{mw::标签3, mw::窗口, {24, 440, 528, 24}}}) {
+    for (const Expected& e : {Expected{mw::experimentGroup, mw::pages, {4, 32, 736, 248}},
+                              Expected{mw::experimentList, mw::experimentGroup, {4, 18, 592, 216}},
+                              Expected{mw::storeToConfirmedButton, mw::sampleGroup, {601, 103, 128, 24}},
+                              Expected{mw::homePageButton, mw::pages, {624, 344, 80, 32}},
+                              Expected{mw::helpEdit, mw::pages, {16, 32, 720, 280}},
+                              Expected{mw::sloganLabel, mw::window, {24, 440, 528, 24}}}) {
         const QWidget* w = widget(e.unit);
         EXPECT_EQ(QRect(positionIn(e.unit, e.parent), w->size()), e.geometry) << w->objectName().toStdString();
     }
 }
 
 TEST_F(MainWindowTest, captionsStatesAndListColumns) {
-    EXPECT_EQ(widget<QPushButton>(mw::按钮1)->text(), QStringLiteral("打开文件->取特征值"));
-    EXPECT_EQ(widget<QGroupBox>(mw::分组框2)->title(), QStringLiteral("取文件特征值："));
-    EXPECT_EQ(widget<QLabel>(mw::标签10)->text(), QStringLiteral("文件拖放到下面列表框，即可判断文件类型！"));
-    EXPECT_TRUE(widget<QLineEdit>(mw::编辑框5)->isReadOnly());
-    EXPECT_TRUE(widget<QPlainTextEdit>(mw::编辑框10)->isReadOnly());
-    EXPECT_TRUE(widget<QPlainTextEdit>(mw::编辑框10)->toPlainText().contains(QStringLiteral("VexorinV1.0")));
-    EXPECT_FALSE(widget(mw::标签1)->isVisibleTo(top())) << "the sort direction cell is never shown";
-    EXPECT_EQ(widget(mw::按钮2)->focusPolicy(), Qt::StrongFocus);
-    EXPECT_EQ(widget(mw::标签4)->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(widget<QPushButton>(mw::pickFileButton)->text(), QStringLiteral("打开文件->取特征值"));
+    EXPECT_EQ(widget<QGroupBox>(mw::sampleGroup)->title(), QStringLiteral("取文件特征值："));
+    EXPECT_EQ(widget<QLabel>(mw::identificationHintLabel)->text(), QStringLiteral("文件拖放到下面列表框，即可判断文件类型！"));
+    EXPECT_TRUE(widget<QLineEdit>(mw::confirmSignatureEdit)->isReadOnly());
+    EXPECT_TRUE(widget<QPlainTextEdit>(mw::helpEdit)->isReadOnly());
+    EXPECT_TRUE(widget<QPlainTextEdit>(mw::helpEdit)->toPlainText().contains(QStringLiteral("VexorinV1.0")));
+    EXPECT_FALSE(widget(mw::sortDirectionLabel)->isVisibleTo(top())) << "the sort direction cell is never shown";
+    EXPECT_EQ(widget(mw::experimentClearButton)->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(widget(mw::sampleClassLabel)->focusPolicy(), Qt::NoFocus);
 
-    auto* list = widget<QTableView>(mw::超级列表框3);
+    auto* list = widget<QTableView>(mw::identificationList);
     ASSERT_EQ(list->model()->columnCount(), 5);
     EXPECT_EQ(list->model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("文件可能类型"));
     EXPECT_EQ(list->columnWidth(3), 300);
@@ -172,15 +172,15 @@ TEST_F(MainWindowTest, everyButtonReachesItsHandler) {
         UnitRef list;  // leading argument, if any
     };
     const std::vector<Expected> buttons = {
-        {mw::按钮1, "PickFileForEditor", {}},           {mw::按钮3, "StoreEditorToExperiment", {}},
-        {mw::按钮4, "StoreEditorToConfirmed", {}},      {mw::按钮10, "CheckAllRows", mw::超级列表框1},
-        {mw::按钮13, "InvertRowChecks", mw::超级列表框1}, {mw::按钮12, "DeleteCheckedExperiments", {}},
-        {mw::按钮2, "ClearExperimentLibrary", {}},      {mw::按钮7, "CheckAllRows", mw::超级列表框2},
-        {mw::按钮8, "InvertRowChecks", mw::超级列表框2},  {mw::按钮6, "DeleteCheckedConfirmed", {}},
-        {mw::按钮5, "DeleteAllConfirmed", {}},          {mw::按钮9, "DeleteCheckedIdentifications", {}},
-        {mw::按钮17, "CheckAllRows", mw::超级列表框3},    {mw::按钮14, "InvertRowChecks", mw::超级列表框3},
-        {mw::按钮16, "ClearIdentificationList", {}},    {mw::按钮15, "RenameCheckedFiles", {}},
-        {mw::按钮11, "OpenHomePage", {}},
+        {mw::pickFileButton, "PickFileForEditor", {}},           {mw::storeToExperimentButton, "StoreEditorToExperiment", {}},
+        {mw::storeToConfirmedButton, "StoreEditorToConfirmed", {}},      {mw::experimentCheckAllButton, "CheckAllRows", mw::experimentList},
+        {mw::experimentInvertButton, "InvertRowChecks", mw::experimentList}, {mw::experimentDeleteButton, "DeleteCheckedExperiments", {}},
+        {mw::experimentClearButton, "ClearExperimentLibrary", {}},      {mw::confirmedCheckAllButton, "CheckAllRows", mw::confirmedList},
+        {mw::confirmedInvertButton, "InvertRowChecks", mw::confirmedList},  {mw::confirmedDeleteButton, "DeleteCheckedConfirmed", {}},
+        {mw::confirmedClearButton, "DeleteAllConfirmed", {}},          {mw::identificationDeleteButton, "DeleteCheckedIdentifications", {}},
+        {mw::identificationCheckAllButton, "CheckAllRows", mw::identificationList},    {mw::identificationInvertButton, "InvertRowChecks", mw::identificationList},
+        {mw::identificationClearButton, "ClearIdentificationList", {}},    {mw::renameButton, "RenameCheckedFiles", {}},
+        {mw::homePageButton, "OpenHomePage", {}},
     };
     for (const Expected& e : buttons) {
         calls_.clear();
@@ -200,21 +200,21 @@ TEST_F(MainWindowTest, doubleClicksReachListAndPathHandlers) {
         const char* handler;
     };
     for (const Expected& e :
-         {Expected{widget(mw::编辑框1), "RevealInExplorer"}, Expected{widget(mw::编辑框6), "RevealInExplorer"},
-          Expected{widget<QTableView>(mw::超级列表框1)->viewport(), "ShowExperimentRow"},
-          Expected{widget<QTableView>(mw::超级列表框3)->viewport(), "ShowIdentificationRow"}}) {
+         {Expected{widget(mw::samplePathEdit), "RevealInExplorer"}, Expected{widget(mw::resultPathEdit), "RevealInExplorer"},
+          Expected{widget<QTableView>(mw::experimentList)->viewport(), "ShowExperimentRow"},
+          Expected{widget<QTableView>(mw::identificationList)->viewport(), "ShowIdentificationRow"}}) {
         calls_.clear();
         QTest::mouseDClick(e.target, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
         ASSERT_FALSE(calls_.empty()) << e.handler;
         EXPECT_EQ(calls_.back().handler, e.handler);
     }
     calls_.clear();
-    QTest::mouseDClick(widget<QTableView>(mw::超级列表框2)->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::mouseDClick(widget<QTableView>(mw::confirmedList)->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     EXPECT_TRUE(calls_.empty()) << "the confirmed library has no double-click binding";
 }
 
 TEST_F(MainWindowTest, headerClicksReachTheSortHandlerOnTwoListsOnly) {
-    for (UnitRef list : {mw::超级列表框1, mw::超级列表框2}) {
+    for (UnitRef list : {mw::experimentList, mw::confirmedList}) {
         calls_.clear();
         emit widget<QTableView>(list)->horizontalHeader()->sectionClicked(1);
         ASSERT_EQ(calls_.size(), 1u);
@@ -222,13 +222,13 @@ TEST_F(MainWindowTest, headerClicksReachTheSortHandlerOnTwoListsOnly) {
         EXPECT_EQ(calls_[0].arguments, (std::vector<Value>{Value(list), Value(std::int32_t{1})}));
     }
     calls_.clear();
-    emit widget<QTableView>(mw::超级列表框3)->horizontalHeader()->sectionClicked(1);
+    emit widget<QTableView>(mw::identificationList)->horizontalHeader()->sectionClicked(1);
     EXPECT_TRUE(calls_.empty());
 }
 
 TEST_F(MainWindowTest, filesDroppedOnTheTwoListsReachTheirHandlers) {
-    QWidget* experiments = widget<QTableView>(mw::超级列表框1)->viewport();
-    QWidget* identification = widget<QTableView>(mw::超级列表框3)->viewport();
+    QWidget* experiments = widget<QTableView>(mw::experimentList)->viewport();
+    QWidget* identification = widget<QTableView>(mw::identificationList)->viewport();
 
     EXPECT_TRUE(dropFiles(experiments, {QStringLiteral("/tmp/one file.png")}));
     ASSERT_EQ(calls_.size(), 1u);
@@ -247,8 +247,8 @@ TEST_F(MainWindowTest, filesDroppedOnTheTwoListsReachTheirHandlers) {
 }
 
 TEST_F(MainWindowTest, aDragArrivingWhileADropIsDeliveredIsRefused) {
-    QWidget* experiments = widget<QTableView>(mw::超级列表框1)->viewport();
-    QWidget* identification = widget<QTableView>(mw::超级列表框3)->viewport();
+    QWidget* experiments = widget<QTableView>(mw::experimentList)->viewport();
+    QWidget* identification = widget<QTableView>(mw::identificationList)->viewport();
     bool nestedAccepted = true;
     model().handlers().add("SampleDroppedFiles", [&](const std::vector<Value>& arguments) {
         calls_.push_back({"SampleDroppedFiles", arguments});
@@ -262,8 +262,8 @@ TEST_F(MainWindowTest, aDragArrivingWhileADropIsDeliveredIsRefused) {
 }
 
 TEST_F(MainWindowTest, onlyTheTwoListViewportsAcceptDrops) {
-    const QWidget* experiments = widget<QTableView>(mw::超级列表框1)->viewport();
-    const QWidget* identification = widget<QTableView>(mw::超级列表框3)->viewport();
+    const QWidget* experiments = widget<QTableView>(mw::experimentList)->viewport();
+    const QWidget* identification = widget<QTableView>(mw::identificationList)->viewport();
     for (const QWidget* w : top()->findChildren<QWidget*>()) {
         const bool expected = w == experiments || w == identification;
         EXPECT_EQ(w->acceptDrops(), expected) << w->metaObject()->className() << " "
@@ -272,10 +272,10 @@ TEST_F(MainWindowTest, onlyTheTwoListViewportsAcceptDrops) {
 }
 
 TEST_F(MainWindowTest, editBoxesFollowTheirUnits) {
-    unitAt<EditBox>(mw::编辑框2).setText("89504E470D0A1A0A0000");
-    EXPECT_EQ(widget<QLineEdit>(mw::编辑框2)->text(), QStringLiteral("89504E470D0A1A0A0000"));
-    unitAt<Label>(mw::标签1).setText("1");
-    EXPECT_EQ(widget<QLabel>(mw::标签1)->text(), QStringLiteral("1"));
+    unitAt<EditBox>(mw::sampleSignatureEdit).setText("89504E470D0A1A0A0000");
+    EXPECT_EQ(widget<QLineEdit>(mw::sampleSignatureEdit)->text(), QStringLiteral("89504E470D0A1A0A0000"));
+    unitAt<Label>(mw::sortDirectionLabel).setText("1");
+    EXPECT_EQ(widget<QLabel>(mw::sortDirectionLabel)->text(), QStringLiteral("1"));
 }
 
 TEST_F(MainWindowTest, messageWindowIsModelessOwnerlessAndLoadsOnce) {
@@ -285,7 +285,7 @@ TEST_F(MainWindowTest, messageWindowIsModelessOwnerlessAndLoadsOnce) {
     EXPECT_EQ(message->parentWidget(), nullptr);
     EXPECT_EQ(message->windowModality(), Qt::NonModal);
     EXPECT_TRUE(message->windowTitle().isEmpty());
-    EXPECT_EQ(qobject_cast<QLabel*>(windows_->unitWidget(message_window::标签1))->text(),
+    EXPECT_EQ(qobject_cast<QLabel*>(windows_->unitWidget(message_window::messageLabel))->text(),
               QStringLiteral("特征值存在！\n请重输入其他特征值！"));
     ASSERT_TRUE(showMessageWindow("again", model()));
     EXPECT_EQ(windows_->windowWidget(message_window::kWindowId), message) << "a second load only activates";

@@ -27,20 +27,20 @@ protected:
         session_.reset();
         WindowModel::instance().reset();
     }
-    static ReportList& rows() { return unitAt<ReportList>(mw::超级列表框1); }
+    static ReportList& rows() { return unitAt<ReportList>(mw::experimentList); }
 
     std::unique_ptr<MainWindowSession> session_;
 };
 
 TEST_F(RowCommandYieldTest, rowsRemovedDuringTheLoopAreSkipped) {
     QTimer::singleShot(0, [] { rows().deleteAllItems(); });
-    CheckAllRows(mw::超级列表框1);
+    CheckAllRows(mw::experimentList);
     EXPECT_EQ(rows().itemCount(), 0);
 }
 
 TEST_F(RowCommandYieldTest, rowsAddedDuringTheLoopAreNotVisited) {
     QTimer::singleShot(0, [] { rows().appendRows({{"5"}}); });
-    InvertRowChecks(mw::超级列表框1);
+    InvertRowChecks(mw::experimentList);
     ASSERT_EQ(rows().itemCount(), 5);
     EXPECT_EQ(rows().checkState(3), check_state::kChecked);
     EXPECT_EQ(rows().checkState(4), check_state::kUnchecked);
@@ -48,7 +48,7 @@ TEST_F(RowCommandYieldTest, rowsAddedDuringTheLoopAreNotVisited) {
 
 TEST_F(RowCommandYieldTest, closingTheWindowDuringTheLoopEndsItQuietly) {
     QTimer::singleShot(0, [] { WindowModel::instance().closeWindow(mw::kWindowId); });
-    CheckAllRows(mw::超级列表框1);
+    CheckAllRows(mw::experimentList);
     EXPECT_FALSE(WindowModel::instance().isLoaded(mw::kWindowId));
 }
 

@@ -25,34 +25,34 @@ namespace {
 namespace mw = main_window;
 
 void fillWithSamples() {
-    unitAt<ReportList>(mw::超级列表框1).appendRows({
+    unitAt<ReportList>(mw::experimentList).appendRows({
         {"1", "png", "89504E470D0A1A0A0000", "/home/ada/samples/logo.png"},
         {"2", "pdf", "255044462D312E350D0A", "/home/ada/samples/manual.pdf"},
         {"3", "zip", "504B0304140000000800", "/home/ada/samples/backup.zip"},
         {"4", "jpg", "FFD8FFE000104A464946", "/home/ada/samples/holiday.jpg"},
     });
-    unitAt<ReportList>(mw::超级列表框1).setCheckState(1, check_state::kChecked);
-    unitAt<ReportList>(mw::超级列表框2).appendRows({
+    unitAt<ReportList>(mw::experimentList).setCheckState(1, check_state::kChecked);
+    unitAt<ReportList>(mw::confirmedList).appendRows({
         {"106", "png", "89504E470D0A1A0A0000"},
         {"107", "pdf", "255044462D312E350D0A"},
         {"108", "zip", "504B0304140000000800"},
     });
-    unitAt<ReportList>(mw::超级列表框3).appendRows({
+    unitAt<ReportList>(mw::identificationList).appendRows({
         {"1", "CHK", "89504E470D0A1A0A0000", "/media/usb/FOUND.000/FILE0001.CHK", "png"},
         {"2", "CHK", "504B0304140000000800", "/media/usb/FOUND.000/FILE0002.CHK", "zip"},
         {"3", "CHK", "0000000000000000AB12", "/media/usb/FOUND.000/FILE0003.CHK", "未知类型"},
     });
-    unitAt<ReportList>(mw::超级列表框3).setCheckState(0, check_state::kChecked);
-    unitAt<ReportList>(mw::超级列表框3).setCheckState(1, check_state::kChecked);
-    unitAt<EditBox>(mw::编辑框1).setText("/home/ada/samples/logo.png");
-    unitAt<EditBox>(mw::编辑框3).setText("png");
-    unitAt<EditBox>(mw::编辑框2).setText("89504E470D0A1A0A0000");
-    unitAt<EditBox>(mw::编辑框4).setText("png");
-    unitAt<EditBox>(mw::编辑框5).setText("89504E470D0A1A0A0000");
-    unitAt<EditBox>(mw::编辑框6).setText("/media/usb/FOUND.000/FILE0001.CHK");
-    unitAt<EditBox>(mw::编辑框7).setText("CHK");
-    unitAt<EditBox>(mw::编辑框8).setText("89504E470D0A1A0A0000");
-    unitAt<EditBox>(mw::编辑框9).setText("png");
+    unitAt<ReportList>(mw::identificationList).setCheckState(0, check_state::kChecked);
+    unitAt<ReportList>(mw::identificationList).setCheckState(1, check_state::kChecked);
+    unitAt<EditBox>(mw::samplePathEdit).setText("/home/ada/samples/logo.png");
+    unitAt<EditBox>(mw::sampleClassEdit).setText("png");
+    unitAt<EditBox>(mw::sampleSignatureEdit).setText("89504E470D0A1A0A0000");
+    unitAt<EditBox>(mw::confirmTypeEdit).setText("png");
+    unitAt<EditBox>(mw::confirmSignatureEdit).setText("89504E470D0A1A0A0000");
+    unitAt<EditBox>(mw::resultPathEdit).setText("/media/usb/FOUND.000/FILE0001.CHK");
+    unitAt<EditBox>(mw::resultClassEdit).setText("CHK");
+    unitAt<EditBox>(mw::resultSignatureEdit).setText("89504E470D0A1A0A0000");
+    unitAt<EditBox>(mw::resultTypeEdit).setText("png");
 }
 
 void settle() {
@@ -70,9 +70,9 @@ TEST(Screenshots, ofEveryPageAndTheMessageWindow) {
     registerWindowLayouts(model);
     ASSERT_TRUE(model.loadWindow(mw::kWindowId));
     fillWithSamples();
-    unitAt<ReportList>(mw::超级列表框3).selectItem(1);
+    unitAt<ReportList>(mw::identificationList).selectItem(1);
 
-    auto* tabs = qobject_cast<QTabWidget*>(windows.unitWidget(mw::选择夹1));
+    auto* tabs = qobject_cast<QTabWidget*>(windows.unitWidget(mw::pages));
     ASSERT_NE(tabs, nullptr);
     QWidget* window = windows.windowWidget(mw::kWindowId);
     for (int page = 0; page < tabs->count(); ++page) {

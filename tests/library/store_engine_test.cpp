@@ -5,37 +5,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 
 #include "library/store.h"
+#include "library/store_schema.h"
 #include "runtime/database_connection.h"
 #include "runtime/external_database.h"
-#include "runtime/messages.h"
 #include "runtime/record_set.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex {
 namespace {
 
-namespace fs = std::filesystem;
+constexpr std::string_view kStorePassword = store_schema::kPassword;
 
 class StoreEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vexorin-engine-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        path_ = (dir_ / "data.mdb").string();
+        path_ = dir_.file("data.mdb");
         ASSERT_EQ(ensureStoreExists(path_).outcome, StoreCreation::Written);
-        setMessagePresenter(
-            [this](MessageKind, const std::string& text, const std::string&) { messages_.push_back(text); });
-        ASSERT_TRUE(connection_.connectToAccessFile(path_, std::string(kStorePassword)));
+        ASSERT_TRUE(connection_.open(path_, std::string(kStorePassword))) << connection_.lastError();
         ASSERT_TRUE(records_.setConnection(&connection_));
-        ASSERT_TRUE(records_.open("文件特征值库", record_set_kind::kTable));
-    }
-    void TearDown() override {
-        setMessagePresenter({});
-        fs::remove_all(dir_);
+        ASSERT_TRUE(records_.open("文件特征值库", record_set_kind::kTable)) << records_.lastError();
     }
 
     // Adds a record the way the confirm operation does: type, then every prefix column.
@@ -78,9 +68,8 @@ protected:
         return values;
     }
 
-    fs::path dir_;
+    test::TempDir dir_;
     std::string path_;
-    std::vector<std::string> messages_;
     DatabaseConnection connection_{0x16010031};
     RecordSet records_{0x16010032};
 };
@@ -136,7 +125,7 @@ TEST_F(StoreEngineTest, deleteStatementRemovesEveryMatchingRecord) {
     EXPECT_TRUE(records_.open("delete from 文件特征值库 where 特征值20='4D5A9000030000000400'",
                               record_set_kind::kStatement));
     EXPECT_EQ(listed("文件类型"), (std::vector<std::string>{"jpg"}));
-    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(records_.lastError(), "");
 }
 
 TEST_F(StoreEngineTest, bothWaysHoldTheFileAtOnceAndTheReaderSeesWhatWasSaved) {

@@ -1,14 +1,13 @@
 #include "library/store.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "runtime/sqlite.h"
+#include "tests/support/temp_dir.h"
 
 namespace vex {
 namespace {
@@ -17,21 +16,14 @@ namespace fs = std::filesystem;
 
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vexorin-store-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
 
     static std::vector<std::uint8_t> readBytes(const std::string& file) {
         std::ifstream in(file, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    fs::path dir_;
+    test::TempDir dir_;
 };
 
 std::vector<std::string> expectedColumns() {
@@ -40,13 +32,18 @@ std::vector<std::string> expectedColumns() {
     return columns;
 }
 
+TEST(SignatureColumnName, appendsTheLengthInDecimalWithoutPadding) {
+    EXPECT_EQ(store_schema::signatureColumnName(4), "特征值4");
+    EXPECT_EQ(store_schema::signatureColumnName(20), "特征值20");
+}
+
 TEST_F(StoreTest, missingFile_isWrittenByteForByteFromTheImage) {
     const auto result = ensureStoreExists(path("data.mdb"));
     EXPECT_EQ(result.outcome, StoreCreation::Written) << result.error;
     const auto image = emptyStoreImage();
     EXPECT_EQ(readBytes(path("data.mdb")), std::vector<std::uint8_t>(image.begin(), image.end()));
     // No temporary file is left behind.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(StoreTest, existingFile_isNeverReplaced) {

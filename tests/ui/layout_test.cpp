@@ -44,19 +44,19 @@ const EventBinding* bindingOf(const WindowLayout& w, UnitRef ref, int event) {
 TEST(LayoutTest, unitReferencesMatchTheLayoutByName) {
     const WindowLayout w = mainWindowLayout();
     const std::vector<std::pair<const char*, UnitRef>> named = {
-        {"选择夹1", mw::选择夹1},       {"超级列表框1", mw::超级列表框1}, {"超级列表框2", mw::超级列表框2},
-        {"超级列表框3", mw::超级列表框3}, {"编辑框1", mw::编辑框1},       {"编辑框5", mw::编辑框5},
-        {"编辑框10", mw::编辑框10},     {"标签1", mw::标签1},           {"拖放对象1", mw::拖放对象1},
-        {"拖放对象2", mw::拖放对象2},   {"通用对话框1", mw::通用对话框1}, {"外部数据库1", mw::外部数据库1},
-        {"数据库连接1", mw::数据库连接1}, {"记录集1", mw::记录集1},       {"按钮15", mw::按钮15},
-        {"按钮11", mw::按钮11},         {"标签3", mw::标签3}};
+        {"选择夹1", mw::pages},       {"超级列表框1", mw::experimentList}, {"超级列表框2", mw::confirmedList},
+        {"超级列表框3", mw::identificationList}, {"编辑框1", mw::samplePathEdit},       {"编辑框5", mw::confirmSignatureEdit},
+        {"编辑框10", mw::helpEdit},     {"标签1", mw::sortDirectionLabel},           {"拖放对象1", mw::experimentDropTarget},
+        {"拖放对象2", mw::identificationDropTarget},   {"通用对话框1", mw::fileDialog}, {"外部数据库1", mw::lookupDatabase},
+        {"数据库连接1", mw::storeConnection}, {"记录集1", mw::storeRecordSet},       {"按钮15", mw::renameButton},
+        {"按钮11", mw::homePageButton},         {"标签3", mw::sloganLabel}};
     for (const auto& [name, ref] : named) {
         const UnitLayout* u = w.findUnit(std::string(name));
         ASSERT_NE(u, nullptr) << name;
         EXPECT_EQ(u->id, ref.unit) << name;
         EXPECT_EQ(ref.window, mw::kWindowId) << name;
     }
-    EXPECT_EQ(messageWindowLayout().findUnit(std::string("标签1"))->id, message_window::标签1.unit);
+    EXPECT_EQ(messageWindowLayout().findUnit(std::string("标签1"))->id, message_window::messageLabel.unit);
 }
 
 TEST(LayoutTest, idsAreUniqueAndParentsComeFirst) {
@@ -92,41 +92,41 @@ TEST(LayoutTest, windowsHaveTheirTitleSizeAndFrame) {
 
 TEST(LayoutTest, sampleOfCaptionsGeometryAndParents) {
     const WindowLayout w = mainWindowLayout();
-    const UnitLayout* tabs = w.findUnit(mw::选择夹1.unit);
+    const UnitLayout* tabs = w.findUnit(mw::pages.unit);
     EXPECT_EQ(tabs->geometry, (Geometry{0, 8, 800, 424}));
     EXPECT_EQ(tabs->pages, (std::vector<std::string>{"第一步->文件特征值实验库", "第二步->文件特征值确认库",
                                                      "第三步->判断未知文件类型", "帮助及使用技巧"}));
     EXPECT_EQ(tabs->currentPage, 0);
 
-    const UnitLayout* pick = w.findUnit(mw::按钮1.unit);
+    const UnitLayout* pick = w.findUnit(mw::pickFileButton.unit);
     EXPECT_EQ(pick->caption, "打开文件->取特征值");
     EXPECT_EQ(pick->geometry, (Geometry{600, 19, 128, 24}));
-    EXPECT_EQ(pick->parent, mw::分组框2.unit);
+    EXPECT_EQ(pick->parent, mw::sampleGroup.unit);
     EXPECT_EQ(pick->page, 0);
 
-    const UnitLayout* clearLibrary = w.findUnit(mw::按钮5.unit);
+    const UnitLayout* clearLibrary = w.findUnit(mw::confirmedClearButton.unit);
     EXPECT_EQ(clearLibrary->caption, "清空文件特征值确认库");
     EXPECT_EQ(clearLibrary->geometry, (Geometry{545, 383, 136, 32}));
     EXPECT_EQ(clearLibrary->page, 1);
 
-    const UnitLayout* rename = w.findUnit(mw::按钮15.unit);
+    const UnitLayout* rename = w.findUnit(mw::renameButton.unit);
     EXPECT_EQ(rename->caption, "选定文件改名");
     EXPECT_EQ(rename->geometry, (Geometry{608, 400, 136, 24}));
 
-    EXPECT_EQ(w.findUnit(mw::标签3.unit)->parent, 0u);
-    EXPECT_EQ(w.findUnit(mw::拖放对象2.unit)->parent, 0u);
-    EXPECT_EQ(w.findUnit(mw::拖放对象1.unit)->parent, mw::选择夹1.unit);
-    EXPECT_FALSE(w.findUnit(mw::标签1.unit)->visible);
-    EXPECT_EQ(w.findUnit(mw::按钮11.unit)->page, 3);
+    EXPECT_EQ(w.findUnit(mw::sloganLabel.unit)->parent, 0u);
+    EXPECT_EQ(w.findUnit(mw::identificationDropTarget.unit)->parent, 0u);
+    EXPECT_EQ(w.findUnit(mw::experimentDropTarget.unit)->parent, mw::pages.unit);
+    EXPECT_FALSE(w.findUnit(mw::sortDirectionLabel.unit)->visible);
+    EXPECT_EQ(w.findUnit(mw::homePageButton.unit)->page, 3);
 }
 
 TEST(LayoutTest, reportListColumnsAndWidths) {
     const WindowLayout w = mainWindowLayout();
-    EXPECT_EQ(w.findUnit(mw::超级列表框1.unit)->columns,
+    EXPECT_EQ(w.findUnit(mw::experimentList.unit)->columns,
               (std::vector<ReportColumn>{{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 280}}));
-    EXPECT_EQ(w.findUnit(mw::超级列表框2.unit)->columns,
+    EXPECT_EQ(w.findUnit(mw::confirmedList.unit)->columns,
               (std::vector<ReportColumn>{{"序列", 100}, {"文件类", 100}, {"特征值", 300}}));
-    EXPECT_EQ(w.findUnit(mw::超级列表框3.unit)->columns,
+    EXPECT_EQ(w.findUnit(mw::identificationList.unit)->columns,
               (std::vector<ReportColumn>{
                   {"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 300}, {"文件可能类型", 90}}));
 }
@@ -157,7 +157,7 @@ TEST(LayoutTest, helpTextLineByLine) {
     EXPECT_EQ(lines[16], "");
     EXPECT_TRUE(lines[17].starts_with(std::string(15, ' ') + "Vexorin"));
     EXPECT_NE(lines[17].find("2026-12-07"), std::string::npos);
-    EXPECT_EQ(mainWindowLayout().findUnit(mw::编辑框10.unit)->caption, text);
+    EXPECT_EQ(mainWindowLayout().findUnit(mw::helpEdit.unit)->caption, text);
 }
 
 struct BindingCase {
@@ -170,32 +170,32 @@ struct BindingCase {
 TEST(LayoutTest, everyBindingNamesItsHandler) {
     const WindowLayout w = mainWindowLayout();
     const std::vector<BindingCase> cases = {
-        {mw::拖放对象1, event::kFilesDropped, "SampleDroppedFiles", {}},
-        {mw::拖放对象2, event::kFilesDropped, "IdentifyDroppedFiles", {}},
-        {mw::拖放对象2, event::kTextDropped, "", {}},
-        {mw::按钮1, event::kClicked, "PickFileForEditor", {}},
-        {mw::按钮3, event::kClicked, "StoreEditorToExperiment", {}},
-        {mw::按钮4, event::kClicked, "StoreEditorToConfirmed", {}},
-        {mw::编辑框1, event::kDoubleClicked, "RevealInExplorer", {Value(mw::编辑框1)}},
-        {mw::编辑框6, event::kDoubleClicked, "RevealInExplorer", {Value(mw::编辑框6)}},
-        {mw::超级列表框1, event::kDoubleClicked, "ShowExperimentRow", {}},
-        {mw::超级列表框3, event::kDoubleClicked, "ShowIdentificationRow", {}},
-        {mw::超级列表框1, event::kColumnClicked, "SortByClickedColumn", {Value(mw::超级列表框1)}},
-        {mw::超级列表框2, event::kColumnClicked, "SortByClickedColumn", {Value(mw::超级列表框2)}},
-        {mw::按钮10, event::kClicked, "CheckAllRows", {Value(mw::超级列表框1)}},
-        {mw::按钮7, event::kClicked, "CheckAllRows", {Value(mw::超级列表框2)}},
-        {mw::按钮17, event::kClicked, "CheckAllRows", {Value(mw::超级列表框3)}},
-        {mw::按钮13, event::kClicked, "InvertRowChecks", {Value(mw::超级列表框1)}},
-        {mw::按钮8, event::kClicked, "InvertRowChecks", {Value(mw::超级列表框2)}},
-        {mw::按钮14, event::kClicked, "InvertRowChecks", {Value(mw::超级列表框3)}},
-        {mw::按钮12, event::kClicked, "DeleteCheckedExperiments", {}},
-        {mw::按钮2, event::kClicked, "ClearExperimentLibrary", {}},
-        {mw::按钮6, event::kClicked, "DeleteCheckedConfirmed", {}},
-        {mw::按钮5, event::kClicked, "DeleteAllConfirmed", {}},
-        {mw::按钮9, event::kClicked, "DeleteCheckedIdentifications", {}},
-        {mw::按钮16, event::kClicked, "ClearIdentificationList", {}},
-        {mw::按钮15, event::kClicked, "RenameCheckedFiles", {}},
-        {mw::按钮11, event::kClicked, "OpenHomePage", {}},
+        {mw::experimentDropTarget, event::kFilesDropped, "SampleDroppedFiles", {}},
+        {mw::identificationDropTarget, event::kFilesDropped, "IdentifyDroppedFiles", {}},
+        {mw::identificationDropTarget, event::kTextDropped, "", {}},
+        {mw::pickFileButton, event::kClicked, "PickFileForEditor", {}},
+        {mw::storeToExperimentButton, event::kClicked, "StoreEditorToExperiment", {}},
+        {mw::storeToConfirmedButton, event::kClicked, "StoreEditorToConfirmed", {}},
+        {mw::samplePathEdit, event::kDoubleClicked, "RevealInExplorer", {Value(mw::samplePathEdit)}},
+        {mw::resultPathEdit, event::kDoubleClicked, "RevealInExplorer", {Value(mw::resultPathEdit)}},
+        {mw::experimentList, event::kDoubleClicked, "ShowExperimentRow", {}},
+        {mw::identificationList, event::kDoubleClicked, "ShowIdentificationRow", {}},
+        {mw::experimentList, event::kColumnClicked, "SortByClickedColumn", {Value(mw::experimentList)}},
+        {mw::confirmedList, event::kColumnClicked, "SortByClickedColumn", {Value(mw::confirmedList)}},
+        {mw::experimentCheckAllButton, event::kClicked, "CheckAllRows", {Value(mw::experimentList)}},
+        {mw::confirmedCheckAllButton, event::kClicked, "CheckAllRows", {Value(mw::confirmedList)}},
+        {mw::identificationCheckAllButton, event::kClicked, "CheckAllRows", {Value(mw::identificationList)}},
+        {mw::experimentInvertButton, event::kClicked, "InvertRowChecks", {Value(mw::experimentList)}},
+        {mw::confirmedInvertButton, event::kClicked, "InvertRowChecks", {Value(mw::confirmedList)}},
+        {mw::identificationInvertButton, event::kClicked, "InvertRowChecks", {Value(mw::identificationList)}},
+        {mw::experimentDeleteButton, event::kClicked, "DeleteCheckedExperiments", {}},
+        {mw::experimentClearButton, event::kClicked, "ClearExperimentLibrary", {}},
+        {mw::confirmedDeleteButton, event::kClicked, "DeleteCheckedConfirmed", {}},
+        {mw::confirmedClearButton, event::kClicked, "DeleteAllConfirmed", {}},
+        {mw::identificationDeleteButton, event::kClicked, "DeleteCheckedIdentifications", {}},
+        {mw::identificationClearButton, event::kClicked, "ClearIdentificationList", {}},
+        {mw::renameButton, event::kClicked, "RenameCheckedFiles", {}},
+        {mw::homePageButton, event::kClicked, "OpenHomePage", {}},
     };
     for (const BindingCase& c : cases) {
         const EventBinding* b = bindingOf(w, c.unit, c.event);
@@ -206,8 +206,8 @@ TEST(LayoutTest, everyBindingNamesItsHandler) {
     ASSERT_EQ(w.bindings.size(), 1u);
     EXPECT_EQ(w.bindings[0].handler, "InitialiseMainWindow");
     // The identification list cannot be sorted by its headers.
-    EXPECT_EQ(bindingOf(w, mw::超级列表框3, event::kColumnClicked), nullptr);
-    EXPECT_TRUE(w.findUnit(mw::编辑框2.unit)->bindings.empty());
+    EXPECT_EQ(bindingOf(w, mw::identificationList, event::kColumnClicked), nullptr);
+    EXPECT_TRUE(w.findUnit(mw::sampleSignatureEdit.unit)->bindings.empty());
 }
 
 class MainWindowSessionTest : public ::testing::Test {
@@ -230,27 +230,27 @@ TEST_F(MainWindowSessionTest, loadsTheMainWindowHeadlessAndRunsItsCreatedHandler
     int initialised = 0;
     model.handlers().add("InitialiseMainWindow", [&](const std::vector<Value>&) {
         ++initialised;
-        model.resolveAs<ReportList>(mw::超级列表框1).insertItem(-1, "1");
+        model.resolveAs<ReportList>(mw::experimentList).insertItem(-1, "1");
         return Value();
     });
     {
         MainWindowSession session(model);
         ASSERT_TRUE(session.loaded());
         EXPECT_EQ(initialised, 1);
-        EXPECT_EQ(model.resolveAs<ReportList>(mw::超级列表框1).itemCount(), 1);
-        EXPECT_EQ(model.resolveAs<ReportList>(mw::超级列表框3).columnCount(), 5);
-        EXPECT_EQ(model.resolveAs<TabControl>(mw::选择夹1).currentPage(), 0);
-        EXPECT_EQ(model.readProperty(mw::标签10, property::kLabelCaption), Value("文件拖放到下面列表框，即可判断文件类型！"));
-        EXPECT_EQ(model.readProperty(mw::编辑框4, property::kEditBoxContent), Value(""));
-        EXPECT_TRUE(model.resolveAs<DropTarget>(mw::拖放对象1).accepts().files);
-        EXPECT_FALSE(model.resolveAs<DropTarget>(mw::拖放对象1).accepts().text);
-        EXPECT_FALSE(model.resolveAs<ExternalDatabase>(mw::外部数据库1).hasDatabase());
-        model.resolveAs<DatabaseConnection>(mw::数据库连接1);
-        model.resolveAs<RecordSet>(mw::记录集1);
+        EXPECT_EQ(model.resolveAs<ReportList>(mw::experimentList).itemCount(), 1);
+        EXPECT_EQ(model.resolveAs<ReportList>(mw::identificationList).columnCount(), 5);
+        EXPECT_EQ(model.resolveAs<TabControl>(mw::pages).currentPage(), 0);
+        EXPECT_EQ(model.readProperty(mw::identificationHintLabel, property::kLabelCaption), Value("文件拖放到下面列表框，即可判断文件类型！"));
+        EXPECT_EQ(model.readProperty(mw::confirmTypeEdit, property::kEditBoxContent), Value(""));
+        EXPECT_TRUE(model.resolveAs<DropTarget>(mw::experimentDropTarget).accepts().files);
+        EXPECT_FALSE(model.resolveAs<DropTarget>(mw::experimentDropTarget).accepts().text);
+        EXPECT_FALSE(model.resolveAs<ExternalDatabase>(mw::lookupDatabase).hasDatabase());
+        model.resolveAs<DatabaseConnection>(mw::storeConnection);
+        model.resolveAs<RecordSet>(mw::storeRecordSet);
         // Clicking a header of the identification list does nothing, even with a sort handler registered.
         model.handlers().add("SortByClickedColumn", [](const std::vector<Value>&) { return Value(); });
-        EXPECT_FALSE(model.raiseEvent(mw::超级列表框3, event::kColumnClicked, {Value(std::int32_t{1})}).handled);
-        EXPECT_TRUE(model.raiseEvent(mw::超级列表框2, event::kColumnClicked, {Value(std::int32_t{1})}).handled);
+        EXPECT_FALSE(model.raiseEvent(mw::identificationList, event::kColumnClicked, {Value(std::int32_t{1})}).handled);
+        EXPECT_TRUE(model.raiseEvent(mw::confirmedList, event::kColumnClicked, {Value(std::int32_t{1})}).handled);
     }
     EXPECT_FALSE(model.isLoaded(mw::kWindowId));
 }
@@ -258,7 +258,7 @@ TEST_F(MainWindowSessionTest, loadsTheMainWindowHeadlessAndRunsItsCreatedHandler
 TEST_F(MainWindowSessionTest, messageWindowOpensOnceAndTakesTheCaptionAgain) {
     MainWindowSession session(model);
     try {
-        model.readProperty(message_window::标签1, property::kLabelCaption);
+        model.readProperty(message_window::messageLabel, property::kLabelCaption);
         FAIL() << "reading a unit of a window not loaded must be a runtime error";
     } catch (const Terminated& t) {
         EXPECT_EQ(t.message, "未载入欲访问窗口组件所在的窗口");
@@ -267,15 +267,15 @@ TEST_F(MainWindowSessionTest, messageWindowOpensOnceAndTakesTheCaptionAgain) {
     SetUp();
 
     ASSERT_TRUE(showMessageWindow("特征值存在！\r\n请重输入其他特征值！", model));
-    model.writeProperty(message_window::标签1, property::kLabelCaption, Value("changed"));
+    model.writeProperty(message_window::messageLabel, property::kLabelCaption, Value("changed"));
     ASSERT_TRUE(showMessageWindow("特征值存在！\r\n请重输入其他特征值！", model));
     EXPECT_EQ(model.windows().size(), 2u);
     EXPECT_EQ(model.findWindow(message_window::kWindowId)->activationCount(), 1);
     EXPECT_EQ(model.findWindow(message_window::kWindowId)->owner(), 0u);
-    EXPECT_EQ(model.readProperty(message_window::标签1, property::kLabelCaption),
+    EXPECT_EQ(model.readProperty(message_window::messageLabel, property::kLabelCaption),
               Value("特征值存在！\r\n请重输入其他特征值！"));
     // The main window's 标签1 is a different unit.
-    EXPECT_EQ(model.readProperty(mw::标签1, property::kLabelCaption), Value(""));
+    EXPECT_EQ(model.readProperty(mw::sortDirectionLabel, property::kLabelCaption), Value(""));
 }
 
 }  // namespace

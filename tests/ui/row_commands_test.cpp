@@ -48,82 +48,82 @@ protected:
 };
 
 TEST_F(RowCommandsTest, experimentRowFillsBothEditorPairs) {
-    list(mw::超级列表框1).appendRows({{"1", "png", "89504E470D0A1A0A0000", "/data/a.png"},
+    list(mw::experimentList).appendRows({{"1", "png", "89504E470D0A1A0A0000", "/data/a.png"},
                                       {"2", "", "25504446", "/data/b"}});
-    list(mw::超级列表框1).selectItem(0);
+    list(mw::experimentList).selectItem(0);
     ShowExperimentRow();
-    EXPECT_EQ(text(mw::编辑框1), "/data/a.png");
-    EXPECT_EQ(text(mw::编辑框3), "png");
-    EXPECT_EQ(text(mw::编辑框2), "89504E470D0A1A0A0000");
-    EXPECT_EQ(text(mw::编辑框4), text(mw::编辑框3));
-    EXPECT_EQ(text(mw::编辑框5), text(mw::编辑框2));
+    EXPECT_EQ(text(mw::samplePathEdit), "/data/a.png");
+    EXPECT_EQ(text(mw::sampleClassEdit), "png");
+    EXPECT_EQ(text(mw::sampleSignatureEdit), "89504E470D0A1A0A0000");
+    EXPECT_EQ(text(mw::confirmTypeEdit), text(mw::sampleClassEdit));
+    EXPECT_EQ(text(mw::confirmSignatureEdit), text(mw::sampleSignatureEdit));
 
-    list(mw::超级列表框1).selectItem(1);
+    list(mw::experimentList).selectItem(1);
     ShowExperimentRow();
-    EXPECT_EQ(text(mw::编辑框3), "") << "an empty file class empties both class fields";
-    EXPECT_EQ(text(mw::编辑框4), "");
+    EXPECT_EQ(text(mw::sampleClassEdit), "") << "an empty file class empties both class fields";
+    EXPECT_EQ(text(mw::confirmTypeEdit), "");
 }
 
 TEST_F(RowCommandsTest, identificationRowFillsThePageThreeFields) {
-    list(mw::超级列表框3).appendRows({{"1", "chk", "4D5A90000300000004", "/r/FILE0001.CHK", "exe"}});
-    list(mw::超级列表框3).selectItem(0);
+    list(mw::identificationList).appendRows({{"1", "chk", "4D5A90000300000004", "/r/FILE0001.CHK", "exe"}});
+    list(mw::identificationList).selectItem(0);
     ShowIdentificationRow();
-    EXPECT_EQ(text(mw::编辑框6), "/r/FILE0001.CHK");
-    EXPECT_EQ(text(mw::编辑框7), "chk");
-    EXPECT_EQ(text(mw::编辑框8), "4D5A90000300000004");
-    EXPECT_EQ(text(mw::编辑框9), "exe");
+    EXPECT_EQ(text(mw::resultPathEdit), "/r/FILE0001.CHK");
+    EXPECT_EQ(text(mw::resultClassEdit), "chk");
+    EXPECT_EQ(text(mw::resultSignatureEdit), "4D5A90000300000004");
+    EXPECT_EQ(text(mw::resultTypeEdit), "exe");
 }
 
 TEST_F(RowCommandsTest, withoutCurrentRowNoFieldChanges) {
-    list(mw::超级列表框1).appendRows({{"1", "png", "89", "/a"}});
-    list(mw::超级列表框3).appendRows({{"1", "png", "89", "/a", "png"}});
-    setText(mw::编辑框1, "kept");
-    setText(mw::编辑框6, "kept too");
+    list(mw::experimentList).appendRows({{"1", "png", "89", "/a"}});
+    list(mw::identificationList).appendRows({{"1", "png", "89", "/a", "png"}});
+    setText(mw::samplePathEdit, "kept");
+    setText(mw::resultPathEdit, "kept too");
     ShowExperimentRow();
     ShowIdentificationRow();
-    EXPECT_EQ(text(mw::编辑框1), "kept");
-    EXPECT_EQ(text(mw::编辑框6), "kept too");
+    EXPECT_EQ(text(mw::samplePathEdit), "kept");
+    EXPECT_EQ(text(mw::resultPathEdit), "kept too");
 }
 
 TEST_F(RowCommandsTest, revealPassesThePathUnquotedAndIgnoresAnEmptyField) {
-    RevealInExplorer(mw::编辑框1);
+    RevealInExplorer(mw::samplePathEdit);
     EXPECT_TRUE(revealed_.empty());
-    setText(mw::编辑框6, "/home/u/My Files/photo 1.jpg");
-    RevealInExplorer(mw::编辑框6);
+    setText(mw::resultPathEdit, "/home/u/My Files/photo 1.jpg");
+    RevealInExplorer(mw::resultPathEdit);
     ASSERT_EQ(revealed_.size(), 1u);
     EXPECT_EQ(revealed_[0].first, "/home/u/My Files/photo 1.jpg");
     EXPECT_EQ(revealed_[0].second, "explorer /select,/home/u/My Files/photo 1.jpg");
 }
 
 TEST_F(RowCommandsTest, checkAllAndInvertFollowTheirRules) {
-    ReportList& rows = list(mw::超级列表框2);
-    CheckAllRows(mw::超级列表框2);  // an empty list: nothing to do
+    ReportList& rows = list(mw::confirmedList);
+    CheckAllRows(mw::confirmedList);  // an empty list: nothing to do
     rows.appendRows({{"1"}, {"2"}, {"3"}});
     rows.setCheckState(1, check_state::kChecked);
     rows.setCheckState(2, check_state::kNoBox);
 
-    InvertRowChecks(mw::超级列表框2);
-    EXPECT_EQ(checkStates(mw::超级列表框2), (std::vector<int>{1, 0, 1})) << "no box counts as unchecked";
-    InvertRowChecks(mw::超级列表框2);
-    EXPECT_EQ(checkStates(mw::超级列表框2), (std::vector<int>{0, 1, 0}));
-    CheckAllRows(mw::超级列表框2);
-    EXPECT_EQ(checkStates(mw::超级列表框2), (std::vector<int>{1, 1, 1}));
-    CheckAllRows(mw::超级列表框2);
-    EXPECT_EQ(checkStates(mw::超级列表框2), (std::vector<int>{1, 1, 1}));
+    InvertRowChecks(mw::confirmedList);
+    EXPECT_EQ(checkStates(mw::confirmedList), (std::vector<int>{1, 0, 1})) << "no box counts as unchecked";
+    InvertRowChecks(mw::confirmedList);
+    EXPECT_EQ(checkStates(mw::confirmedList), (std::vector<int>{0, 1, 0}));
+    CheckAllRows(mw::confirmedList);
+    EXPECT_EQ(checkStates(mw::confirmedList), (std::vector<int>{1, 1, 1}));
+    CheckAllRows(mw::confirmedList);
+    EXPECT_EQ(checkStates(mw::confirmedList), (std::vector<int>{1, 1, 1}));
 }
 
 TEST_F(RowCommandsTest, headerClickHandlerSortsAndKeepsOneDirectionForBothLists) {
-    list(mw::超级列表框2).appendRows({{"1", "exe", "4D5A"}, {"2", "TXT", "EFBB"}, {"3", "png", "8950"}});
-    list(mw::超级列表框1).appendRows({{"1", "b", "", "/b"}, {"2", "a", "", "/a"}});
+    list(mw::confirmedList).appendRows({{"1", "exe", "4D5A"}, {"2", "TXT", "EFBB"}, {"3", "png", "8950"}});
+    list(mw::experimentList).appendRows({{"1", "b", "", "/b"}, {"2", "a", "", "/a"}});
     WindowModel& model = WindowModel::instance();
-    model.raiseEvent(mw::超级列表框2, event::kColumnClicked, {Value(std::int32_t{1})});
-    EXPECT_EQ(list(mw::超级列表框2).itemText(0, 1), "TXT") << "the first click sorts descending";
-    EXPECT_EQ(unitAt<Label>(mw::标签1).text(), "1");
-    model.raiseEvent(mw::超级列表框1, event::kColumnClicked, {Value(std::int32_t{1})});
-    EXPECT_EQ(list(mw::超级列表框1).itemText(0, 1), "a") << "the next click, on either list, ascends";
-    EXPECT_EQ(unitAt<Label>(mw::标签1).text(), "2");
-    model.raiseEvent(mw::超级列表框1, event::kColumnClicked, {Value(std::int32_t{3})});
-    EXPECT_EQ(unitAt<Label>(mw::标签1).text(), "2") << "the path column does not sort";
+    model.raiseEvent(mw::confirmedList, event::kColumnClicked, {Value(std::int32_t{1})});
+    EXPECT_EQ(list(mw::confirmedList).itemText(0, 1), "TXT") << "the first click sorts descending";
+    EXPECT_EQ(unitAt<Label>(mw::sortDirectionLabel).text(), "1");
+    model.raiseEvent(mw::experimentList, event::kColumnClicked, {Value(std::int32_t{1})});
+    EXPECT_EQ(list(mw::experimentList).itemText(0, 1), "a") << "the next click, on either list, ascends";
+    EXPECT_EQ(unitAt<Label>(mw::sortDirectionLabel).text(), "2");
+    model.raiseEvent(mw::experimentList, event::kColumnClicked, {Value(std::int32_t{3})});
+    EXPECT_EQ(unitAt<Label>(mw::sortDirectionLabel).text(), "2") << "the path column does not sort";
 }
 
 }  // namespace

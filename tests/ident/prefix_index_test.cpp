@@ -1,4 +1,4 @@
-#include "ident/lookup.h"
+#include "ident/prefix_index.h"
 
 #include <gtest/gtest.h>
 
@@ -42,11 +42,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PrefixCase{"", 20, ""}, PrefixCase{kTooShort, 20, "无法读取，文"},
                       PrefixCase{kTooShort, 18, "无法读取，文"}, PrefixCase{kTooShort, 17, "无法读取，"},
                       PrefixCase{kTooShort, 4, "无"}, PrefixCase{"ab\xff\xfe" "cdef", 4, "ab\xff\xfe"}));
-
-TEST(PrefixColumnName, appendsTheLengthInDecimalWithoutPadding) {
-    EXPECT_EQ(PrefixColumnName(kPrefixColumnStem, 4), "特征值4");
-    EXPECT_EQ(PrefixColumnName(kPrefixColumnStem, 20), "特征值20");
-}
 
 TEST(PrefixIndex, emptyLibraryKnowsNothing) {
     PrefixIndex index;

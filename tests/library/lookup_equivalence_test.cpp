@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ident/lookup.h"
+#include "library/signature_store.h"
 #include "library/store_schema.h"
 #include "runtime/external_database.h"
 #include "runtime/sqlite.h"
@@ -125,9 +125,8 @@ TEST_P(LookupEquivalence, sessionAnswersAsTheSeventeenQueries) {
     }
     ASSERT_TRUE(db_->execute("commit"));
 
-    ExternalDatabase sessionUnit(1);
     ExternalDatabase plainUnit(2);
-    LookupSession session(sessionUnit, path_);
+    LookupSession session(path_);
     ASSERT_TRUE(session.libraryReadable());
     ASSERT_EQ(session.recordCount(), static_cast<std::size_t>(records));
     for (int i = 0; i < 200; ++i) {
@@ -162,8 +161,8 @@ TEST(LookupOddFields, bytesAndNumbersInPrefixFieldsAnswerAsTheQueries) {
     ASSERT_NO_FATAL_FAILURE(makeStore(path, {{"bytes", "特征值4", "x'34443541'"},
                                              {"number", "特征值4", "1234"},
                                              {"text", "特征值5", "'4D5A9'"}}));
-    ExternalDatabase sessionUnit(1), plainUnit(2);
-    LookupSession session(sessionUnit, path);
+    ExternalDatabase plainUnit(2);
+    LookupSession session(path);
     for (const char* signature : {"4D5A9000030000000400", "4D5A0000030000000400", "12340000000000000000"})
         EXPECT_EQ(session.lookup(signature), LookupFileType(plainUnit, path, signature)) << signature;
     EXPECT_EQ(session.lookup("4D5A0000030000000400"), kUnknownFileType);
@@ -177,7 +176,7 @@ TEST(LookupUnreachableLibrary, everyValueIsUnknownWithoutAMessage) {
     for (const std::string& path : {missing, notSqlite, empty}) {
         ExternalDatabase unit(1);
         EXPECT_EQ(LookupFileType(unit, path, "4D5A9000030000000400"), kUnknownFileType) << path;
-        LookupSession session(unit, path);
+        LookupSession session(path);
         EXPECT_FALSE(session.libraryReadable()) << path;
         EXPECT_EQ(session.lookup("4D5A9000030000000400"), kUnknownFileType) << path;
     }

@@ -1,0 +1,29 @@
+#include "flow/confirm.h"
+
+#include "flow/lists.h"
+
+namespace vex {
+
+ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature, std::string_view type) {
+    ConfirmOutcome outcome;
+    std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.reason);
+    if (!store) return outcome;
+    std::string reason;
+    switch (store->add(signature, type, &reason)) {
+        case SignatureStore::AddResult::Added:
+            outcome.result = ConfirmOutcome::Result::Added;
+            break;
+        case SignatureStore::AddResult::Duplicate:
+            outcome.result = ConfirmOutcome::Result::Duplicate;
+            outcome.reason = std::string(kDuplicateSignatureMessage);
+            break;
+        case SignatureStore::AddResult::Refused:
+            outcome.reason = "Cannot store the signature value '" + std::string(signature) +
+                             "' in the confirmed library. Reason: " +
+                             (reason.empty() ? std::string("the database refused the write") : reason);
+            break;
+    }
+    return outcome;
+}
+
+}  // namespace vex

@@ -1,0 +1,24 @@
+#pragma once
+// Confirming a signature value with its file type into the confirmed library.
+
+#include <string>
+#include <string_view>
+
+#include "library/data_directory.h"
+
+namespace vex {
+
+// What the user is told when the value is in the library already.
+inline constexpr std::string_view kDuplicateSignatureMessage = "特征值存在！\r\n请重输入其他特征值！";
+
+struct ConfirmOutcome {
+    enum class Result { Added, Duplicate, Refused };
+    Result result = Result::Refused;
+    std::string reason;  // why a refused value was not stored
+};
+
+// Stores `signature` with `type` unless the value is there already; neither
+// text is checked for form, and an empty one is stored as nothing.
+ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature, std::string_view type);
+
+}  // namespace vex

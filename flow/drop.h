@@ -1,0 +1,50 @@
+#pragma once
+// Files handed in by the user, sampled into the experiment library or
+// identified into the identification list. A drop is one change: every file
+// of it is recorded in the list held in memory, which is written once at the
+// end. Nothing is kept between drops, so a file edited by hand in between is
+// seen by the next one.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "flow/outcome.h"
+#include "library/data_directory.h"
+#include "library/ini_lists.h"
+
+namespace vex {
+
+struct IdentifiedFile {
+    std::string type;  // the probable type; for a sampled file its file class
+    std::string signature;
+    std::string path;  // as recorded
+};
+
+struct DropOutcome : Outcome {
+    std::vector<IdentifiedFile> files;  // in drop order; folders left out
+    // The last file taken, as it was handed in: the editor shows it.
+    std::string lastHandedIn;
+};
+
+// The paths of a files-dropped text: split at every "\r\n"; text after the last
+// one counts only when it is not empty. Empty parts name no file and are left out.
+std::vector<std::string> SplitDroppedPaths(std::string_view droppedText);
+
+// Records every path that is not a folder in the experiment library (its
+// signature value and file class). `listAfter`, when given, receives the
+// list as the file now holds it.
+DropOutcome samplePaths(const DataDirectory& data, const std::vector<std::string>& paths,
+                        const Progress& progress = {}, std::vector<ExperimentEntry>* listAfter = nullptr);
+
+// Identifies every path that is not a folder (signature value, longest-prefix
+// lookup in the confirmed library) and records it in the identification list.
+DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::string>& paths,
+                          const Progress& progress = {}, std::vector<IdentificationEntry>* listAfter = nullptr);
+
+// Records one path with the signature value given (the editor's) in the
+// experiment library; nothing when the path is empty.
+Outcome storeExperiment(const DataDirectory& data, const std::string& path, const std::string& signature,
+                        std::vector<ExperimentEntry>* listAfter = nullptr);
+
+}  // namespace vex

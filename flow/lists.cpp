@@ -1,0 +1,132 @@
+#include "flow/lists.h"
+
+#include "library/store.h"
+
+namespace vex {
+namespace {
+
+template <class List, class Entry>
+Listing<Entry> listFile(const std::string& file) {
+    List list(file);
+    Listing<Entry> listing;
+    listing.error = list.load();
+    listing.entries = list.entries();
+    return listing;
+}
+
+template <class List, class Entry>
+Outcome deleteFromFile(const std::string& file, const std::vector<std::string>& paths,
+                       std::vector<Entry>* listAfter) {
+    Outcome outcome;
+    List list(file);
+    outcome.error = list.load();
+    if (outcome.error.empty()) {
+        for (const std::string& path : paths) list.remove(path);
+        outcome.error = list.save();
+    }
+    if (listAfter && outcome.error.empty()) *listAfter = list.entries();
+    if (listAfter && !outcome.error.empty()) *listAfter = listFile<List, Entry>(file).entries;
+    return outcome;
+}
+
+std::string libraryRefusal(std::string_view what, const std::string& reason) {
+    return "Cannot " + std::string(what) + " the confirmed library. Reason: " + reason;
+}
+
+// The library, written out empty first when missing; on failure the step and the store's reason.
+std::optional<SignatureStore> openLibrary(const DataDirectory& data, LibraryFailure& failure) {
+    if (const EnsureStoreResult written = ensureStoreExists(data.libraryPath());
+        written.outcome == StoreCreation::Failed) {
+        failure = {LibraryFailure::Step::Write, written.error};
+        return std::nullopt;
+    }
+    std::optional<SignatureStore> store = SignatureStore::open(data.libraryPath(), &failure.reason);
+    if (!store) failure.step = LibraryFailure::Step::Open;
+    return store;
+}
+
+std::string describe(const DataDirectory& data, const LibraryFailure& failure) {
+    const std::string verb = failure.step == LibraryFailure::Step::Write ? "write" : "read";
+    return "cannot " + verb + " the confirmed library '" + data.libraryPath() +
+           "'. Reason: " + failure.reason;
+}
+
+}  // namespace
+
+std::string describeLibraryFailure(const DataDirectory& data, const LibraryFailure& failure) {
+    const std::string library = "'" + data.libraryPath() + "'";
+    switch (failure.step) {
+        case LibraryFailure::Step::Write:
+            return "cannot write the confirmed library " + library + ". Reason: " + failure.reason;
+        case LibraryFailure::Step::Open:
+            return "The database connection is not open. Reason: Cannot open the database " + library +
+                   ". Reason: " + failure.reason;
+        case LibraryFailure::Step::Read:
+            break;
+    }
+    return failure.reason;
+}
+
+std::optional<SignatureStore> openConfirmedLibrary(const DataDirectory& data, std::string& error) {
+    LibraryFailure failure;
+    std::optional<SignatureStore> store = openLibrary(data, failure);
+    if (!store) error = describe(data, failure);
+    return store;
+}
+
+Listing<ExperimentEntry> listExperiments(const DataDirectory& data) {
+    return listFile<ExperimentList, ExperimentEntry>(data.experimentListPath());
+}
+
+Listing<IdentificationEntry> listIdentifications(const DataDirectory& data) {
+    return listFile<IdentificationList, IdentificationEntry>(data.identificationListPath());
+}
+
+Listing<StoredSignature> listConfirmed(const DataDirectory& data, LibraryFailure* failure) {
+    Listing<StoredSignature> listing;
+    LibraryFailure why;
+    std::optional<SignatureStore> store = openLibrary(data, why);
+    if (store && store->list(listing.entries, &why.reason)) return listing;
+    listing.entries.clear();
+    listing.error = describe(data, why);
+    if (failure) *failure = std::move(why);
+    return listing;
+}
+
+Outcome deleteExperiments(const DataDirectory& data, const std::vector<std::string>& paths,
+                          std::vector<ExperimentEntry>* listAfter) {
+    return deleteFromFile<ExperimentList>(data.experimentListPath(), paths, listAfter);
+}
+
+Outcome deleteIdentifications(const DataDirectory& data, const std::vector<std::string>& paths,
+                              std::vector<IdentificationEntry>* listAfter) {
+    return deleteFromFile<IdentificationList>(data.identificationListPath(), paths, listAfter);
+}
+
+Outcome deleteConfirmed(const DataDirectory& data, const std::vector<std::string>& signatures,
+                        std::vector<StoredSignature>* listAfter) {
+    Outcome outcome;
+    std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
+    if (!store) return outcome;
+    std::string reason;
+    if (!signatures.empty() && !store->remove(signatures, &reason))
+        outcome.error = libraryRefusal("delete from", reason);
+    if (listAfter) store->list(*listAfter);
+    return outcome;
+}
+
+Outcome clearExperiments(const DataDirectory& data) { return {TruncateFile(data.experimentListPath()), {}}; }
+
+Outcome clearIdentifications(const DataDirectory& data) {
+    return {TruncateFile(data.identificationListPath()), {}};
+}
+
+Outcome clearConfirmed(const DataDirectory& data) {
+    Outcome outcome;
+    std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
+    std::string reason;
+    if (store && !store->clear(&reason)) outcome.error = libraryRefusal("delete from", reason);
+    return outcome;
+}
+
+}  // namespace vex

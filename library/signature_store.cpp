@@ -1,0 +1,286 @@
+#include "library/signature_store.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "library/store_schema.h"
+#include "runtime/database_backend.h"
+#include "runtime/external_database.h"
+#include "runtime/runtime_error.h"
+
+namespace vex {
+namespace {
+
+namespace schema = store_schema;
+
+constexpr int prefixLengthAt(int position) { return kLongestPrefix - position; }
+
+std::string quoted(std::string_view name) { return sqlite::quoteIdentifier(name); }
+
+const std::string& table() {
+    static const std::string name = quoted(schema::kTable);
+    return name;
+}
+
+// A column named with its table: SQLite reads an unqualified quoted name that
+// the table lacks as a text literal, so a hand-made table without the column
+// would list the column's name as every record's value, and a signature equal
+// to that name would match, and delete, every record. Qualified, it is an error.
+std::string column(std::string_view name) { return table() + "." + quoted(name); }
+
+const std::string& signatureColumn() {
+    static const std::string name = column(schema::signatureColumnName(kLongestPrefix));
+    return name;
+}
+
+// A text column's field as the list shows it: text as it is, a number in
+// decimal, bytes as "[BLOB]", nothing as "". A hand-made store may hold any of them.
+std::string fieldText(const sqlite::Cell& cell) {
+    if (const auto* text = std::get_if<std::string>(&cell)) return *text;
+    if (const auto* integer = std::get_if<std::int64_t>(&cell)) return std::to_string(*integer);
+    if (const auto* real = std::get_if<double>(&cell)) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.8f", *real);
+        return buffer;
+    }
+    if (std::holds_alternative<ByteSet>(cell)) return "[BLOB]";
+    return {};
+}
+
+bool fail(std::string* out, std::string reason) {
+    if (out) *out = std::move(reason);
+    return false;
+}
+
+// The decided record's type; the lookup gives up on it when it reads empty.
+std::string typeText(const Value& type) {
+    if (type.omitted()) return {};
+    if (!type.is<std::string>()) raiseRuntimeError(runtime_error_code::kTypeMismatch);
+    return type.as<std::string>();
+}
+
+}  // namespace
+
+std::optional<SignatureStore> SignatureStore::open(const std::string& path, std::string* error) {
+    auto database = sqlite::Database::open(path, sqlite::OpenMode::ReadWrite, error);
+    if (!database) return std::nullopt;
+    return SignatureStore(std::move(*database));
+}
+
+bool SignatureStore::list(std::vector<StoredSignature>& records, std::string* error) {
+    records.clear();
+    std::string reason;
+    const std::string sql =
+        "select " + column(schema::kFileTypeColumn) + ", " + signatureColumn() + " from " + table();
+    // Without the order, an index a hand-made store holds on these two columns
+    // would answer the query in the index's order instead. A table without
+    // rowids (or a view) has no record order to keep.
+    auto select = sqlite::Statement::prepare(database_, sql + " order by rowid");
+    if (!select) select = sqlite::Statement::prepare(database_, sql, &reason);
+    if (!select) return fail(error, reason);
+    sqlite::StepResult step;
+    while ((step = select->step()) == sqlite::StepResult::Row)
+        records.push_back({fieldText(select->column(0)), fieldText(select->column(1))});
+    if (step == sqlite::StepResult::Error) return fail(error, select->lastError());
+    return true;
+}
+
+bool SignatureStore::contains(std::string_view signature, std::string* error) {
+    std::string reason;
+    // A field that holds nothing reads as an empty value, so it is one.
+    const std::string orNothing = signature.empty() ? " or " + signatureColumn() + " is null" : "";
+    auto select = sqlite::Statement::prepare(
+        database_, "select 1 from " + table() + " where " + signatureColumn() + " = ?" + orNothing + " limit 1",
+        &reason);
+    if (!select) return fail(error, reason);
+    select->bindText(1, signature);
+    const sqlite::StepResult step = select->step();
+    if (step == sqlite::StepResult::Error) return fail(error, select->lastError());
+    return step == sqlite::StepResult::Row;
+}
+
+bool SignatureStore::inTransaction(const std::function<bool(std::string*)>& work, std::string* reason) {
+    std::string error;
+    // Immediate: the write lock is taken before the check, so two programs
+    // confirming the same value cannot both find it missing.
+    if (!database_.execute("begin immediate", &error)) return fail(reason, error);
+    if (!work(&error)) {
+        database_.execute("rollback");
+        return fail(reason, error);
+    }
+    if (!database_.execute("commit", &error)) {
+        database_.execute("rollback");
+        return fail(reason, error);
+    }
+    return true;
+}
+
+SignatureStore::AddResult SignatureStore::add(std::string_view signature, std::string_view type,
+                                              std::string* reason) {
+    bool duplicate = false;
+    const bool stored = inTransaction(
+        [&](std::string* error) {
+            std::string containsError;
+            duplicate = contains(signature, &containsError);
+            if (!containsError.empty()) return fail(error, containsError);
+            if (duplicate) return false;
+            std::string sql = "insert into " + table() + " (" + quoted(schema::kFileTypeColumn);
+            std::string values = "?";
+            for (int length = kShortestPrefix; length <= kLongestPrefix; ++length) {
+                sql += ", " + quoted(schema::signatureColumnName(length));
+                values += ", ?";
+            }
+            sql += ") values (" + values + ")";
+            auto insert = sqlite::Statement::prepare(database_, sql, error);
+            if (!insert) return false;
+            auto bindText = [&](int index, std::string_view text) {
+                return text.empty() ? insert->bindNull(index) : insert->bindText(index, text);
+            };
+            bindText(1, type);
+            for (int length = kShortestPrefix; length <= kLongestPrefix; ++length)
+                bindText(2 + length - kShortestPrefix, SignaturePrefix(signature, length));
+            if (insert->step() != sqlite::StepResult::Done) return fail(error, insert->lastError());
+            return true;
+        },
+        reason);
+    if (stored) return AddResult::Added;
+    return duplicate ? AddResult::Duplicate : AddResult::Refused;
+}
+
+bool SignatureStore::remove(const std::vector<std::string>& signatures, std::string* reason) {
+    return inTransaction(
+        [&](std::string* error) {
+            auto byValue = sqlite::Statement::prepare(
+                database_, "delete from " + table() + " where " + signatureColumn() + " = ?", error);
+            if (!byValue) return false;
+            for (const std::string& signature : signatures) {
+                if (signature.empty()) {
+                    // An empty value stands for the records that hold nothing there.
+                    const std::string sql = "delete from " + table() + " where " + signatureColumn() +
+                                            " is null or " + signatureColumn() + " = ''";
+                    if (!database_.execute(sql, error)) return false;
+                    continue;
+                }
+                byValue->reset();
+                byValue->bindText(1, signature);
+                if (byValue->step() != sqlite::StepResult::Done) return fail(error, byValue->lastError());
+            }
+            return true;
+        },
+        reason);
+}
+
+bool SignatureStore::clear(std::string* reason) {
+    return inTransaction([&](std::string* error) { return database_.execute("delete from " + table(), error); },
+                         reason);
+}
+
+LookupSession::LookupSession(const std::string& libraryPath) : libraryPath_(libraryPath) { readLibrary(); }
+
+// Reads the table in one pass, in the order the unit's queries deliver its
+// records, and takes each field as the unit would deliver it. The unit itself
+// would turn every field into a value through its named operations, which
+// costs more than all the look-ups of a drop together.
+void LookupSession::readLibrary() {
+    auto database = sqlite::Database::open(libraryPath_, sqlite::OpenMode::ReadOnly);
+    if (!database) return;
+    auto select = sqlite::Statement::prepare(*database, "select * from " + table());
+    if (!select) return;
+
+    // The first column of each name, as reading a field by name finds it.
+    auto columnNamed = [&](std::string_view name) -> int {
+        for (int column = 0; column < select->columnCount(); ++column)
+            if (select->columnName(column) == name) return column;
+        return -1;
+    };
+    const int typeColumn = columnNamed(schema::kFileTypeColumn);
+    const sqlite::DeclaredKind typeKind =
+        typeColumn < 0 ? sqlite::DeclaredKind::Text
+                       : sqlite::classifyDeclaredType(select->columnDeclaredType(typeColumn));
+    std::array<int, kPrefixCount> prefixColumns;
+    for (int position = 0; position < kPrefixCount; ++position)
+        prefixColumns[position] = columnNamed(schema::signatureColumnName(prefixLengthAt(position)));
+
+    if (auto count = sqlite::Statement::prepare(*database, "select count(*) from " + table());
+        count && count->step() == sqlite::StepResult::Row) {
+        const sqlite::Cell records = count->column(0);
+        if (const auto* number = std::get_if<std::int64_t>(&records))
+            index_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(*number, 0)));
+    }
+
+    std::array<std::string_view, kPrefixCount> prefixes;
+    sqlite::StepResult step;
+    while ((step = select->step()) == sqlite::StepResult::Row) {
+        for (int position = 0; position < kPrefixCount; ++position) {
+            prefixes[position] = {};
+            if (prefixColumns[position] < 0) continue;
+            // The table keeps its prefixes as text; anything else it might hold
+            // (a number or bytes in a hand-made store) is left out of the index.
+            if (auto text = select->textAt(prefixColumns[position])) prefixes[position] = *text;
+        }
+        index_.addRecord(typeColumn < 0 ? Value(std::string())
+                                        : database_backend::deliverField(typeKind, select->column(typeColumn)),
+                         prefixes);
+    }
+    readable_ = step == sqlite::StepResult::Done;
+}
+
+// The index cannot tell an empty stored prefix from one that holds nothing;
+// only an empty signature could match the former, so the library itself is
+// asked in that one case, once per session.
+std::string LookupSession::lookupEmptySignature() {
+    if (emptySignatureType_) return *emptySignatureType_;
+    std::string answer(kUnknownFileType);
+    if (auto database = sqlite::Database::open(libraryPath_, sqlite::OpenMode::ReadOnly)) {
+        for (int length = kLongestPrefix; length >= kShortestPrefix && answer == kUnknownFileType; --length) {
+            auto select = sqlite::Statement::prepare(
+                *database, "select " + column(schema::kFileTypeColumn) + " from " + table() + " where " +
+                               column(schema::signatureColumnName(length)) + " = '' limit 1");
+            if (!select || select->step() != sqlite::StepResult::Row) continue;
+            const sqlite::DeclaredKind kind = sqlite::classifyDeclaredType(select->columnDeclaredType(0));
+            if (std::string type = typeText(database_backend::deliverField(kind, select->column(0))); !type.empty())
+                answer = std::move(type);
+        }
+    }
+    emptySignatureType_ = answer;
+    return answer;
+}
+
+std::string LookupSession::lookup(std::string_view signature) {
+    if (!readable_) return std::string(kUnknownFileType);
+    if (signature.empty()) return lookupEmptySignature();
+    return index_.lookup(signature);
+}
+
+namespace {
+
+// The type that the first record of the query holds; empty when there is none.
+std::string firstRecordType(ExternalDatabase& unit, const std::string& sql, std::string_view prefix) {
+    const std::int32_t recordSet = unit.query(sql, {std::string(prefix)});
+    if (recordSet == 0) return {};
+    unit.moveFirst(recordSet);
+    std::string type;
+    if (!unit.isEndOfRecords(recordSet))
+        type = typeText(unit.readField(recordSet, Value(std::string(schema::kFileTypeColumn))));
+    unit.closeRecordSet(recordSet);
+    return type;
+}
+
+}  // namespace
+
+std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPath, std::string_view signature) {
+    // A library that cannot be opened identifies nothing; the unit would still
+    // answer from whatever it had open before, which may be another file.
+    if (!unit.open(libraryPath, Value(), Value(std::string(schema::kPassword)))) return std::string(kUnknownFileType);
+    for (int length = kLongestPrefix; length >= kShortestPrefix; --length) {
+        // The prefix is bound, never pasted into the statement.
+        const std::string sql = "select *from " + std::string(schema::kTable) + " where " +
+                                schema::signatureColumnName(length) + "=?";
+        std::string type = firstRecordType(unit, sql, SignaturePrefix(signature, length));
+        if (!type.empty()) return type;
+    }
+    return std::string(kUnknownFileType);
+}
+
+}  // namespace vex

@@ -1,0 +1,97 @@
+#pragma once
+// The confirmed library as a domain object: the signature values the user
+// confirmed, each with its file type, kept in the store's one table with every
+// prefix of the value in its own column. Opening, listing, adding, removing
+// and looking up all go through here, for the window and the command line alike.
+//
+// A refusal comes back as a reason text (SQLite's own description of what
+// went wrong); nothing here shows a message.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ident/prefix_index.h"
+#include "runtime/sqlite.h"
+
+namespace vex {
+
+class ExternalDatabase;
+
+// One record as the library list shows it; a field that holds nothing reads "".
+struct StoredSignature {
+    std::string type;
+    std::string signature;  // the longest prefix column: the value as confirmed, cut to 20 bytes
+};
+
+class SignatureStore {
+public:
+    // Opens the store file at `path`, which must exist (see ensureStoreExists).
+    // Nothing when it cannot be opened; `error` then says why.
+    static std::optional<SignatureStore> open(const std::string& path, std::string* error = nullptr);
+
+    // Every record in record order. False (with `error`) when the table cannot be read.
+    bool list(std::vector<StoredSignature>& records, std::string* error = nullptr);
+
+    // Whether a record's longest prefix column holds `signature` byte for byte (case matters).
+    bool contains(std::string_view signature, std::string* error = nullptr);
+
+    enum class AddResult { Added, Duplicate, Refused };
+    // Stores `signature` with `type`: the type, and the first N bytes of the
+    // signature in the column of length N (the whole of it when shorter). An
+    // empty text is stored as nothing. A value already held is refused as a
+    // duplicate. The check and the insert are one transaction.
+    AddResult add(std::string_view signature, std::string_view type, std::string* reason = nullptr);
+
+    // Removes every record whose longest prefix column holds one of
+    // `signatures` (an empty one: the records that hold nothing there), all in
+    // one transaction: either all go or, when the store refuses, none does.
+    bool remove(const std::vector<std::string>& signatures, std::string* reason = nullptr);
+    // Removes every record, in one transaction.
+    bool clear(std::string* reason = nullptr);
+
+private:
+    explicit SignatureStore(sqlite::Database database) : database_(std::move(database)) {}
+    bool inTransaction(const std::function<bool(std::string*)>& work, std::string* reason);
+
+    sqlite::Database database_;
+};
+
+// One drop's view of the library: read once, then any number of look-ups.
+// It sees the library as it was when the session began; build a new one for
+// every drop.
+class LookupSession {
+public:
+    explicit LookupSession(const std::string& libraryPath);
+
+    // The longest-prefix answer of the library for `signature`, "未知类型" when
+    // no prefix is stored. Equal to LookupFileType on the library as it was
+    // when the session began.
+    std::string lookup(std::string_view signature);
+
+    // False when the library could not be opened or read; every look-up then
+    // gives "未知类型".
+    bool libraryReadable() const { return readable_; }
+    std::size_t recordCount() const { return index_.recordCount(); }
+
+private:
+    void readLibrary();
+    std::string lookupEmptySignature();
+
+    std::string libraryPath_;
+    bool readable_ = false;
+    PrefixIndex index_;
+    std::optional<std::string> emptySignatureType_;
+};
+
+// The library's answer through the external database unit, one query per
+// prefix length from 20 down to 4: the first matching query's first record
+// with a non-empty type decides. "未知类型" when nothing matches or the library
+// cannot be opened. The window's units answer this way; a lookup session
+// gives the same answers from one reading of the library.
+std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPath, std::string_view signature);
+
+}  // namespace vex

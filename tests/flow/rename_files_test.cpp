@@ -1,0 +1,148 @@
+// Renaming identified files to their probable type.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "flow/lists.h"
+#include "flow/rename.h"
+#include "runtime/atomic_file.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/temp_dir.h"
+
+namespace vex {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RenameFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override { fs::create_directories(dir_.file("files")); }
+    void TearDown() override { setAtomicSaveWriteFunction({}); }
+
+    std::string file(const std::string& name, const std::string& bytes = "0123456789") {
+        const std::string path = dir_.file("files/" + name);
+        test::writeAll(path, bytes);
+        return path;
+    }
+    void recordIdentifications(const std::vector<std::array<std::string, 3>>& entries) {
+        IdentificationList list(data_.identificationListPath());
+        ASSERT_EQ(list.load(), "");
+        for (const auto& [signature, path, type] : entries) ASSERT_EQ(list.record(signature, path, type), "");
+        ASSERT_EQ(list.save(), "");
+    }
+    // Every listed file, as the window asks when all rows are checked.
+    std::vector<RenameRequest> everyListedFile() {
+        std::vector<RenameRequest> requests;
+        for (const IdentificationEntry& entry : listIdentifications(data_).entries)
+            requests.push_back({entry.path, entry.type, entry.signature});
+        return requests;
+    }
+    static std::vector<std::string> pathsOf(const std::vector<IdentificationEntry>& entries) {
+        std::vector<std::string> paths;
+        for (const IdentificationEntry& entry : entries) paths.push_back(entry.path);
+        return paths;
+    }
+
+    test::TempDir dir_;
+    DataDirectory data_{dir_.path()};
+};
+
+struct RenameCase {
+    const char* name;
+    std::string fileName;  // created in the files folder
+    std::string type;
+    std::string expectedName;  // empty: not renamed
+    bool listedAsFailure;
+};
+
+class RenameOne : public RenameFilesTest, public ::testing::WithParamInterface<RenameCase> {};
+
+TEST_P(RenameOne, renamesWithinTheFolderAndMovesTheEntryOnlyOnSuccess) {
+    const RenameCase& c = GetParam();
+    const std::string path = file(c.fileName);
+    recordIdentifications({{"FFD8FFE000104A464946", path, c.type}});
+
+    std::vector<IdentificationEntry> after;
+    const RenameOutcome outcome = renameFiles(data_, everyListedFile(), &after);
+    EXPECT_EQ(outcome.error, "");
+    EXPECT_EQ(outcome.refused.size(), c.listedAsFailure ? 1u : 0u);
+    ASSERT_EQ(after.size(), 1u);
+    if (c.expectedName.empty()) {
+        EXPECT_TRUE(outcome.renamed.empty());
+        EXPECT_TRUE(fs::exists(path));
+        EXPECT_EQ(after[0].path, path);
+        return;
+    }
+    const std::string expected = dir_.file("files/" + c.expectedName);
+    ASSERT_EQ(outcome.renamed.size(), 1u);
+    EXPECT_EQ(outcome.renamed[0], std::make_pair(path, expected));
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_TRUE(fs::exists(expected));
+    EXPECT_EQ(after[0].fileClass, c.type);
+    EXPECT_EQ(after[0].signature, "FFD8FFE000104A464946");
+    EXPECT_EQ(after[0].path, expected);
+    EXPECT_EQ(after[0].type, c.type);
+    EXPECT_EQ(test::readAll(data_.identificationListPath()),
+              "[" + expected + "]\r\ntype1=" + c.type + "\r\ntype=FFD8FFE000104A464946\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RenameOne,
+    ::testing::Values(RenameCase{"replacesExtension", "a.dat", "jpg", "a.jpg", false},
+                      RenameCase{"addsMissingExtension", "readme", "txt", "readme.txt", false},
+                      RenameCase{"unknownTypeSkippedQuietly", "u.dat", "未知类型", "", false},
+                      RenameCase{"readDefaultNeverAnExtension", "d.dat", "Un", "", true},
+                      RenameCase{"slashInTypeRefused", "s.dat", "../evil", "", true},
+                      RenameCase{"alreadyNamedAfterType", "p.jpg", "jpg", "", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RenameFilesTest, renameInsideDottedFolderStaysInThatFolder) {
+    fs::create_directories(dir_.file("files/x.d"));
+    const std::string path = file("x.d/readme");
+    recordIdentifications({{"S", path, "txt"}});
+    const RenameOutcome outcome = renameFiles(data_, everyListedFile());
+    ASSERT_EQ(outcome.renamed.size(), 1u);
+    EXPECT_EQ(outcome.renamed[0].second, path + ".txt");
+    EXPECT_TRUE(fs::exists(path + ".txt"));
+}
+
+TEST_F(RenameFilesTest, renameNeverReplacesAndKeepsEntriesOfFailures) {
+    const std::string a = file("a.dat", "original a"), taken = file("a.jpg", "someone else's");
+    const std::string gone = dir_.file("files/gone.dat");
+    const std::string b = file("b.dat");
+    recordIdentifications({{"1", a, "jpg"}, {"2", gone, "png"}, {"3", b, "gif"}});
+
+    std::vector<IdentificationEntry> after;
+    const RenameOutcome outcome = renameFiles(data_, everyListedFile(), &after);
+    EXPECT_EQ(outcome.error, "");
+    ASSERT_EQ(outcome.refused.size(), 2u);
+    EXPECT_EQ(outcome.refused[0].subject, a);
+    EXPECT_EQ(outcome.refused[1].subject, gone);
+    EXPECT_EQ(test::readAll(taken), "someone else's");
+    EXPECT_EQ(test::readAll(a), "original a");
+    ASSERT_EQ(outcome.renamed.size(), 1u);
+    EXPECT_EQ(pathsOf(after), (std::vector<std::string>{a, gone, dir_.file("files/b.gif")}));
+}
+
+TEST_F(RenameFilesTest, renameUndoneWhenTheListFileCannotBeWritten) {
+    const std::string a = file("a.dat");
+    recordIdentifications({{"1", a, "jpg"}});
+    const std::string before = test::readAll(data_.identificationListPath());
+    const std::vector<RenameRequest> requests = everyListedFile();
+    setAtomicSaveWriteFunction([](int, const void*, std::size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+    });
+    std::vector<IdentificationEntry> after;
+    const RenameOutcome outcome = renameFiles(data_, requests, &after);
+    EXPECT_NE(outcome.error, "");
+    EXPECT_TRUE(outcome.renamed.empty());
+    EXPECT_TRUE(fs::exists(a));
+    EXPECT_EQ(test::readAll(data_.identificationListPath()), before);
+    EXPECT_EQ(pathsOf(after), std::vector<std::string>{a});
+}
+
+}  // namespace
+}  // namespace vex
