@@ -15,8 +15,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The stores live outside the build folder, so `make clean` never deletes them.
 run: build
-	$(BUILD)/bin/vexorin
+	$(BUILD)/bin/vexorin --data-dir "$${XDG_DATA_HOME:-$$HOME/.local/share}/vexorin"
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
