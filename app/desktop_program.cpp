@@ -1,7 +1,15 @@
 #include "app/desktop_program.h"
 
 #include <QApplication>
+#include <QIcon>
 
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "app/command_line.h"
+#include "app/single_instance.h"
+#include "runtime/data_dir.h"
 #include "runtime/gui/desktop_hooks.h"
 #include "runtime/gui/drop_progress_dialog.h"
 #include "runtime/gui/reveal.h"
@@ -11,12 +19,76 @@
 #include "ui/main_window_layout.h"
 #include "ui/row_commands.h"
 #include "ui/units.h"
+#include "vexorin/version.h"
 
 namespace vex {
+namespace {
+
+// Must match the installed .desktop file, so the desktop shows the window under its launcher.
+constexpr const char* kDesktopFileId = "org.vexorin.Vexorin";
+
+// Returns an error text, empty on success.
+std::string useDataDirectory(const std::string& directory) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error || !std::filesystem::is_directory(directory, error)) {
+        return "Cannot create the data directory '" + directory +
+               "'. Reason: " + (error ? error.message() : std::string("it is not a folder"));
+    }
+    setDataDirectoryOverride(directory);
+    return {};
+}
+
+void raiseWindow(QWidget* window) {
+    if (!window) return;  // a request that came before the window opened: it opens in front anyway
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+}  // namespace
 
 int runDesktopProgram(int argc, char** argv) {
+    // --help and --version must work where no display is, so they come before Qt's application.
+    if (const DesktopCommandLine early = parseDesktopCommandLine(argc, argv, CommandLineCheck::BeforeQt);
+        early.action != DesktopCommandLine::Action::Run) {
+        return finishWithoutWindow(early);
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexorin"));
+    QApplication::setApplicationVersion(QStringLiteral(VEXORIN_VERSION));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileId));
+    QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kDesktopFileId)));
+    const DesktopCommandLine commandLine = parseDesktopCommandLine(argc, argv, CommandLineCheck::Complete);
+    if (commandLine.action != DesktopCommandLine::Action::Run) return finishWithoutWindow(commandLine);
+    if (!commandLine.dataDirectory.empty()) {
+        if (const std::string error = useDataDirectory(commandLine.dataDirectory); !error.empty()) {
+            std::fprintf(stderr, "vexorin: %s\n", error.c_str());
+            return 1;
+        }
+    }
+
+    SingleInstance instance(dataDirectory());
+    switch (instance.claim()) {
+        case SingleInstance::Role::First:
+            break;
+        case SingleInstance::Role::HandedOver:
+            std::printf("Vexorin already runs on the data directory '%s': raised its window.\n",
+                        dataDirectory().c_str());
+            return 0;
+        case SingleInstance::Role::HandedOverUnanswered:
+            std::printf(
+                "Vexorin already runs on the data directory '%s' and is busy: its window comes to "
+                "the front when it is free.\n",
+                dataDirectory().c_str());
+            return 0;
+        case SingleInstance::Role::Unguarded:
+            std::fprintf(stderr, "vexorin: cannot tell whether another window uses this data directory. %s\n",
+                         instance.errorText().toLocal8Bit().constData());
+            break;
+    }
+
     // Closing the main window ends the program, even while the message window is open.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -34,6 +106,9 @@ int runDesktopProgram(int argc, char** argv) {
     QObject::connect(&windows, &DesktopWindows::windowClosedByUser, &application, [](std::uint32_t windowId) {
         if (windowId == main_window::kWindowId) QApplication::quit();
     });
+
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &windows,
+                     [&windows] { raiseWindow(windows.windowWidget(main_window::kWindowId)); });
 
     model.loadStartWindow(main_window::kWindowId);
     QApplication::exec();

@@ -8,6 +8,7 @@
 #include "library/data_directory.h"
 #include "library/store.h"
 #include "runtime/data_dir.h"
+#include "vexorin/version.h"
 
 namespace vex::cli {
 
@@ -86,6 +87,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     app.require_subcommand(1);
     app.add_option("--data-dir", context.dataDir, "Directory of data.mdb, set.ini and setok.ini");
     app.add_flag("--json", context.json, "Print JSON instead of tab-separated lines");
+    app.set_version_flag("--version", std::string("vexorin-cli ") + VEXORIN_VERSION,
+                         "Print the version and exit");
 
     CommandSet commands;
     addSignatureCommands(app, context, commands);
@@ -100,6 +103,9 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         return kExitDone;
     } catch (const CLI::CallForAllHelp&) {
         out << app.help("", CLI::AppFormatMode::All);
+        return kExitDone;
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << "\n";
         return kExitDone;
     } catch (const CLI::ParseError& e) {
         err << "vexorin-cli: " << e.what() << "\n\n" << app.help();

@@ -51,6 +51,15 @@ bool isWritableDirectory(const std::string& path) {
            ::faccessat(AT_FDCWD, probe.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
+// `make install` and the package put the program in <prefix>/bin beside <prefix>/share/doc/vexorin.
+// Such a folder holds programs, not a user's data, even where the user may write to it (~/.local/bin),
+// and uninstalling must never take the stores with it.
+bool isInstalledProgramFolder(const std::string& path) {
+    struct stat info {};
+    const std::string documentation = path + "/../share/doc/vexorin";
+    return ::stat(documentation.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 // Like mkdir -p; folders we create are private to the user, as XDG asks.
 void createDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
@@ -90,7 +99,9 @@ std::string runDirectory() {
 }
 
 std::string defaultDataDirectory(const std::string& programDirectory) {
-    if (isWritableDirectory(programDirectory)) return programDirectory;
+    if (isWritableDirectory(programDirectory) && !isInstalledProgramFolder(programDirectory)) {
+        return programDirectory;
+    }
     const std::string fallback = userDataHome() + "/vexorin";
     createDirectories(fallback);
     return fallback;

@@ -9,7 +9,8 @@ namespace vex {
 std::string runDirectory();
 
 // The folder of the stores: the override when one is set,
-// else the program's directory when the program may write there (portable use),
+// else the program's directory when the program may write there (portable use)
+// and it is not an installed program's folder (one beside share/doc/vexorin),
 // else $XDG_DATA_HOME/vexorin (by default ~/.local/share/vexorin). The chosen
 // folder is created when missing; the choice is kept for the rest of the run.
 std::string dataDirectory();

@@ -45,6 +45,13 @@ TEST_F(DataDirTest, aWritableProgramFolderKeepsTheStores) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("xdg")));
 }
 
+TEST_F(DataDirTest, anInstalledProgramKeepsTheStoresInTheUsersDataFolder) {
+    std::filesystem::create_directories(dir.file("prefix/bin"));
+    std::filesystem::create_directories(dir.file("prefix/share/doc/vexorin"));
+    ScopedEnv xdg("XDG_DATA_HOME", dir.file("xdg").c_str());
+    EXPECT_EQ(defaultDataDirectory(dir.file("prefix/bin")), dir.file("xdg/vexorin"));
+}
+
 struct FallbackCase {
     const char* label;
     const char* xdgDataHome;  // relative to the scratch folder when it starts with "/", nullptr: unset
