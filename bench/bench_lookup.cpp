@@ -49,7 +49,7 @@ bool writeLibrary(const std::string& path, int records, const std::vector<std::s
         insert->reset();
         insert->bindText(1, "t" + std::to_string(i));
         for (int n = vex::kShortestPrefix, index = 2; n <= vex::kLongestPrefix; ++n, ++index)
-            insert->bindText(index, vex::SignaturePrefix(value, n));
+            insert->bindText(index, vex::signaturePrefix(value, n));
         if (insert->step() != vex::sqlite::StepResult::Done) return false;
     }
     return db->execute("commit");

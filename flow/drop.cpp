@@ -38,7 +38,7 @@ void finish(List& list, bool loaded, Outcome& outcome, std::vector<Entry>* listA
 
 }  // namespace
 
-std::vector<std::string> SplitDroppedPaths(std::string_view droppedText) {
+std::vector<std::string> splitDroppedPaths(std::string_view droppedText) {
     std::vector<std::string> paths;
     while (!droppedText.empty()) {
         const std::size_t end = droppedText.find(kPathSeparator);

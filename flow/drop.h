@@ -29,7 +29,7 @@ struct DropOutcome : Outcome {
 
 // The paths of a files-dropped text: split at every "\r\n"; text after the last
 // one counts only when it is not empty. Empty parts name no file and are left out.
-std::vector<std::string> SplitDroppedPaths(std::string_view droppedText);
+std::vector<std::string> splitDroppedPaths(std::string_view droppedText);
 
 // Records every path that is not a folder in the experiment library (its
 // signature value and file class). `listAfter`, when given, receives the

@@ -12,7 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::vector<std::string> paths = vex::SplitDroppedPaths(text);
+    const std::vector<std::string> paths = vex::splitDroppedPaths(text);
     std::size_t separators = 0;
     for (std::size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n", at + 2))
         ++separators;
@@ -20,6 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& path : paths) {
         if (path.empty() || path.find("\r\n") != std::string::npos) __builtin_trap();
     }
-    if (vex::SplitDroppedPaths(vex::joinDroppedPaths(paths)) != paths) __builtin_trap();
+    if (vex::splitDroppedPaths(vex::joinDroppedPaths(paths)) != paths) __builtin_trap();
     return 0;
 }

@@ -22,7 +22,7 @@ inline constexpr int kPrefixCount = kLongestPrefix - kShortestPrefix + 1;
 // The first `length` bytes of a signature value, the whole value when it is
 // shorter. A cut that would end inside a multi-byte character ends before it,
 // so no stored prefix is broken text. Storing and lookup both cut here.
-std::string_view SignaturePrefix(std::string_view signature, int length);
+std::string_view signaturePrefix(std::string_view signature, int length);
 
 // The prefix columns of a library's records, indexed so that one signature is
 // answered with at most 17 hash look-ups. Fed with the records in the order

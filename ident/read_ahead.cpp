@@ -24,7 +24,7 @@ ReadAhead::ReadAhead(const std::vector<std::string>& paths) : paths_(paths) {
 void ReadAhead::readAll(const std::stop_token& stop) {
     for (std::size_t start = 0; start < paths_.size() && !stop.stop_requested(); start += kBatch) {
         const std::size_t end = std::min(paths_.size(), start + kBatch);
-        for (std::size_t i = start; i < end; ++i) headers_[i] = ReadDroppedHeader(paths_[i]);
+        for (std::size_t i = start; i < end; ++i) headers_[i] = readDroppedHeader(paths_[i]);
         {
             std::lock_guard lock(mutex_);
             publishedCount_ = end;
@@ -40,9 +40,9 @@ void ReadAhead::waitFor(std::size_t index) {
 }
 
 ExaminedPath ReadAhead::take(std::size_t index) {
-    if (!reader_.joinable()) return ExamineDroppedPath(paths_[index]);
+    if (!reader_.joinable()) return examineDroppedPath(paths_[index]);
     if (index >= knownCount_) waitFor(index);
-    return ExaminedPathOf(headers_[index]);
+    return examinedPathOf(headers_[index]);
 }
 
 }  // namespace vex

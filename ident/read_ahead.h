@@ -31,7 +31,7 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // What ExamineDroppedPath says of paths[index]. Each index is taken once, in increasing order.
+    // What examineDroppedPath says of paths[index]. Each index is taken once, in increasing order.
     ExaminedPath take(std::size_t index);
 
 private:

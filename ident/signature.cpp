@@ -26,7 +26,7 @@ bool readHeader(int fd, unsigned char* buffer, int count) {
 
 }  // namespace
 
-std::string HexDigitsOf(const unsigned char* bytes, int count) {
+std::string hexDigitsOf(const unsigned char* bytes, int count) {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(static_cast<size_t>(count) * 2);
@@ -63,10 +63,10 @@ HeaderRead readHeaderOf(const std::string& path, unsigned char (&header)[kSignat
 std::string ReadSignatureValue(const std::string& path) {
     unsigned char header[kSignatureBytes];
     if (readHeaderOf(path, header) != HeaderRead::Read) return std::string(kTooShortText);
-    return HexDigitsOf(header, kSignatureBytes);
+    return hexDigitsOf(header, kSignatureBytes);
 }
 
-DroppedHeader ReadDroppedHeader(const std::string& path) {
+DroppedHeader readDroppedHeader(const std::string& path) {
     DroppedHeader header;
     switch (readHeaderOf(path, header.bytes)) {
         case HeaderRead::Read:
@@ -84,12 +84,12 @@ DroppedHeader ReadDroppedHeader(const std::string& path) {
     return header;
 }
 
-ExaminedPath ExaminedPathOf(const DroppedHeader& header) {
-    if (header.kind == DroppedHeader::Kind::Header) return {false, HexDigitsOf(header.bytes, kSignatureBytes)};
+ExaminedPath examinedPathOf(const DroppedHeader& header) {
+    if (header.kind == DroppedHeader::Kind::Header) return {false, hexDigitsOf(header.bytes, kSignatureBytes)};
     return {header.kind == DroppedHeader::Kind::Directory, std::string(kTooShortText)};
 }
 
-ExaminedPath ExamineDroppedPath(const std::string& path) { return ExaminedPathOf(ReadDroppedHeader(path)); }
+ExaminedPath examineDroppedPath(const std::string& path) { return examinedPathOf(readDroppedHeader(path)); }
 
 std::string FileClassOf(std::string& path) {
     path = trimBothEnds(path);

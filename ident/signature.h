@@ -25,20 +25,20 @@ struct ExaminedPath {
     bool isDirectory = false;
     std::string signature;
 };
-ExaminedPath ExamineDroppedPath(const std::string& path);
+ExaminedPath examineDroppedPath(const std::string& path);
 
-// ExamineDroppedPath in two steps, for reading on one thread and using the result on another: the
+// examineDroppedPath in two steps, for reading on one thread and using the result on another: the
 // reading step allocates nothing, the text is made by the second.
 struct DroppedHeader {
     enum class Kind : unsigned char { Header, Directory, NoHeader };
     Kind kind = Kind::NoHeader;
     unsigned char bytes[kSignatureBytes] = {};
 };
-DroppedHeader ReadDroppedHeader(const std::string& path);
-ExaminedPath ExaminedPathOf(const DroppedHeader& header);
+DroppedHeader readDroppedHeader(const std::string& path);
+ExaminedPath examinedPathOf(const DroppedHeader& header);
 
 // Formats `count` bytes as upper-case hexadecimal digits, two per byte.
-std::string HexDigitsOf(const unsigned char* bytes, int count);
+std::string hexDigitsOf(const unsigned char* bytes, int count);
 
 // Trims blanks (space, U+3000) from both ends of `path` in place, then returns the text after the last full
 // stop of its last component (case kept, possibly empty), or kNoClassText when that component has none.

@@ -139,7 +139,7 @@ SignatureStore::AddResult SignatureStore::add(std::string_view signature, std::s
             };
             bindText(1, type);
             for (int length = kShortestPrefix; length <= kLongestPrefix; ++length)
-                bindText(2 + length - kShortestPrefix, SignaturePrefix(signature, length));
+                bindText(2 + length - kShortestPrefix, signaturePrefix(signature, length));
             if (insert->step() != sqlite::StepResult::Done) return fail(error, insert->lastError());
             return true;
         },
@@ -277,7 +277,7 @@ std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPat
         // The prefix is bound, never pasted into the statement.
         const std::string sql = "select *from " + std::string(schema::kTable) + " where " +
                                 schema::signatureColumnName(length) + "=?";
-        std::string type = firstRecordType(unit, sql, SignaturePrefix(signature, length));
+        std::string type = firstRecordType(unit, sql, signaturePrefix(signature, length));
         if (!type.empty()) return type;
     }
     return std::string(kUnknownFileType);

@@ -99,7 +99,7 @@ void sampleDroppedFiles(WindowModel& model, const DataDirectory& data, const std
     Editor editor(model);
     ReportList& list = listAt(model, mw::experimentList);
     std::vector<ExperimentEntry> listed;
-    const DropOutcome outcome = samplePaths(data, SplitDroppedPaths(text), progress, &listed);
+    const DropOutcome outcome = samplePaths(data, splitDroppedPaths(text), progress, &listed);
     if (!outcome.files.empty()) {
         const IdentifiedFile& last = outcome.files.back();
         editor.show(outcome.lastHandedIn, last.signature, last.type);
@@ -114,7 +114,7 @@ void identifyDroppedFiles(WindowModel& model, const DataDirectory& data, const s
     showNamesNotTaken(model, mw::identificationDropTarget);
     ReportList& list = listAt(model, mw::identificationList);
     std::vector<IdentificationEntry> listed;
-    const DropOutcome outcome = identifyPaths(data, SplitDroppedPaths(text), progress, &listed);
+    const DropOutcome outcome = identifyPaths(data, splitDroppedPaths(text), progress, &listed);
     showEntries(list, listed);
     showError(outcome.error);
     showRefusals(kNotRecordedHeading, outcome.refused);

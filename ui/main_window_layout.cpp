@@ -181,7 +181,7 @@ std::vector<UnitLayout> fourthPageUnits() {
     units.push_back(std::move(help));
     units.push_back(label(mw::noticeLabel, "标签9", page, {24, 336, 704, 56},
                           "本软件免费使用，可自由复制传播；给文件改名前，请先备份重要文件。"));
-    // Drawn over the right end of 标签9, as laid out.
+    // Drawn over the right end of the notice, as laid out.
     units.push_back(button(mw::homePageButton, "按钮11", page, {624, 344, 80, 32}, "主页", "OpenHomePage"));
     return units;
 }

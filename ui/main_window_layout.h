@@ -8,7 +8,7 @@
 //   SampleDroppedFiles(paths)             拖放对象1 files dropped
 //   IdentifyDroppedFiles(paths)           拖放对象2 files dropped
 //   PickFileForEditor, StoreEditorToExperiment, StoreEditorToConfirmed   按钮1, 按钮3, 按钮4
-//   RevealInExplorer(editBox, x, y, keys) 编辑框1 / 编辑框6 double-clicked
+//   revealFileNamedIn(editBox, x, y, keys) 编辑框1 / 编辑框6 double-clicked
 //   ShowExperimentRow(x, y, keys)         超级列表框1 double-clicked
 //   ShowIdentificationRow(x, y, keys)     超级列表框3 double-clicked
 //   SortByClickedColumn(list, column)     超级列表框1 / 超级列表框2 column header clicked
@@ -28,7 +28,7 @@ namespace vex {
 WindowLayout mainWindowLayout();
 WindowLayout messageWindowLayout();
 
-// The help text of 编辑框10: lines joined by "\r\n", ending with "\r\n\r\n".
+// The help page's text: lines joined by "\r\n", ending with "\r\n\r\n".
 std::string helpText();
 
 // Registers both layouts with the model (again, if they are there already).

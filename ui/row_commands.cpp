@@ -62,11 +62,16 @@ int intArgument(const std::vector<Value>& arguments, std::size_t index) {
     return -1;
 }
 
+// Both sortable lists share one sort direction, kept as the caption of a
+// hidden label so that it lives and dies with the window.
+std::string sortDirection() { return unitAt<Label>(mw::sortDirectionLabel).text(); }
+void setSortDirection(const std::string& direction) { unitAt<Label>(mw::sortDirectionLabel).setText(direction); }
+
 void sortByClickedColumn(UnitRef list, int column) {
-    Label& directionCell = unitAt<Label>(mw::sortDirectionLabel);
-    std::string direction = directionCell.text();
+    const std::string before = sortDirection();
+    std::string direction = before;
     SortByClickedColumn(unitAt<ReportList>(list), column, direction);
-    if (direction != directionCell.text()) unitAt<Label>(mw::sortDirectionLabel).setText(direction);
+    if (direction != before) setSortDirection(direction);
 }
 
 }  // namespace
@@ -84,7 +89,7 @@ std::string explorerSelectCommandLine(const std::string& path) { return "explore
 
 void setRevealHook(RevealHook hook) { revealHook() = std::move(hook); }
 
-void RevealInExplorer(UnitRef editBox) {
+void revealFileNamedIn(UnitRef editBox) {
     const std::string path = unitAt<EditBox>(editBox).text();
     if (path.empty()) return;
     if (revealHook()) revealHook()(path, explorerSelectCommandLine(path));
@@ -113,7 +118,7 @@ void registerRowCommandHandlers() {
         return Value();
     });
     registerHandler("RevealInExplorer", [](const std::vector<Value>& arguments) {
-        RevealInExplorer(unitArgument(arguments, 0));
+        revealFileNamedIn(unitArgument(arguments, 0));
         return Value();
     });
     registerHandler("CheckAllRows", [](const std::vector<Value>& arguments) {

@@ -10,15 +10,15 @@
 
 namespace vex {
 
-// Double-click on 超级列表框1: the current row into 编辑框1, 编辑框3, 编辑框2, 编辑框4, 编辑框5.
+// Double-click on the experiment list: the current row into the sample and confirm editors.
 void ShowExperimentRow();
-// Double-click on 超级列表框3: the current row into 编辑框6, 编辑框7, 编辑框8, 编辑框9.
+// Double-click on the identification list: the current row into the result editors.
 void ShowIdentificationRow();
 
 // Shows the file named in the edit box in the file manager; an empty field does nothing.
-void RevealInExplorer(UnitRef editBox);
-// The command line that selects `path` in Windows Explorer, as it was always formed:
-// no space after the comma, no quotes, nothing trimmed.
+void revealFileNamedIn(UnitRef editBox);
+// The selection command line the program has always formed for a path and
+// hands to the reveal hook with it: no space after the comma, no quotes, nothing trimmed.
 std::string explorerSelectCommandLine(const std::string& path);
 // How a path is revealed. The desktop program asks the file manager over D-Bus;
 // without a hook (command line, tests) nothing is started.

@@ -1,7 +1,8 @@
 #pragma once
-// Unit references of the program's two windows, named as the layout names the
-// units. Application code never holds a pointer to a unit: it passes one of these
-// references to the window model, which resolves it to the live unit on every use.
+// Unit references of the program's two windows, each named after its job; the
+// name the layout gives a unit is a string in its layout row. Application code
+// never holds a pointer to a unit: it passes one of these references to the
+// window model, which resolves it to the live unit on every use.
 //
 // IDs are fixed here and in the layout tables (ui/main_window_layout.cpp); the
 // layout test checks that both agree.

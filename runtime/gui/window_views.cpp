@@ -26,13 +26,13 @@ namespace vex {
 namespace {
 
 QString qtText(const std::string& text) {
-    // Captions and texts keep Windows line breaks; Qt wants plain "\n".
+    // Captions and texts keep "\r\n" line breaks, as the layouts store them; Qt wants plain "\n".
     return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 QRect rectOf(const Geometry& g) { return {g.x, g.y, g.width, g.height}; }
 
-// Windows key-state bits, which the double-click handlers receive.
+// The key-state bits the double-click handlers receive (left, right, shift, control, middle).
 std::int32_t keyStateOf(const QMouseEvent* event) {
     std::int32_t keys = 0;
     if (event->buttons().testFlag(Qt::LeftButton)) keys |= 0x0001;
@@ -180,7 +180,7 @@ QFont unitFont() {
     return font;
 }
 
-// Outer sizes include the frame, which on Windows is about this much; the
+// Outer sizes include the frame, which the layouts assume to be this much; the
 // real margins replace the guess once the window manager has framed the window.
 const QSize kAssumedFrame(6, 29);
 

@@ -54,9 +54,9 @@ protected:
     DropOutcome identify(const std::vector<std::string>& paths, const Progress& progress = {}) {
         return identifyPaths(data_, paths, progress, &identifications_);
     }
-    DropOutcome identifyDropped(const std::string& text) { return identify(SplitDroppedPaths(text)); }
+    DropOutcome identifyDropped(const std::string& text) { return identify(splitDroppedPaths(text)); }
     DropOutcome sampleDropped(const std::string& text) {
-        return samplePaths(data_, SplitDroppedPaths(text), {}, &experiments_);
+        return samplePaths(data_, splitDroppedPaths(text), {}, &experiments_);
     }
 
     std::string setokIni() const { return data_.identificationListPath(); }
@@ -69,7 +69,7 @@ protected:
     std::vector<IdentificationEntry> identifications_;
 };
 
-TEST(SplitDroppedPaths, splitsAtEveryLineBreakPairWithoutEmptyParts) {
+TEST(splitDroppedPaths, splitsAtEveryLineBreakPairWithoutEmptyParts) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"/a/one", {"/a/one"}},
         {"/a/one\r\n/b/two\r\n", {"/a/one", "/b/two"}},
@@ -79,7 +79,7 @@ TEST(SplitDroppedPaths, splitsAtEveryLineBreakPairWithoutEmptyParts) {
         {"/a/x\ny\r\n", {"/a/x\ny"}},
         {" /a/blank \r\n", {" /a/blank "}},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(SplitDroppedPaths(text), expected) << text;
+    for (const auto& [text, expected] : cases) EXPECT_EQ(splitDroppedPaths(text), expected) << text;
 }
 
 TEST_F(DropTest, identifyRecordsFilesSkipsFoldersAndRebuildsOnce) {
@@ -88,7 +88,7 @@ TEST_F(DropTest, identifyRecordsFilesSkipsFoldersAndRebuildsOnce) {
     const std::string tiny = input("tiny", "abc");
     const std::string folder = dir_.file("in");
     std::vector<std::size_t> progress;
-    const DropOutcome outcome = identify(SplitDroppedPaths(photo + "\r\n" + folder + "\r\n" + tiny + "\r\n"),
+    const DropOutcome outcome = identify(splitDroppedPaths(photo + "\r\n" + folder + "\r\n" + tiny + "\r\n"),
                                          [&](std::size_t done, std::size_t total) {
                                              EXPECT_EQ(total, 3u);
                                              progress.push_back(done);

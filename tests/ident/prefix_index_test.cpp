@@ -16,7 +16,7 @@ constexpr std::string_view kTooShort = "无法读取，文件太短";
 // The 17 prefix columns as the add operation fills them from `value`, which must outlive them.
 std::array<std::string_view, kPrefixCount> storedPrefixes(std::string_view value) {
     std::array<std::string_view, kPrefixCount> prefixes;
-    for (int i = 0; i < kPrefixCount; ++i) prefixes[i] = SignaturePrefix(value, kLongestPrefix - i);
+    for (int i = 0; i < kPrefixCount; ++i) prefixes[i] = signaturePrefix(value, kLongestPrefix - i);
     return prefixes;
 }
 
@@ -31,7 +31,7 @@ class SignaturePrefixTest : public ::testing::TestWithParam<PrefixCase> {};
 
 TEST_P(SignaturePrefixTest, cutsBytesButNeverInsideACharacter) {
     const PrefixCase& c = GetParam();
-    EXPECT_EQ(SignaturePrefix(c.value, c.length), c.expected);
+    EXPECT_EQ(signaturePrefix(c.value, c.length), c.expected);
 }
 
 // The too-short text is 9 characters of 3 bytes each.

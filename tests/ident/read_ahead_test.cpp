@@ -33,7 +33,7 @@ std::vector<std::string> mixedPaths(const TempDir& dir, std::size_t count) {
 
 void expectSameAsReadingInline(ReadAhead& reads, const std::vector<std::string>& paths) {
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        const ExaminedPath expected = ExamineDroppedPath(paths[i]);
+        const ExaminedPath expected = examineDroppedPath(paths[i]);
         const ExaminedPath got = reads.take(i);
         EXPECT_EQ(got.isDirectory, expected.isDirectory) << paths[i];
         EXPECT_EQ(got.signature, expected.signature) << paths[i];

@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
 namespace vex {
 namespace {
 
-TEST(ExamineDroppedPath, tellsFoldersFromFilesWithTheSameSignatureValue) {
+TEST(examineDroppedPath, tellsFoldersFromFilesWithTheSameSignatureValue) {
     test::TempDir dir;
     const auto file = dir.write("a.bin", "0123456789abc");
     const auto tiny = dir.write("tiny", "ab");
@@ -117,12 +117,12 @@ TEST(ExamineDroppedPath, tellsFoldersFromFilesWithTheSameSignatureValue) {
     std::filesystem::create_directory_symlink(dir.file("folder.d"), dir.file("link"));
 
     for (const std::string& path : {file, tiny, dir.file("missing")}) {
-        const ExaminedPath examined = ExamineDroppedPath(path);
+        const ExaminedPath examined = examineDroppedPath(path);
         EXPECT_FALSE(examined.isDirectory) << path;
         EXPECT_EQ(examined.signature, ReadSignatureValue(path)) << path;
     }
     for (const std::string& path : {dir.file("folder.d"), dir.file("link")})
-        EXPECT_TRUE(ExamineDroppedPath(path).isDirectory) << path;
+        EXPECT_TRUE(examineDroppedPath(path).isDirectory) << path;
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ protected:
         const std::optional<std::string> type = random.type();
         type ? insert->bindText(1, *type) : insert->bindNull(1);
         for (int n = 20, index = 2; n >= 4; --n, ++index) {
-            const std::string prefix(SignaturePrefix(value, n));
+            const std::string prefix(signaturePrefix(value, n));
             const int odd = random.pick(30);
             if (odd == 0)
                 insert->bindNull(index);

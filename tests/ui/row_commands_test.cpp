@@ -86,10 +86,10 @@ TEST_F(RowCommandsTest, withoutCurrentRowNoFieldChanges) {
 }
 
 TEST_F(RowCommandsTest, revealPassesThePathUnquotedAndIgnoresAnEmptyField) {
-    RevealInExplorer(mw::samplePathEdit);
+    revealFileNamedIn(mw::samplePathEdit);
     EXPECT_TRUE(revealed_.empty());
     setText(mw::resultPathEdit, "/home/u/My Files/photo 1.jpg");
-    RevealInExplorer(mw::resultPathEdit);
+    revealFileNamedIn(mw::resultPathEdit);
     ASSERT_EQ(revealed_.size(), 1u);
     EXPECT_EQ(revealed_[0].first, "/home/u/My Files/photo 1.jpg");
     EXPECT_EQ(revealed_[0].second, "explorer /select,/home/u/My Files/photo 1.jpg");
