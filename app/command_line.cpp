@@ -2,7 +2,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-
 #include <cstdio>
 #include <filesystem>
 #include <system_error>

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QIcon>
-
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -99,9 +98,9 @@ int runDesktopProgram(int argc, char** argv) {
     DesktopWindows windows(model);
     installDropTargetRegistrar(windows);
     DropProgressDialog progress;
-    registerMainWindowHandlers(model, DataDirectory::current, [&progress](std::size_t done, std::size_t total) {
-        progress.report(done, total);
-    });
+    registerMainWindowHandlers(
+        model, DataDirectory::current,
+        [&progress](std::size_t done, std::size_t total) { progress.report(done, total); });
     registerWindowLayouts(model);
     QObject::connect(&windows, &DesktopWindows::windowClosedByUser, &application, [](std::uint32_t windowId) {
         if (windowId == main_window::kWindowId) QApplication::quit();

@@ -11,7 +11,6 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QTimer>
-
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>

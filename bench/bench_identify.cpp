@@ -50,9 +50,12 @@ Options parseOptions(int argc, char** argv) {
         }
         if (i + 1 >= argc) break;
         const int value = std::atoi(argv[i + 1]);
-        if (name == "--files") options.files = value;
-        else if (name == "--library") options.library = value;
-        else if (name == "--file-compare") options.fileCompare = value;
+        if (name == "--files")
+            options.files = value;
+        else if (name == "--library")
+            options.library = value;
+        else if (name == "--file-compare")
+            options.fileCompare = value;
         ++i;
     }
     return options;
@@ -176,7 +179,8 @@ BareResult bestHeaderReadLoop(const std::vector<std::string>& paths) {
 }
 
 // Each round starts from an empty identification list, as the first drop on it would.
-RunResult bestIdentify(const std::vector<std::string>& argv, const std::string& input, const std::string& iniPath) {
+RunResult bestIdentify(const std::vector<std::string>& argv, const std::string& input,
+                       const std::string& iniPath) {
     RunResult best;
     best.seconds = best.cpu = 1e9;
     for (int round = 0; round < kRounds; ++round) {
@@ -197,9 +201,9 @@ void writeLines(const std::string& path, const std::vector<std::string>& lines) 
 
 void row(const char* what, int files, double time, double baseline, double cpu, double cpuBaseline,
          const char* goal) {
-    std::printf("| %-44s | %7d | %9.3f s | %8.2f us | %8.2fx | %8.3f s | %8.2fx | %-18s |\n", what, files, time,
-                time / files * 1e6, baseline > 0 ? time / baseline : 0.0, cpu, cpuBaseline > 0 ? cpu / cpuBaseline : 0.0,
-                goal);
+    std::printf("| %-44s | %7d | %9.3f s | %8.2f us | %8.2fx | %8.3f s | %8.2fx | %-18s |\n", what, files,
+                time, time / files * 1e6, baseline > 0 ? time / baseline : 0.0, cpu,
+                cpuBaseline > 0 ? cpu / cpuBaseline : 0.0, goal);
 }
 
 }  // namespace
@@ -209,10 +213,12 @@ int main(int argc, char** argv) {
     const fs::path binDir = fs::canonical("/proc/self/exe").parent_path();
     const std::string cli = (binDir / "vexorin-cli").string();
     if (!fs::exists(cli)) {
-        std::fprintf(stderr, "bench_identify: %s is missing; build the vexorin-cli target first\n", cli.c_str());
+        std::fprintf(stderr, "bench_identify: %s is missing; build the vexorin-cli target first\n",
+                     cli.c_str());
         return 1;
     }
-    const fs::path work = fs::temp_directory_path() / ("vexorin-bench-identify-" + std::to_string(::getpid()));
+    const fs::path work =
+        fs::temp_directory_path() / ("vexorin-bench-identify-" + std::to_string(::getpid()));
     fs::create_directories(work / "files");
     fs::create_directories(work / "data");
     std::mt19937 random(2026);
@@ -233,7 +239,8 @@ int main(int argc, char** argv) {
     const BareResult bareRun = bestHeaderReadLoop(paths);
     const double bare = bareRun.wall;
     const double bareCpu = bareRun.cpu;
-    const RunResult identify = bestIdentify({cli, "--data-dir", data, "identify", "-"}, list, data + "/setok.ini");
+    const RunResult identify =
+        bestIdentify({cli, "--data-dir", data, "identify", "-"}, list, data + "/setok.ini");
     const RunResult results = runProgram({cli, "--data-dir", data, "results"}, "/dev/null");
 
     const int compared = std::min(options.fileCompare, options.files);
@@ -247,28 +254,34 @@ int main(int argc, char** argv) {
         bestIdentify({cli, "--data-dir", data, "identify", "-"}, subsetList, data + "/setok.ini");
     const RunResult file = runProgram({"file", "-b", "-f", subsetList}, "/dev/null");
 
-    std::printf("Library: %d records. Wall and CPU (user + system) times, best of %d rounds, page cache warm.\n\n",
-                options.library, kRounds);
-    std::printf("| %-44s | %7s | %11s | %11s | %9s | %10s | %9s | %-18s |\n", "run", "files", "wall", "wall/file",
-                "ratio", "cpu", "cpu ratio", "goal");
+    std::printf(
+        "Library: %d records. Wall and CPU (user + system) times, best of %d rounds, page cache warm.\n\n",
+        options.library, kRounds);
+    std::printf("| %-44s | %7s | %11s | %11s | %9s | %10s | %9s | %-18s |\n", "run", "files", "wall",
+                "wall/file", "ratio", "cpu", "cpu ratio", "goal");
     std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(9, '-').c_str(),
                 std::string(13, '-').c_str(), std::string(13, '-').c_str(), std::string(11, '-').c_str(),
                 std::string(12, '-').c_str(), std::string(11, '-').c_str(), std::string(20, '-').c_str());
-    row("bare header read (open, read 10, close)", options.files, bare, bare, bareCpu, bareCpu, "1x (baseline)");
-    row("vexorin-cli identify - (record + rebuild)", options.files, identify.seconds, bare, identify.cpu, bareCpu,
-        "<= 3x header read");
+    row("bare header read (open, read 10, close)", options.files, bare, bare, bareCpu, bareCpu,
+        "1x (baseline)");
+    row("vexorin-cli identify - (record + rebuild)", options.files, identify.seconds, bare, identify.cpu,
+        bareCpu, "<= 3x header read");
     row("bare header read", compared, bareSubset, bareSubset, bareSubsetCpu, bareSubsetCpu, "1x (baseline)");
-    row("vexorin-cli identify -", compared, identifySubset.seconds, bareSubset, identifySubset.cpu, bareSubsetCpu, "");
+    row("vexorin-cli identify -", compared, identifySubset.seconds, bareSubset, identifySubset.cpu,
+        bareSubsetCpu, "");
     row("file -b -f (libmagic)", compared, file.seconds, bareSubset, file.cpu, bareSubsetCpu, "");
     if (identifySubset.seconds > 0 && file.status == 0)
-        std::printf("\nidentify is %.1fx faster than file -b on %d files by wall time, %.1fx by CPU time (goal: 50x)\n",
-                    file.seconds / identifySubset.seconds, compared,
-                    identifySubset.cpu > 0 ? file.cpu / identifySubset.cpu : 0.0);
+        std::printf(
+            "\nidentify is %.1fx faster than file -b on %d files by wall time, %.1fx by CPU time (goal: "
+            "50x)\n",
+            file.seconds / identifySubset.seconds, compared,
+            identifySubset.cpu > 0 ? file.cpu / identifySubset.cpu : 0.0);
     else
         std::printf("\nfile -b did not run (status %d); no comparison\n", file.status);
-    std::printf("peak resident memory: identify %d files %.1f MB; results listing %d entries %.1f MB (goal < 150 MB "
-                "for 100,000)\n",
-                options.files, identify.maxRssKb / 1024.0, options.files, results.maxRssKb / 1024.0);
+    std::printf(
+        "peak resident memory: identify %d files %.1f MB; results listing %d entries %.1f MB (goal < 150 MB "
+        "for 100,000)\n",
+        options.files, identify.maxRssKb / 1024.0, options.files, results.maxRssKb / 1024.0);
     if (identify.status != 0 || results.status != 0)
         std::printf("warning: vexorin-cli exited with status %d / %d\n", identify.status, results.status);
 

@@ -66,7 +66,8 @@ std::string prepareDataDirectory(const Context& context, bool needsStore) {
     if (!context.dataDir.empty()) {
         std::error_code error;
         std::filesystem::create_directories(context.dataDir, error);
-        if (error) return "Cannot create the data directory '" + context.dataDir + "'. Reason: " + error.message();
+        if (error)
+            return "Cannot create the data directory '" + context.dataDir + "'. Reason: " + error.message();
     }
     setDataDirectoryOverride(context.dataDir);  // an empty text returns to the default choice
     if (!needsStore) return {};

@@ -40,8 +40,8 @@ DataDirectory dataDirectoryOf(const Context& context);
 using Row = std::vector<std::string>;
 void printRows(Context& context, const std::vector<std::string>& jsonKeys, const std::vector<Row>& rows);
 
-// Subcommands and what they do, in the order they were added. When a nested subcommand is parsed its parent is
-// parsed too; the one added last wins, so add a parent before its children.
+// Subcommands and what they do, in the order they were added. When a nested subcommand is parsed its parent
+// is parsed too; the one added last wins, so add a parent before its children.
 class CommandSet {
 public:
     void add(CLI::App* command, std::function<int()> action);

@@ -58,7 +58,8 @@ private:
 std::vector<Row> rowsOf(const std::vector<ExperimentEntry>& entries) {
     std::vector<Row> rows;
     rows.reserve(entries.size());
-    for (const ExperimentEntry& e : entries) rows.push_back({std::to_string(rows.size() + 1), e.fileClass, e.signature, e.path});
+    for (const ExperimentEntry& e : entries)
+        rows.push_back({std::to_string(rows.size() + 1), e.fileClass, e.signature, e.path});
     return rows;
 }
 
@@ -76,7 +77,8 @@ int reportStoreError(Context& context, const std::string& error) {
 }
 
 int reportRefused(Context& context, const Outcome& outcome) {
-    for (const Refusal& refusal : outcome.refused) context.err << "vexorin-cli: not recorded: " << refusal.reason << "\n";
+    for (const Refusal& refusal : outcome.refused)
+        context.err << "vexorin-cli: not recorded: " << refusal.reason << "\n";
     return outcome.refused.empty() ? kExitDone : kExitStoreError;
 }
 
@@ -108,7 +110,8 @@ std::vector<std::string> readPathLines(std::istream& in) {
     // Read in blocks: a character at a time is slow on a stream synchronised with C stdio.
     std::string text;
     char block[1 << 16];
-    while (in.read(block, sizeof block) || in.gcount() > 0) text.append(block, static_cast<std::size_t>(in.gcount()));
+    while (in.read(block, sizeof block) || in.gcount() > 0)
+        text.append(block, static_cast<std::size_t>(in.gcount()));
     std::vector<std::string> paths;
     std::string_view rest = text;
     while (!rest.empty()) {
@@ -123,7 +126,8 @@ std::vector<std::string> readPathLines(std::istream& in) {
 }
 
 void addSample(CLI::App& app, Context& context, CommandSet& commands) {
-    auto* command = app.add_subcommand("sample", "Record files in the experiment library, as if dropped on its list");
+    auto* command =
+        app.add_subcommand("sample", "Record files in the experiment library, as if dropped on its list");
     auto paths = std::make_shared<std::vector<std::string>>();
     command->add_option("PATH", *paths, "Files of known types")->required();
     commands.add(command, [&context, paths]() -> int {
@@ -141,7 +145,8 @@ template <class Entry>
 void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, const char* name,
                          const char* title, const std::vector<std::string>& keys,
                          Listing<Entry> (*list)(const DataDirectory&),
-                         Outcome (*remove)(const DataDirectory&, const std::vector<std::string>&, std::vector<Entry>*),
+                         Outcome (*remove)(const DataDirectory&, const std::vector<std::string>&,
+                                           std::vector<Entry>*),
                          Outcome (*clear)(const DataDirectory&)) {
     auto* listCommand = app.add_subcommand(name, std::string("Print the ") + title);
     commands.add(listCommand, [&context, &keys, list]() -> int {
@@ -151,7 +156,8 @@ void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, 
         return kExitDone;
     });
 
-    auto* removeCommand = listCommand->add_subcommand("delete", std::string("Delete these entries from the ") + title);
+    auto* removeCommand =
+        listCommand->add_subcommand("delete", std::string("Delete these entries from the ") + title);
     auto paths = std::make_shared<std::vector<std::string>>();
     removeCommand->add_option("PATH", *paths, "Paths as the list shows them")->required();
     commands.add(removeCommand, [&context, &keys, list, remove, paths]() -> int {
@@ -179,7 +185,8 @@ void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, 
 
 void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command = app.add_subcommand(
-        "identify", "Identify files, as if dropped on the identification list ('-': paths from standard input)");
+        "identify",
+        "Identify files, as if dropped on the identification list ('-': paths from standard input)");
     auto paths = std::make_shared<std::vector<std::string>>();
     command->add_option("PATH", *paths, "Files to identify, or - to read one path per line")->required();
     commands.add(command, [&context, paths]() -> int {
@@ -236,8 +243,8 @@ void addListCommands(CLI::App& app, Context& context, CommandSet& commands) {
                                          &clearExperiments);
     addIdentify(app, context, commands);
     addListFileCommands<IdentificationEntry>(app, context, commands, "results", "identification list",
-                                             kIdentificationKeys, &listIdentifications, &deleteIdentifications,
-                                             &clearIdentifications);
+                                             kIdentificationKeys, &listIdentifications,
+                                             &deleteIdentifications, &clearIdentifications);
     addRename(app, context, commands);
 }
 

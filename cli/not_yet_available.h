@@ -8,7 +8,8 @@
 
 namespace vex::cli {
 
-inline void addUnavailableCommand(CLI::App& app, Context& context, CommandSet& commands, const std::string& name) {
+inline void addUnavailableCommand(CLI::App& app, Context& context, CommandSet& commands,
+                                  const std::string& name) {
     auto* command = app.add_subcommand(name, "(not available yet)");
     command->allow_extras();
     commands.add(command, [&context, name] {

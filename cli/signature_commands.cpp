@@ -6,7 +6,8 @@
 namespace vex::cli {
 
 void addSignatureCommands(CLI::App& app, Context& context, CommandSet& commands) {
-    auto* signature = app.add_subcommand("signature", "Print the signature value and file class of each file");
+    auto* signature =
+        app.add_subcommand("signature", "Print the signature value and file class of each file");
     auto paths = std::make_shared<std::vector<std::string>>();
     signature->add_option("PATH", *paths, "Files to read")->required();
     commands.add(signature, [&context, paths] {

@@ -4,7 +4,8 @@
 
 namespace vex {
 
-ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature, std::string_view type) {
+ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature,
+                                     std::string_view type) {
     ConfirmOutcome outcome;
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.reason);
     if (!store) return outcome;

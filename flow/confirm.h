@@ -19,6 +19,7 @@ struct ConfirmOutcome {
 
 // Stores `signature` with `type` unless the value is there already; neither
 // text is checked for form, and an empty one is stored as nothing.
-ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature, std::string_view type);
+ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature,
+                                     std::string_view type);
 
 }  // namespace vex

@@ -79,8 +79,8 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
     return outcome;
 }
 
-DropOutcome samplePaths(const DataDirectory& data, const std::vector<std::string>& paths, const Progress& progress,
-                        std::vector<ExperimentEntry>* listAfter) {
+DropOutcome samplePaths(const DataDirectory& data, const std::vector<std::string>& paths,
+                        const Progress& progress, std::vector<ExperimentEntry>* listAfter) {
     DropOutcome outcome;
     ExperimentList list(data.experimentListPath());
     outcome.error = list.load();

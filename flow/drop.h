@@ -40,7 +40,8 @@ DropOutcome samplePaths(const DataDirectory& data, const std::vector<std::string
 // Identifies every path that is not a folder (signature value, longest-prefix
 // lookup in the confirmed library) and records it in the identification list.
 DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::string>& paths,
-                          const Progress& progress = {}, std::vector<IdentificationEntry>* listAfter = nullptr);
+                          const Progress& progress = {},
+                          std::vector<IdentificationEntry>* listAfter = nullptr);
 
 // Records one path with the signature value given (the editor's) in the
 // experiment library; nothing when the path is empty.

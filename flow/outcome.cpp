@@ -2,7 +2,8 @@
 
 namespace vex {
 
-std::string describeRefusals(std::string_view heading, const std::vector<Refusal>& refused, std::size_t listed) {
+std::string describeRefusals(std::string_view heading, const std::vector<Refusal>& refused,
+                             std::size_t listed) {
     if (refused.empty()) return {};
     std::string text(heading);
     for (std::size_t i = 0; i < refused.size() && i < listed; ++i)

@@ -50,7 +50,8 @@ void PrefixIndex::reserve(std::size_t records) {
 }
 
 std::uint32_t PrefixIndex::hashOf(int position, std::string_view text) {
-    const std::uint64_t h = std::hash<std::string_view>{}(text) ^ (static_cast<std::uint64_t>(position) * 0x9E3779B97F4A7C15ull);
+    const std::uint64_t h =
+        std::hash<std::string_view>{}(text) ^ (static_cast<std::uint64_t>(position) * 0x9E3779B97F4A7C15ull);
     return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
@@ -80,8 +81,8 @@ void PrefixIndex::insert(int position, std::string_view text, std::uint32_t hash
     for (; slots_[i].record != kEmpty; i = (i + 1) & mask) {
         if (holds(slots_[i], hash, position, text)) return;  // an earlier record holds it
     }
-    slots_[i] = Slot{hash, record, static_cast<std::uint32_t>(texts_.size()), static_cast<std::uint16_t>(text.size()),
-                     static_cast<std::uint8_t>(position)};
+    slots_[i] = Slot{hash, record, static_cast<std::uint32_t>(texts_.size()),
+                     static_cast<std::uint16_t>(text.size()), static_cast<std::uint8_t>(position)};
     texts_ += text;
     ++used_;
 }

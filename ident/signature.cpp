@@ -51,7 +51,8 @@ HeaderRead readHeaderOf(const std::string& path, unsigned char (&header)[kSignat
     if (::fstat(fd, &info) == 0) {
         if (S_ISDIR(info.st_mode))
             result = HeaderRead::Directory;
-        else if (S_ISREG(info.st_mode) && info.st_size >= kSignatureBytes && readHeader(fd, header, kSignatureBytes))
+        else if (S_ISREG(info.st_mode) && info.st_size >= kSignatureBytes &&
+                 readHeader(fd, header, kSignatureBytes))
             result = HeaderRead::Read;
     }
     ::close(fd);
@@ -85,7 +86,8 @@ DroppedHeader readDroppedHeader(const std::string& path) {
 }
 
 ExaminedPath examinedPathOf(const DroppedHeader& header) {
-    if (header.kind == DroppedHeader::Kind::Header) return {false, hexDigitsOf(header.bytes, kSignatureBytes)};
+    if (header.kind == DroppedHeader::Kind::Header)
+        return {false, hexDigitsOf(header.bytes, kSignatureBytes)};
     return {header.kind == DroppedHeader::Kind::Directory, std::string(kTooShortText)};
 }
 

@@ -64,8 +64,8 @@ std::vector<IdentificationEntry> IdentificationList::entries() const {
     return entries;
 }
 
-void IdentificationList::move(const std::string& path, const std::string& newPath, const std::string& signature,
-                              const std::string& type) {
+void IdentificationList::move(const std::string& path, const std::string& newPath,
+                              const std::string& signature, const std::string& type) {
     document_.removeSection(path);
     document_.setValues(newPath, {{kIdentificationTypeKey, type}, {kIdentificationSignatureKey, signature}});
 }
@@ -78,13 +78,15 @@ std::string RecordExperiment(IniDocument& experiments, const std::string& signat
     if (path != given && fileExists(given))
         return "the file name '" + given + "' begins or ends with blanks, which the list file cannot keep";
     if (std::string reason = checkListPath(path); !reason.empty()) return reason;
-    return experiments.setValues(path, {{kExperimentSignatureKey, signature}, {kExperimentClassKey, fileClass}});
+    return experiments.setValues(path,
+                                 {{kExperimentSignatureKey, signature}, {kExperimentClassKey, fileClass}});
 }
 
 std::string RecordIdentification(IniDocument& identifications, const std::string& signature,
                                  const std::string& path, const std::string& type) {
     if (std::string reason = checkListPath(path); !reason.empty()) return reason;
-    return identifications.setValues(path, {{kIdentificationSignatureKey, signature}, {kIdentificationTypeKey, type}});
+    return identifications.setValues(
+        path, {{kIdentificationSignatureKey, signature}, {kIdentificationTypeKey, type}});
 }
 
 std::string TruncateFile(const std::string& file) { return saveFileAtomically(file, {}); }

@@ -91,7 +91,8 @@ bool SignatureStore::contains(std::string_view signature, std::string* error) {
     // A field that holds nothing reads as an empty value, so it is one.
     const std::string orNothing = signature.empty() ? " or " + signatureColumn() + " is null" : "";
     auto select = sqlite::Statement::prepare(
-        database_, "select 1 from " + table() + " where " + signatureColumn() + " = ?" + orNothing + " limit 1",
+        database_,
+        "select 1 from " + table() + " where " + signatureColumn() + " = ?" + orNothing + " limit 1",
         &reason);
     if (!select) return fail(error, reason);
     select->bindText(1, signature);
@@ -172,8 +173,8 @@ bool SignatureStore::remove(const std::vector<std::string>& signatures, std::str
 }
 
 bool SignatureStore::clear(std::string* reason) {
-    return inTransaction([&](std::string* error) { return database_.execute("delete from " + table(), error); },
-                         reason);
+    return inTransaction(
+        [&](std::string* error) { return database_.execute("delete from " + table(), error); }, reason);
 }
 
 LookupSession::LookupSession(const std::string& libraryPath) : libraryPath_(libraryPath) { readLibrary(); }
@@ -219,8 +220,9 @@ void LookupSession::readLibrary() {
             // (a number or bytes in a hand-made store) is left out of the index.
             if (auto text = select->textAt(prefixColumns[position])) prefixes[position] = *text;
         }
-        index_.addRecord(typeColumn < 0 ? Value(std::string())
-                                        : database_backend::deliverField(typeKind, select->column(typeColumn)),
+        index_.addRecord(typeColumn < 0
+                             ? Value(std::string())
+                             : database_backend::deliverField(typeKind, select->column(typeColumn)),
                          prefixes);
     }
     readable_ = step == sqlite::StepResult::Done;
@@ -239,7 +241,8 @@ std::string LookupSession::lookupEmptySignature() {
                                column(schema::signatureColumnName(length)) + " = '' limit 1");
             if (!select || select->step() != sqlite::StepResult::Row) continue;
             const sqlite::DeclaredKind kind = sqlite::classifyDeclaredType(select->columnDeclaredType(0));
-            if (std::string type = typeText(database_backend::deliverField(kind, select->column(0))); !type.empty())
+            if (std::string type = typeText(database_backend::deliverField(kind, select->column(0)));
+                !type.empty())
                 answer = std::move(type);
         }
     }
@@ -269,10 +272,12 @@ std::string firstRecordType(ExternalDatabase& unit, const std::string& sql, std:
 
 }  // namespace
 
-std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPath, std::string_view signature) {
+std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPath,
+                           std::string_view signature) {
     // A library that cannot be opened identifies nothing; the unit would still
     // answer from whatever it had open before, which may be another file.
-    if (!unit.open(libraryPath, Value(), Value(std::string(schema::kPassword)))) return std::string(kUnknownFileType);
+    if (!unit.open(libraryPath, Value(), Value(std::string(schema::kPassword))))
+        return std::string(kUnknownFileType);
     for (int length = kLongestPrefix; length >= kShortestPrefix; --length) {
         // The prefix is bound, never pasted into the statement.
         const std::string sql = "select *from " + std::string(schema::kTable) + " where " +

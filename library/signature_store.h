@@ -92,6 +92,7 @@ private:
 // with a non-empty type decides. "未知类型" when nothing matches or the library
 // cannot be opened. The window's units answer this way; a lookup session
 // gives the same answers from one reading of the library.
-std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPath, std::string_view signature);
+std::string LookupFileType(ExternalDatabase& unit, const std::string& libraryPath,
+                           std::string_view signature);
 
 }  // namespace vex

@@ -71,8 +71,8 @@ int createTemporaryBeside(const std::string& target, std::string& temporaryPath,
     static std::atomic<unsigned> counter{0};
     const std::string stem = folderOf(target) + "/." + baseNameOf(target) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto ticks = static_cast<unsigned long long>(
-            std::chrono::steady_clock::now().time_since_epoch().count());
+        const auto ticks =
+            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
         temporaryPath = stem + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
                         std::to_string(ticks % 1000000) + ".tmp";
         const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -149,7 +149,8 @@ std::string saveFileAtomically(const std::string& path, std::string_view bytes) 
     if (exists) {
         if (!S_ISREG(old.st_mode)) return failure(path, "it is not a regular file");
         // A file the user made read-only stays protected, as an in-place write would fail too.
-        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return failureFromErrno(path, errno);
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return failureFromErrno(path, errno);
     } else if (errno != ENOENT) {
         return failureFromErrno(path, errno);
     }

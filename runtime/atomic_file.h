@@ -4,11 +4,12 @@
 // file, so a crash or a full disk never leaves a torn file behind. The old file's
 // permission bits are kept; a link is followed and its target replaced.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace vex {
 

@@ -21,7 +21,8 @@ public:
 // edit box, the caption of a label, button or group box.
 class TextUnit : public Unit {
 public:
-    TextUnit(UnitKind kind, std::uint32_t id, std::string text = {}) : Unit(kind, id), text_(std::move(text)) {}
+    TextUnit(UnitKind kind, std::uint32_t id, std::string text = {})
+        : Unit(kind, id), text_(std::move(text)) {}
 
     const std::string& text() const { return text_; }
     void setText(std::string text);
@@ -60,12 +61,14 @@ private:
 
 class Label : public TextUnit {
 public:
-    explicit Label(std::uint32_t id, std::string caption = {}) : TextUnit(UnitKind::Label, id, std::move(caption)) {}
+    explicit Label(std::uint32_t id, std::string caption = {})
+        : TextUnit(UnitKind::Label, id, std::move(caption)) {}
 };
 
 class Button : public TextUnit {
 public:
-    explicit Button(std::uint32_t id, std::string caption = {}) : TextUnit(UnitKind::Button, id, std::move(caption)) {}
+    explicit Button(std::uint32_t id, std::string caption = {})
+        : TextUnit(UnitKind::Button, id, std::move(caption)) {}
 };
 
 class GroupBox : public TextUnit {

@@ -28,7 +28,8 @@ std::string executablePath() {
             std::string path(buffer.data(), static_cast<std::size_t>(length));
             // A program file replaced while running (an update) still names its folder.
             const std::string deleted = " (deleted)";
-            if (path.size() > deleted.size() && path.ends_with(deleted)) path.resize(path.size() - deleted.size());
+            if (path.size() > deleted.size() && path.ends_with(deleted))
+                path.resize(path.size() - deleted.size());
             return path;
         }
         buffer.resize(buffer.size() * 2);
@@ -77,7 +78,8 @@ std::string homeDirectory() {
 
 // XDG asks to ignore a relative XDG_DATA_HOME.
 std::string userDataHome() {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') return withoutTrailingSlashes(xdg);
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/')
+        return withoutTrailingSlashes(xdg);
     return withoutTrailingSlashes(homeDirectory()) + "/.local/share";
 }
 

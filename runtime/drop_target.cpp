@@ -66,7 +66,9 @@ std::string joinDroppedPaths(const std::vector<std::string>& paths) {
 DropTarget::DropTarget(std::uint32_t id, DropAcceptance accepts, EventSink sink)
     : Unit(UnitKind::DropTarget, id), accepts_(accepts), sink_(std::move(sink)) {}
 
-void DropTarget::setPlatformRegistrar(PlatformRegistrar registrar) { platformRegistrar() = std::move(registrar); }
+void DropTarget::setPlatformRegistrar(PlatformRegistrar registrar) {
+    platformRegistrar() = std::move(registrar);
+}
 
 bool DropTarget::registerWindow(std::int64_t handle) {
     if (registered_) return false;
@@ -115,11 +117,16 @@ void DropTarget::raise(int event, std::string text) {
 
 Value DropTarget::readOwnProperty(int ownNumber) const {
     switch (ownNumber) {
-        case kOwnAcceptText: return Value(accepts_.text);
-        case kOwnAcceptHtml: return Value(accepts_.html);
-        case kOwnAcceptWebAddress: return Value(accepts_.webAddress);
-        case kOwnAcceptFiles: return Value(accepts_.files);
-        default: return {};
+        case kOwnAcceptText:
+            return Value(accepts_.text);
+        case kOwnAcceptHtml:
+            return Value(accepts_.html);
+        case kOwnAcceptWebAddress:
+            return Value(accepts_.webAddress);
+        case kOwnAcceptFiles:
+            return Value(accepts_.files);
+        default:
+            return {};
     }
 }
 
@@ -129,11 +136,20 @@ void DropTarget::writeOwnProperty(int ownNumber, const Value& value) {
     if (const auto* i = value.get_if<std::int32_t>()) on = *i != 0;
     if (!on) return;
     switch (ownNumber) {
-        case kOwnAcceptText: accepts_.text = *on; break;
-        case kOwnAcceptHtml: accepts_.html = *on; break;
-        case kOwnAcceptWebAddress: accepts_.webAddress = *on; break;
-        case kOwnAcceptFiles: accepts_.files = *on; break;
-        default: break;
+        case kOwnAcceptText:
+            accepts_.text = *on;
+            break;
+        case kOwnAcceptHtml:
+            accepts_.html = *on;
+            break;
+        case kOwnAcceptWebAddress:
+            accepts_.webAddress = *on;
+            break;
+        case kOwnAcceptFiles:
+            accepts_.files = *on;
+            break;
+        default:
+            break;
     }
 }
 

@@ -28,7 +28,8 @@ struct DropKeys {
     bool shift = false;
 };
 
-// What a drag offers. A format is present when its optional holds a value (files: when the list is not empty).
+// What a drag offers. A format is present when its optional holds a value (files: when the list is not
+// empty).
 struct DroppedData {
     std::optional<std::string> text;
     std::optional<std::string> html;  // UTF-8, header lines included

@@ -48,27 +48,42 @@ bool FileDialog::show() {
 Value FileDialog::readOwnProperty(int ownNumber) const {
     const FileDialogSettings& s = settings_;
     switch (ownNumber) {
-        case kOwnKind: return Value(static_cast<std::int32_t>(s.kind));
-        case kOwnTitle: return Value(s.title);
-        case kOwnFileName: return Value(s.fileName);
-        case kOwnFilter: return Value(s.filter);
-        case kOwnFilterIndex: return Value(static_cast<std::int32_t>(s.filterIndex));
-        case kOwnDefaultExtension: return Value(s.defaultExtension);
-        case kOwnInitialDirectory: return Value(s.initialDirectory);
-        case kOwnFileMustExist: return Value(s.fileMustExist);
-        case kOwnPathMustExist: return Value(s.pathMustExist);
-        case kOwnOverwritePrompt: return Value(s.overwritePrompt);
-        case kOwnCreatePrompt: return Value(s.createPrompt);
-        case kOwnKeepCurrentDirectory: return Value(s.keepCurrentDirectory);
-        default: return {};
+        case kOwnKind:
+            return Value(static_cast<std::int32_t>(s.kind));
+        case kOwnTitle:
+            return Value(s.title);
+        case kOwnFileName:
+            return Value(s.fileName);
+        case kOwnFilter:
+            return Value(s.filter);
+        case kOwnFilterIndex:
+            return Value(static_cast<std::int32_t>(s.filterIndex));
+        case kOwnDefaultExtension:
+            return Value(s.defaultExtension);
+        case kOwnInitialDirectory:
+            return Value(s.initialDirectory);
+        case kOwnFileMustExist:
+            return Value(s.fileMustExist);
+        case kOwnPathMustExist:
+            return Value(s.pathMustExist);
+        case kOwnOverwritePrompt:
+            return Value(s.overwritePrompt);
+        case kOwnCreatePrompt:
+            return Value(s.createPrompt);
+        case kOwnKeepCurrentDirectory:
+            return Value(s.keepCurrentDirectory);
+        default:
+            return {};
     }
 }
 
 void FileDialog::writeOwnProperty(int ownNumber, const Value& value) {
     FileDialogSettings& s = settings_;
     auto setText = [&](std::string& field) {
-        if (value.omitted()) field.clear();
-        else if (const auto* text = value.get_if<std::string>()) field = *text;
+        if (value.omitted())
+            field.clear();
+        else if (const auto* text = value.get_if<std::string>())
+            field = *text;
     };
     auto setFlag = [&](bool& field) {
         if (auto flag = flagOf(value)) field = *flag;
@@ -77,19 +92,44 @@ void FileDialog::writeOwnProperty(int ownNumber, const Value& value) {
         if (auto number = integerOf(value)) field = *number;
     };
     switch (ownNumber) {
-        case kOwnKind: setInteger(s.kind); break;
-        case kOwnTitle: setText(s.title); break;
-        case kOwnFileName: setText(s.fileName); break;
-        case kOwnFilter: setText(s.filter); break;
-        case kOwnFilterIndex: setInteger(s.filterIndex); break;
-        case kOwnDefaultExtension: setText(s.defaultExtension); break;
-        case kOwnInitialDirectory: setText(s.initialDirectory); break;
-        case kOwnFileMustExist: setFlag(s.fileMustExist); break;
-        case kOwnPathMustExist: setFlag(s.pathMustExist); break;
-        case kOwnOverwritePrompt: setFlag(s.overwritePrompt); break;
-        case kOwnCreatePrompt: setFlag(s.createPrompt); break;
-        case kOwnKeepCurrentDirectory: setFlag(s.keepCurrentDirectory); break;
-        default: break;
+        case kOwnKind:
+            setInteger(s.kind);
+            break;
+        case kOwnTitle:
+            setText(s.title);
+            break;
+        case kOwnFileName:
+            setText(s.fileName);
+            break;
+        case kOwnFilter:
+            setText(s.filter);
+            break;
+        case kOwnFilterIndex:
+            setInteger(s.filterIndex);
+            break;
+        case kOwnDefaultExtension:
+            setText(s.defaultExtension);
+            break;
+        case kOwnInitialDirectory:
+            setText(s.initialDirectory);
+            break;
+        case kOwnFileMustExist:
+            setFlag(s.fileMustExist);
+            break;
+        case kOwnPathMustExist:
+            setFlag(s.pathMustExist);
+            break;
+        case kOwnOverwritePrompt:
+            setFlag(s.overwritePrompt);
+            break;
+        case kOwnCreatePrompt:
+            setFlag(s.createPrompt);
+            break;
+        case kOwnKeepCurrentDirectory:
+            setFlag(s.keepCurrentDirectory);
+            break;
+        default:
+            break;
     }
 }
 

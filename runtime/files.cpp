@@ -55,7 +55,8 @@ struct ShareClaim {
 enum class ClaimOutcome { Held, Conflict, LocksUnsupported };
 
 ShareClaim claimFor(bool reads, bool writes, int shareMode) {
-    return ShareClaim{reads, writes, shareMode == share_mode::kDenyRead || shareMode == share_mode::kExclusive,
+    return ShareClaim{reads, writes,
+                      shareMode == share_mode::kDenyRead || shareMode == share_mode::kExclusive,
                       shareMode == share_mode::kDenyWrite || shareMode == share_mode::kExclusive};
 }
 
@@ -150,14 +151,21 @@ void closeEntry(const OpenFileEntry& entry) {
 
 int openFlagsFor(int openMode) {
     switch (openMode) {
-        case open_mode::kRead: return O_RDONLY;
-        case open_mode::kWrite: return O_WRONLY;
-        case open_mode::kReadWrite: return O_RDWR;
+        case open_mode::kRead:
+            return O_RDONLY;
+        case open_mode::kWrite:
+            return O_WRONLY;
+        case open_mode::kReadWrite:
+            return O_RDWR;
         // Cutting to length 0 waits until the share modes allow this opener in.
-        case open_mode::kCreateTruncate: return O_WRONLY | O_CREAT;
-        case open_mode::kWriteCreate: return O_WRONLY | O_CREAT;
-        case open_mode::kReadWriteCreate: return O_RDWR | O_CREAT;
-        default: return -1;
+        case open_mode::kCreateTruncate:
+            return O_WRONLY | O_CREAT;
+        case open_mode::kWriteCreate:
+            return O_WRONLY | O_CREAT;
+        case open_mode::kReadWriteCreate:
+            return O_RDWR | O_CREAT;
+        default:
+            return -1;
     }
 }
 
@@ -246,7 +254,8 @@ bool renameFile(const std::string& oldName, const std::string& newName, std::str
         return false;
     }
     int failure = 0;
-    if (::syscall(SYS_renameat2, AT_FDCWD, oldName.c_str(), AT_FDCWD, newName.c_str(), RENAME_NOREPLACE) != 0) {
+    if (::syscall(SYS_renameat2, AT_FDCWD, oldName.c_str(), AT_FDCWD, newName.c_str(), RENAME_NOREPLACE) !=
+        0) {
         failure = errno;
         if (failure == EINVAL || failure == ENOSYS) {
             struct stat info {};
@@ -306,7 +315,9 @@ bool readWholeFile(const std::string& name, std::string& content, std::string* e
     ::close(fd);
     if (failure != 0) {
         content.clear();
-        if (error) *error = failure == EINVAL ? what + " Reason: it is not a regular file" : reasonText(what, failure);
+        if (error)
+            *error =
+                failure == EINVAL ? what + " Reason: it is not a regular file" : reasonText(what, failure);
         return false;
     }
     return true;
@@ -314,7 +325,8 @@ bool readWholeFile(const std::string& name, std::string& content, std::string* e
 
 int openFile(const std::string& name, int openMode, int shareMode) {
     const int flags = openFlagsFor(openMode);
-    if (name.empty() || flags < 0 || shareMode < share_mode::kShareAll || shareMode > share_mode::kExclusive) {
+    if (name.empty() || flags < 0 || shareMode < share_mode::kShareAll ||
+        shareMode > share_mode::kExclusive) {
         return 0;
     }
     // O_NONBLOCK keeps a FIFO without a partner from hanging the caller.
@@ -331,8 +343,8 @@ int openFile(const std::string& name, int openMode, int shareMode) {
         const bool reads = modeReads(openMode);
         if (!reads) entry.lockFd = reopenForReading(fd);
         const int lockFd = reads ? fd : entry.lockFd;
-        if (lockFd >= 0 &&
-            claimShare(lockFd, claimFor(reads, openMode != open_mode::kRead, shareMode)) == ClaimOutcome::Conflict) {
+        if (lockFd >= 0 && claimShare(lockFd, claimFor(reads, openMode != open_mode::kRead, shareMode)) ==
+                               ClaimOutcome::Conflict) {
             closeEntry(entry);
             return 0;
         }

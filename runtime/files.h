@@ -52,10 +52,10 @@ constexpr int kReadWriteCreate = 6;  // read and write; created when missing, co
 
 // Share modes of openFile: what this opener lets others do while it holds the file.
 namespace share_mode {
-constexpr int kShareAll = 1;    // others may read and write
-constexpr int kDenyRead = 2;    // others may not read
-constexpr int kDenyWrite = 3;   // others may not write
-constexpr int kExclusive = 4;   // others may neither read nor write
+constexpr int kShareAll = 1;   // others may read and write
+constexpr int kDenyRead = 2;   // others may not read
+constexpr int kDenyWrite = 3;  // others may not write
+constexpr int kExclusive = 4;  // others may neither read nor write
 }  // namespace share_mode
 
 // Opens `name` (binary, position 0) and returns its file number, or 0 for an empty

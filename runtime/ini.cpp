@@ -61,7 +61,8 @@ bool hasLineBreak(std::string_view text) {
 std::size_t findLineBreak(std::string_view bytes, std::size_t from) {
     const std::string_view rest = bytes.substr(from);
     const void* lf = std::memchr(rest.data(), '\n', rest.size());
-    const std::size_t lfAt = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest.data()) : rest.size();
+    const std::size_t lfAt =
+        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest.data()) : rest.size();
     const void* cr = std::memchr(rest.data(), '\r', lfAt);
     const std::size_t at = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - rest.data()) : lfAt;
     return at == rest.size() ? std::string_view::npos : from + at;
@@ -98,7 +99,8 @@ std::optional<std::string_view> keyOf(std::string_view line) {
 
 std::string valueOf(std::string_view line) {
     std::string_view value = trimFileBlanks(line.substr(line.find('=') + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         value.remove_prefix(1);
         value.remove_suffix(1);
     }
@@ -107,10 +109,14 @@ std::string valueOf(std::string_view line) {
 
 std::string_view eolText(std::uint8_t eol) {
     switch (eol) {
-        case 1: return "\n";
-        case 2: return "\r";
-        case 3: return "\r\n";
-        default: return {};
+        case 1:
+            return "\n";
+        case 2:
+            return "\r";
+        case 3:
+            return "\r\n";
+        default:
+            return {};
     }
 }
 
@@ -222,7 +228,8 @@ std::string IniDocument::serialise() const {
     for (const Line& line : preamble_) append(line);
     for (const Section& section : sections_) {
         if (!section.removed) {
-            if (section.generatedHeader) bytes.append("[").append(section.name.data(), section.name.size()).append("]");
+            if (section.generatedHeader)
+                bytes.append("[").append(section.name.data(), section.name.size()).append("]");
             append(section.header);
         }
         for (const Line& line : section.body) append(line);
@@ -239,7 +246,9 @@ std::size_t IniDocument::FoldedHash::operator()(std::string_view name) const {
     return static_cast<std::size_t>(hash);
 }
 
-bool IniDocument::FoldedEqual::operator()(std::string_view a, std::string_view b) const { return equalFolded(a, b); }
+bool IniDocument::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
+    return equalFolded(a, b);
+}
 
 IniDocument& IniDocument::operator=(IniDocument&& other) noexcept {
     if (this == &other) return *this;
@@ -337,7 +346,8 @@ std::string IniDocument::checkSectionName(std::string_view name) {
     if (hasLineBreak(name)) return "a name with a line break cannot be stored in an INI file";
     // The file loses tabs at either end of a name when it is read back.
     if (trimFileBlanks(name) != name)
-        return joinedText({"the section name '", name, "' begins or ends with a tab, which an INI file drops"});
+        return joinedText(
+            {"the section name '", name, "' begins or ends with a tab, which an INI file drops"});
     return {};
 }
 
@@ -363,7 +373,8 @@ std::string IniDocument::setValues(std::string_view section, std::initializer_li
     for (auto [key, value] : entries) {
         key = trimSpaces(key);
         if (key.empty()) return "an empty key name cannot be stored";
-        if (hasLineBreak(key) || hasLineBreak(value)) return "a text with a line break cannot be stored in an INI file";
+        if (hasLineBreak(key) || hasLineBreak(value))
+            return "a text with a line break cannot be stored in an INI file";
         if (key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[' ||
             trimFileBlanks(key) != key)
             return joinedText({"the key name '", key, "' could not be read back from an INI file"});
@@ -404,7 +415,8 @@ void IniDocument::setInSection(Section& section, std::string_view key, std::stri
     // A new key goes right after the last key, so comments below it stay below.
     Line& before = insertAt == 0 ? section.header : section.body[insertAt - 1];
     if (before.eol == Eol::None) before.eol = newLineStyle_;
-    section.body.insert(section.body.begin() + static_cast<std::ptrdiff_t>(insertAt), Line{joined({key, "=", value}), newLineStyle_});
+    section.body.insert(section.body.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                        Line{joined({key, "=", value}), newLineStyle_});
     modified_ = true;
 }
 

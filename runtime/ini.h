@@ -105,7 +105,8 @@ public:
         const void* section_;
     };
     // Visits the sections sectionNames() lists, in that order, without a lookup per section.
-    void forEachSection(const std::function<void(std::string_view name, const SectionReader& values)>& visit) const;
+    void forEachSection(
+        const std::function<void(std::string_view name, const SectionReader& values)>& visit) const;
 
     // Why `name` cannot be used as a section name, or "" when it can.
     static std::string checkSectionName(std::string_view name);
@@ -125,7 +126,7 @@ private:
         Line header;
         Lines body;  // in the arena too: a drop of many files adds a section and its keys per file
         bool removed = false;
-        bool firstOfName = false;  // the copy of its name that reads and writes go to
+        bool firstOfName = false;      // the copy of its name that reads and writes go to
         bool generatedHeader = false;  // added by us: the header is "[" name "]", written out when saved
     };
 

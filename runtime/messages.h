@@ -10,7 +10,8 @@ namespace vex {
 
 enum class MessageKind { Information, Warning, Error };
 
-using MessagePresenter = std::function<void(MessageKind kind, const std::string& text, const std::string& caption)>;
+using MessagePresenter =
+    std::function<void(MessageKind kind, const std::string& text, const std::string& caption)>;
 
 void setMessagePresenter(MessagePresenter presenter);  // empty: back to stderr
 void showMessage(MessageKind kind, const std::string& text, const std::string& caption = std::string());

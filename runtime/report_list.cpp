@@ -8,9 +8,8 @@ namespace {
 char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return foldAscii(x) == foldAscii(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return foldAscii(x) == foldAscii(y); });
 }
 
 bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
@@ -130,7 +129,8 @@ void ReportList::deleteAllItems() {
 int ReportList::findInColumnZero(std::string_view text, int start, bool exact) const {
     for (int i = start; i < itemCount(); ++i) {
         const std::string& caption = cellOf(rows_[static_cast<std::size_t>(i)], 0);
-        if (exact ? equalIgnoringAsciiCase(caption, text) : startsWithIgnoringAsciiCase(caption, text)) return i;
+        if (exact ? equalIgnoringAsciiCase(caption, text) : startsWithIgnoringAsciiCase(caption, text))
+            return i;
     }
     return -1;
 }
@@ -231,7 +231,8 @@ bool ReportList::permuteRows(const std::vector<int>& newToOld) {
     if (newToOld.size() != n) return false;
     std::vector<char> seen(n, 0);
     for (int old : newToOld) {
-        if (old < 0 || static_cast<std::size_t>(old) >= n || seen[static_cast<std::size_t>(old)]) return false;
+        if (old < 0 || static_cast<std::size_t>(old) >= n || seen[static_cast<std::size_t>(old)])
+            return false;
         seen[static_cast<std::size_t>(old)] = 1;
     }
     notify([](ReportListObserver& o) { o.beginPermuteRows(); });
@@ -251,9 +252,12 @@ bool ReportList::permuteRows(const std::vector<int>& newToOld) {
 
 Value ReportList::readOwnProperty(int ownNumber) const {
     switch (ownNumber) {
-        case kOwnDisplayType: return Value(static_cast<std::int32_t>(displayType_));
-        case kOwnCurrentItem: return Value(static_cast<std::int32_t>(currentItem()));
-        default: return {};
+        case kOwnDisplayType:
+            return Value(static_cast<std::int32_t>(displayType_));
+        case kOwnCurrentItem:
+            return Value(static_cast<std::int32_t>(currentItem()));
+        default:
+            return {};
     }
 }
 
@@ -271,9 +275,14 @@ void ReportList::writeOwnProperty(int ownNumber, const Value& value) {
     const auto number = integerOf(value);
     if (!number) return;
     switch (ownNumber) {
-        case kOwnDisplayType: setDisplayType(*number); break;
-        case kOwnCurrentItem: selectItem(*number); break;
-        default: break;
+        case kOwnDisplayType:
+            setDisplayType(*number);
+            break;
+        case kOwnCurrentItem:
+            selectItem(*number);
+            break;
+        default:
+            break;
     }
 }
 

@@ -44,13 +44,19 @@ public:
     // Everything may change (setRows, deleteAllItems, setColumns, display type).
     virtual void beginReset() {}
     virtual void endReset() {}
-    virtual void beginInsertRows(int first, int last) { (void)first; (void)last; }
+    virtual void beginInsertRows(int first, int last) {
+        (void)first;
+        (void)last;
+    }
     virtual void endInsertRows() {}
     // Rows move: after the change, new row i holds what old row newToOld[i] held.
     virtual void beginPermuteRows() {}
     virtual void endPermuteRows(const std::vector<int>& newToOld) { (void)newToOld; }
     // One cell's text or image; column -1 means every column of the row.
-    virtual void cellChanged(int row, int column) { (void)row; (void)column; }
+    virtual void cellChanged(int row, int column) {
+        (void)row;
+        (void)column;
+    }
     virtual void checkStateChanged(int row) { (void)row; }
     // The selected row changed (-1: none). Only the model changes this; views call select*().
     virtual void selectionChanged(int currentItem) { (void)currentItem; }

@@ -126,8 +126,8 @@ bool rollBackInterruptedWrite(const std::string& path) {
     std::error_code ignored;
     if (!std::filesystem::exists(path + "-journal", ignored)) return false;
     sqlite3* raw = nullptr;
-    const bool ok = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
-                        SQLITE_OK &&
+    const bool ok = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                    nullptr) == SQLITE_OK &&
                     sqlite3_busy_timeout(raw, defaultBusyTimeout()) == SQLITE_OK &&
                     sqlite3_exec(raw, "PRAGMA page_count", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(raw);

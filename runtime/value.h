@@ -69,9 +69,9 @@ struct UnitRef {
 
 class Value {
 public:
-    using Storage = std::variant<std::monostate, std::uint8_t, std::int16_t, std::int32_t, std::int64_t,
-                                 float, double, bool, DateTime, std::string, ByteSet, Subroutine, UnitRef,
-                                 NumericArray>;
+    using Storage =
+        std::variant<std::monostate, std::uint8_t, std::int16_t, std::int32_t, std::int64_t, float, double,
+                     bool, DateTime, std::string, ByteSet, Subroutine, UnitRef, NumericArray>;
 
     Value() = default;
     Value(std::uint8_t v) : storage_(v) {}
@@ -92,20 +92,26 @@ public:
     TypeTag tag() const {
         if (const auto* array = std::get_if<NumericArray>(&storage_))
             return static_cast<TypeTag>(static_cast<std::uint32_t>(array->element) | kArrayFlag);
-        static constexpr TypeTag tags[] = {TypeTag::None,  TypeTag::Byte,     TypeTag::Short, TypeTag::Int,
-                                           TypeTag::Long,  TypeTag::Float,    TypeTag::Double, TypeTag::Bool,
-                                           TypeTag::DateTime, TypeTag::Text, TypeTag::ByteSet,
-                                           TypeTag::Subroutine, TypeTag::UnitRef};
+        static constexpr TypeTag tags[] = {
+            TypeTag::None,    TypeTag::Byte,       TypeTag::Short,  TypeTag::Int,      TypeTag::Long,
+            TypeTag::Float,   TypeTag::Double,     TypeTag::Bool,   TypeTag::DateTime, TypeTag::Text,
+            TypeTag::ByteSet, TypeTag::Subroutine, TypeTag::UnitRef};
         return tags[storage_.index()];
     }
     bool omitted() const { return storage_.index() == 0; }
 
     template <class T>
-    bool is() const { return std::holds_alternative<T>(storage_); }
+    bool is() const {
+        return std::holds_alternative<T>(storage_);
+    }
     template <class T>
-    const T& as() const { return std::get<T>(storage_); }
+    const T& as() const {
+        return std::get<T>(storage_);
+    }
     template <class T>
-    const T* get_if() const { return std::get_if<T>(&storage_); }
+    const T* get_if() const {
+        return std::get_if<T>(&storage_);
+    }
 
     const Storage& storage() const { return storage_; }
 

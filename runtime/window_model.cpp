@@ -22,8 +22,10 @@ bool canRaiseEvents(UnitKind kind) {
         case UnitKind::ExternalDatabase:
         case UnitKind::DatabaseConnection:
         case UnitKind::RecordSet:
-        case UnitKind::FileDialog: return false;
-        default: return true;
+        case UnitKind::FileDialog:
+            return false;
+        default:
+            return true;
     }
 }
 
@@ -100,9 +102,10 @@ void WindowModel::registerDefaultFactories() {
         const UnitRef self{context.windowId, l.id};
         // The sink resolves the window again on every drop, so a drop that arrives
         // after the window closed is a runtime error, not a dangling call.
-        return std::make_unique<DropTarget>(l.id, l.accepts, [model, self](int event, std::vector<Value> args) {
-            model->raiseEvent(self, event, std::move(args));
-        });
+        return std::make_unique<DropTarget>(l.id, l.accepts,
+                                            [model, self](int event, std::vector<Value> args) {
+                                                model->raiseEvent(self, event, std::move(args));
+                                            });
     };
 }
 
@@ -116,7 +119,9 @@ const WindowLayout* WindowModel::findLayout(std::uint32_t windowId) const {
     return it == layouts_.end() ? nullptr : it->second.get();
 }
 
-void WindowModel::registerUnitFactory(UnitKind kind, UnitFactory factory) { factories_[kind] = std::move(factory); }
+void WindowModel::registerUnitFactory(UnitKind kind, UnitFactory factory) {
+    factories_[kind] = std::move(factory);
+}
 
 void WindowModel::addObserver(WindowModelObserver* observer) {
     if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
@@ -140,8 +145,9 @@ bool WindowModel::createUnits(Window& window, const UnitContext& context) {
         UnitSlot slot;
         slot.layout = &layout;
         auto factory = factories_.find(layout.kind);
-        slot.unit = factory != factories_.end() && factory->second ? factory->second(layout, context)
-                                                                    : std::make_unique<Unit>(layout.kind, layout.id);
+        slot.unit = factory != factories_.end() && factory->second
+                        ? factory->second(layout, context)
+                        : std::make_unique<Unit>(layout.kind, layout.id);
         if (!slot.unit) return false;
         slot.geometry = layout.geometry;
         slot.visible = layout.visible;
@@ -172,7 +178,8 @@ bool WindowModel::loadWindow(std::uint32_t windowId, std::optional<UnitRef> pare
     std::uint32_t owner = 0;
     if (!dialogMode && parent) {
         Window* parentWindow = findWindow(parent->window);
-        if (!parentWindow || (parent->unit != parent->window && !parentWindow->findUnit(parent->unit))) return false;
+        if (!parentWindow || (parent->unit != parent->window && !parentWindow->findUnit(parent->unit)))
+            return false;
         owner = parentWindow->id();
     }
 
@@ -202,7 +209,8 @@ void WindowModel::loadStartWindow(std::uint32_t windowId) {
 }
 
 bool WindowModel::closeWindow(std::uint32_t windowId) {
-    auto it = std::find_if(windows_.begin(), windows_.end(), [&](const auto& w) { return w->id() == windowId; });
+    auto it =
+        std::find_if(windows_.begin(), windows_.end(), [&](const auto& w) { return w->id() == windowId; });
     if (it == windows_.end()) return false;
     Window& window = **it;
     notify([&](WindowModelObserver& o) { o.windowClosing(window); });
@@ -264,15 +272,24 @@ Value WindowModel::readProperty(UnitRef ref, int number) const {
     // A loaded window here is always created, so "指定窗口尚未载入" cannot arise.
     UnitSlot& slot = resolveSlot(ref);
     switch (number) {
-        case common_property::kLeft: return Value(static_cast<std::int32_t>(slot.geometry.x));
-        case common_property::kTop: return Value(static_cast<std::int32_t>(slot.geometry.y));
-        case common_property::kWidth: return Value(static_cast<std::int32_t>(slot.geometry.width));
-        case common_property::kHeight: return Value(static_cast<std::int32_t>(slot.geometry.height));
-        case common_property::kTag: return Value(slot.tag);
-        case common_property::kVisible: return Value(slot.visible);
-        case common_property::kEnabled: return Value(slot.enabled);
-        case common_property::kMousePointer: return Value(slot.mousePointer);
-        default: break;
+        case common_property::kLeft:
+            return Value(static_cast<std::int32_t>(slot.geometry.x));
+        case common_property::kTop:
+            return Value(static_cast<std::int32_t>(slot.geometry.y));
+        case common_property::kWidth:
+            return Value(static_cast<std::int32_t>(slot.geometry.width));
+        case common_property::kHeight:
+            return Value(static_cast<std::int32_t>(slot.geometry.height));
+        case common_property::kTag:
+            return Value(slot.tag);
+        case common_property::kVisible:
+            return Value(slot.visible);
+        case common_property::kEnabled:
+            return Value(slot.enabled);
+        case common_property::kMousePointer:
+            return Value(slot.mousePointer);
+        default:
+            break;
     }
     if (number < 0) return {};
     return slot.unit->readOwnProperty(number - 8);
@@ -290,13 +307,17 @@ void WindowModel::writeProperty(UnitRef ref, int number, const Value& value) {
     if (number <= common_property::kHeight || number == common_property::kMousePointer) {
         if (auto n = integerOf(value)) {
             int* fields[] = {&slot.geometry.x, &slot.geometry.y, &slot.geometry.width, &slot.geometry.height};
-            if (number == common_property::kMousePointer) slot.mousePointer = *n;
-            else *fields[number] = *n;
+            if (number == common_property::kMousePointer)
+                slot.mousePointer = *n;
+            else
+                *fields[number] = *n;
             changed = true;
         }
     } else if (number == common_property::kTag) {
-        if (const auto* text = value.get_if<std::string>()) slot.tag = *text, changed = true;
-        else if (value.omitted()) slot.tag.clear(), changed = true;
+        if (const auto* text = value.get_if<std::string>())
+            slot.tag = *text, changed = true;
+        else if (value.omitted())
+            slot.tag.clear(), changed = true;
     } else if (auto flag = flagOf(value)) {
         (number == common_property::kVisible ? slot.visible : slot.enabled) = *flag;
         changed = true;
@@ -321,7 +342,8 @@ EventResult WindowModel::raiseEvent(std::uint32_t windowId, std::uint32_t unitId
         bindings = &slot->layout->bindings;
     }
 
-    auto binding = std::find_if(bindings->begin(), bindings->end(), [&](const EventBinding& b) { return b.event == event; });
+    auto binding = std::find_if(bindings->begin(), bindings->end(),
+                                [&](const EventBinding& b) { return b.event == event; });
     if (binding == bindings->end()) return {};
     if (binding->handler.empty()) return {true, {}};
     const EventHandler* handler = handlers_.find(binding->handler);

@@ -122,7 +122,8 @@ struct UnitContext {
 // (database units) are created through factories registered for their kind, so
 // the model needs no knowledge of them. A kind without a factory gets a plain
 // Unit that holds no state.
-using UnitFactory = std::function<std::unique_ptr<Unit>(const UnitLayout& layout, const UnitContext& context)>;
+using UnitFactory =
+    std::function<std::unique_ptr<Unit>(const UnitLayout& layout, const UnitContext& context)>;
 
 struct EventResult {
     bool handled = false;
@@ -151,7 +152,8 @@ public:
     // Dialog mode ignores the parent and disables every other window while open;
     // otherwise a given parent must name a live unit (else false) whose window
     // becomes the owner. False when the layout is missing or creation fails.
-    bool loadWindow(std::uint32_t windowId, std::optional<UnitRef> parent = std::nullopt, bool dialogMode = false);
+    bool loadWindow(std::uint32_t windowId, std::optional<UnitRef> parent = std::nullopt,
+                    bool dialogMode = false);
     // Loads the program's start window; failure is the runtime error "载入启动窗口失败".
     void loadStartWindow(std::uint32_t windowId);
     bool closeWindow(std::uint32_t windowId);
@@ -176,7 +178,8 @@ public:
     // ---- Events. unitId may name the window itself. Dropped while a runtime
     // error is being reported; not handled when nothing (or an unregistered
     // handler) is bound.
-    EventResult raiseEvent(std::uint32_t windowId, std::uint32_t unitId, int event, std::vector<Value> arguments);
+    EventResult raiseEvent(std::uint32_t windowId, std::uint32_t unitId, int event,
+                           std::vector<Value> arguments);
     EventResult raiseEvent(UnitRef ref, int event, std::vector<Value> arguments = {}) {
         return raiseEvent(ref.window, ref.unit, event, std::move(arguments));
     }
@@ -221,11 +224,14 @@ T& WindowModel::resolveAs(UnitRef ref) const {
 }
 
 // Shorthands on the program's model, named after the runtime's commands.
-inline Value readProperty(UnitRef ref, int number) { return WindowModel::instance().readProperty(ref, number); }
+inline Value readProperty(UnitRef ref, int number) {
+    return WindowModel::instance().readProperty(ref, number);
+}
 inline void writeProperty(UnitRef ref, int number, const Value& value) {
     WindowModel::instance().writeProperty(ref, number, value);
 }
-inline bool loadWindow(std::uint32_t windowId, std::optional<UnitRef> parent = std::nullopt, bool dialogMode = false) {
+inline bool loadWindow(std::uint32_t windowId, std::optional<UnitRef> parent = std::nullopt,
+                       bool dialogMode = false) {
     return WindowModel::instance().loadWindow(windowId, parent, dialogMode);
 }
 inline std::int64_t windowHandle(UnitRef ref) { return WindowModel::instance().windowHandle(ref); }

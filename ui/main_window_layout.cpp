@@ -61,7 +61,8 @@ UnitLayout editBox(UnitRef ref, const char* name, Place place, Geometry g) {
     return u;
 }
 
-UnitLayout reportList(UnitRef ref, const char* name, Place place, Geometry g, std::vector<ReportColumn> columns) {
+UnitLayout reportList(UnitRef ref, const char* name, Place place, Geometry g,
+                      std::vector<ReportColumn> columns) {
     UnitLayout u = unit(UnitKind::ReportList, ref, name, place, g);
     u.columns = std::move(columns);
     return u;
@@ -75,7 +76,8 @@ UnitLayout dropTarget(UnitRef ref, const char* name, Place place, std::string fi
     return u;
 }
 
-void bindEvent(UnitLayout& u, int eventNumber, std::string handler, std::vector<Value> leadingArguments = {}) {
+void bindEvent(UnitLayout& u, int eventNumber, std::string handler,
+               std::vector<Value> leadingArguments = {}) {
     u.bindings.push_back({eventNumber, std::move(handler), std::move(leadingArguments)});
 }
 
@@ -92,27 +94,31 @@ std::vector<UnitLayout> firstPageUnits() {
     bindEvent(list, event::kDoubleClicked, "ShowExperimentRow");
     bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::experimentList));
     units.push_back(std::move(list));
-    units.push_back(button(mw::experimentCheckAllButton, "按钮10", frame1, {602, 38, 128, 24}, "全选部特征值", "CheckAllRows",
-                           about(mw::experimentList)));
-    units.push_back(button(mw::experimentInvertButton, "按钮13", frame1, {601, 92, 128, 24}, "反选定特征值", "InvertRowChecks",
-                           about(mw::experimentList)));
-    units.push_back(button(mw::experimentDeleteButton, "按钮12", frame1, {602, 153, 128, 24}, "删除选定特征值",
-                           "DeleteCheckedExperiments"));
-    units.push_back(button(mw::experimentClearButton, "按钮2", frame1, {602, 202, 128, 24}, "清空特征值", "ClearExperimentLibrary"));
+    units.push_back(button(mw::experimentCheckAllButton, "按钮10", frame1, {602, 38, 128, 24}, "全选部特征值",
+                           "CheckAllRows", about(mw::experimentList)));
+    units.push_back(button(mw::experimentInvertButton, "按钮13", frame1, {601, 92, 128, 24}, "反选定特征值",
+                           "InvertRowChecks", about(mw::experimentList)));
+    units.push_back(button(mw::experimentDeleteButton, "按钮12", frame1, {602, 153, 128, 24},
+                           "删除选定特征值", "DeleteCheckedExperiments"));
+    units.push_back(button(mw::experimentClearButton, "按钮2", frame1, {602, 202, 128, 24}, "清空特征值",
+                           "ClearExperimentLibrary"));
 
     units.push_back(groupBox(mw::sampleGroup, "分组框2", page, {4, 282, 737, 136}, "取文件特征值："));
     UnitLayout path = editBox(mw::samplePathEdit, "编辑框1", frame2, {4, 19, 592, 24});
     bindEvent(path, event::kDoubleClicked, "RevealInExplorer", about(mw::samplePathEdit));
     units.push_back(std::move(path));
-    units.push_back(button(mw::pickFileButton, "按钮1", frame2, {600, 19, 128, 24}, "打开文件->取特征值", "PickFileForEditor"));
+    units.push_back(button(mw::pickFileButton, "按钮1", frame2, {600, 19, 128, 24}, "打开文件->取特征值",
+                           "PickFileForEditor"));
     units.push_back(label(mw::sampleClassLabel, "标签4", frame2, {16, 50, 64, 12}, "文件类型："));
     units.push_back(label(mw::sampleSignatureLabel, "标签5", frame2, {99, 48, 272, 16}, "文件特征值："));
     units.push_back(editBox(mw::sampleClassEdit, "编辑框3", frame2, {3, 65, 80, 24}));
     units.push_back(editBox(mw::sampleSignatureEdit, "编辑框2", frame2, {95, 67, 501, 24}));
-    units.push_back(button(mw::storeToExperimentButton, "按钮3", frame2, {600, 65, 128, 24}, "存入->实验库", "StoreEditorToExperiment"));
+    units.push_back(button(mw::storeToExperimentButton, "按钮3", frame2, {600, 65, 128, 24}, "存入->实验库",
+                           "StoreEditorToExperiment"));
     units.push_back(editBox(mw::confirmTypeEdit, "编辑框4", frame2, {5, 105, 80, 24}));
     units.push_back(editBox(mw::confirmSignatureEdit, "编辑框5", frame2, {96, 103, 500, 24}));
-    units.push_back(button(mw::storeToConfirmedButton, "按钮4", frame2, {601, 103, 128, 24}, "存入->确认库", "StoreEditorToConfirmed"));
+    units.push_back(button(mw::storeToConfirmedButton, "按钮4", frame2, {601, 103, 128, 24}, "存入->确认库",
+                           "StoreEditorToConfirmed"));
 
     // Never shown: its caption keeps the direction of the last header-click sort.
     UnitLayout direction = label(mw::sortDirectionLabel, "标签1", page, {656, 24, 32, 24}, "");
@@ -132,31 +138,38 @@ std::vector<UnitLayout> secondPageUnits() {
                                  {{"序列", 100}, {"文件类", 100}, {"特征值", 300}});
     bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::confirmedList));
     units.push_back(std::move(list));
-    units.push_back(button(mw::confirmedCheckAllButton, "按钮7", page, {57, 383, 136, 32}, "全选部特征值", "CheckAllRows",
-                           about(mw::confirmedList)));
-    units.push_back(button(mw::confirmedInvertButton, "按钮8", page, {219, 383, 136, 32}, "反选定特征值", "InvertRowChecks",
-                           about(mw::confirmedList)));
-    units.push_back(button(mw::confirmedDeleteButton, "按钮6", page, {381, 383, 136, 32}, "删除选定特征值", "DeleteCheckedConfirmed"));
-    units.push_back(button(mw::confirmedClearButton, "按钮5", page, {545, 383, 136, 32}, "清空文件特征值确认库", "DeleteAllConfirmed"));
+    units.push_back(button(mw::confirmedCheckAllButton, "按钮7", page, {57, 383, 136, 32}, "全选部特征值",
+                           "CheckAllRows", about(mw::confirmedList)));
+    units.push_back(button(mw::confirmedInvertButton, "按钮8", page, {219, 383, 136, 32}, "反选定特征值",
+                           "InvertRowChecks", about(mw::confirmedList)));
+    units.push_back(button(mw::confirmedDeleteButton, "按钮6", page, {381, 383, 136, 32}, "删除选定特征值",
+                           "DeleteCheckedConfirmed"));
+    units.push_back(button(mw::confirmedClearButton, "按钮5", page, {545, 383, 136, 32},
+                           "清空文件特征值确认库", "DeleteAllConfirmed"));
     return units;
 }
 
 std::vector<UnitLayout> thirdPageUnits() {
     const Place page = onPage(kThirdPage);
     std::vector<UnitLayout> units;
-    units.push_back(label(mw::identificationHintLabel, "标签10", page, {15, 26, 241, 16}, "文件拖放到下面列表框，即可判断文件类型！"));
+    units.push_back(label(mw::identificationHintLabel, "标签10", page, {15, 26, 241, 16},
+                          "文件拖放到下面列表框，即可判断文件类型！"));
     // No header-click binding: the identification list is not sorted by its headers.
-    UnitLayout list = reportList(mw::identificationList, "超级列表框3", page, {8, 46, 720, 248},
-                                 {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 300}, {"文件可能类型", 90}});
+    UnitLayout list =
+        reportList(mw::identificationList, "超级列表框3", page, {8, 46, 720, 248},
+                   {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 300}, {"文件可能类型", 90}});
     bindEvent(list, event::kDoubleClicked, "ShowIdentificationRow");
     units.push_back(std::move(list));
-    units.push_back(button(mw::identificationDeleteButton, "按钮9", page, {608, 298, 128, 24}, "删除", "DeleteCheckedIdentifications"));
-    units.push_back(button(mw::identificationCheckAllButton, "按钮17", page, {608, 325, 128, 24}, "全选", "CheckAllRows",
-                           about(mw::identificationList)));
-    units.push_back(button(mw::identificationInvertButton, "按钮14", page, {608, 349, 128, 24}, "反选", "InvertRowChecks",
-                           about(mw::identificationList)));
-    units.push_back(button(mw::identificationClearButton, "按钮16", page, {608, 376, 128, 24}, "清空", "ClearIdentificationList"));
-    units.push_back(button(mw::renameButton, "按钮15", page, {608, 400, 136, 24}, "选定文件改名", "RenameCheckedFiles"));
+    units.push_back(button(mw::identificationDeleteButton, "按钮9", page, {608, 298, 128, 24}, "删除",
+                           "DeleteCheckedIdentifications"));
+    units.push_back(button(mw::identificationCheckAllButton, "按钮17", page, {608, 325, 128, 24}, "全选",
+                           "CheckAllRows", about(mw::identificationList)));
+    units.push_back(button(mw::identificationInvertButton, "按钮14", page, {608, 349, 128, 24}, "反选",
+                           "InvertRowChecks", about(mw::identificationList)));
+    units.push_back(button(mw::identificationClearButton, "按钮16", page, {608, 376, 128, 24}, "清空",
+                           "ClearIdentificationList"));
+    units.push_back(
+        button(mw::renameButton, "按钮15", page, {608, 400, 136, 24}, "选定文件改名", "RenameCheckedFiles"));
     units.push_back(label(mw::resultPathLabel, "标签2", page, {17, 305, 128, 16}, "文件路径："));
     UnitLayout path = editBox(mw::resultPathEdit, "编辑框6", page, {8, 323, 584, 24});
     bindEvent(path, event::kDoubleClicked, "RevealInExplorer", about(mw::resultPathEdit));
@@ -196,8 +209,10 @@ std::string helpText() {
     static const char* const kLines[] = {
         "                                             VexorinV1.0",
         "",
-        "   有时候，电脑中一个文件的扩展名（或后缀名）被改了，自己又不知道。怎么办呢？当然是要把扩展名改回来，"
-        "可是它的扩展名是什么呢？这个时候我们就可以根据文件头来判断了。本软件就是通过上述原理判断常见文件类型！"
+        "   "
+        "有时候，电脑中一个文件的扩展名（或后缀名）被改了，自己又不知道。怎么办呢？当然是要把扩展名改回来，"
+        "可是它的扩展名是什么呢？这个时候我们就可以根据文件头来判断了。本软件就是通过上述原理判断常见文件类型"
+        "！"
         "还可以作为chk文件恢复复工具。",
         "",
         "使用方法：",
@@ -207,8 +222,10 @@ std::string helpText() {
         "（3）第三步，拖放文件到列表框，即可探出文件类型。",
         "",
         "需要注意：",
-        "（1）还有一些重要的文件，没有固定的文件头，如下： TXT， C ，CPP ，H ，BAT，TMP， INI， BIN， DBF等等。"
-        "但是对于一些文本文件（如上面提到的 .BAT、.C），直接用普通编辑器（如记事本）打开就能看到内容了，可根据内容判别。",
+        "（1）还有一些重要的文件，没有固定的文件头，如下： TXT， C ，CPP ，H ，BAT，TMP， INI， BIN， "
+        "DBF等等。"
+        "但是对于一些文本文件（如上面提到的 "
+        ".BAT、.C），直接用普通编辑器（如记事本）打开就能看到内容了，可根据内容判别。",
         "",
         "（2）还有一些不同的文件有相同的文件头，最典型的就是下面这些：EXE，dll，OCX，OLB等等.EXE "
         "的还是比较好判别的，把扩展名改成 .exe，如果出现图标了，一般就是 .exe 应用程序了。",
@@ -236,7 +253,8 @@ WindowLayout mainWindowLayout() {
     w.bindings.push_back({event::kWindowCreated, "InitialiseMainWindow", {}});
 
     UnitLayout tabs = unit(UnitKind::TabControl, mw::pages, "选择夹1", kOnWindow, {0, 8, 800, 424});
-    tabs.pages = {"第一步->文件特征值实验库", "第二步->文件特征值确认库", "第三步->判断未知文件类型", "帮助及使用技巧"};
+    tabs.pages = {"第一步->文件特征值实验库", "第二步->文件特征值确认库", "第三步->判断未知文件类型",
+                  "帮助及使用技巧"};
     tabs.currentPage = kFirstPage;
     w.units.push_back(std::move(tabs));
     append(w.units, firstPageUnits());

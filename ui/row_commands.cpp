@@ -65,7 +65,9 @@ int intArgument(const std::vector<Value>& arguments, std::size_t index) {
 // Both sortable lists share one sort direction, kept as the caption of a
 // hidden label so that it lives and dies with the window.
 std::string sortDirection() { return unitAt<Label>(mw::sortDirectionLabel).text(); }
-void setSortDirection(const std::string& direction) { unitAt<Label>(mw::sortDirectionLabel).setText(direction); }
+void setSortDirection(const std::string& direction) {
+    unitAt<Label>(mw::sortDirectionLabel).setText(direction);
+}
 
 void sortByClickedColumn(UnitRef list, int column) {
     const std::string before = sortDirection();
@@ -77,12 +79,18 @@ void sortByClickedColumn(UnitRef list, int column) {
 }  // namespace
 
 void ShowExperimentRow() {
-    copyCurrentRow(mw::experimentList, {{3, mw::samplePathEdit}, {1, mw::sampleClassEdit}, {2, mw::sampleSignatureEdit}, {1, mw::confirmTypeEdit},
-                                     {2, mw::confirmSignatureEdit}});
+    copyCurrentRow(mw::experimentList, {{3, mw::samplePathEdit},
+                                        {1, mw::sampleClassEdit},
+                                        {2, mw::sampleSignatureEdit},
+                                        {1, mw::confirmTypeEdit},
+                                        {2, mw::confirmSignatureEdit}});
 }
 
 void ShowIdentificationRow() {
-    copyCurrentRow(mw::identificationList, {{3, mw::resultPathEdit}, {1, mw::resultClassEdit}, {2, mw::resultSignatureEdit}, {4, mw::resultTypeEdit}});
+    copyCurrentRow(mw::identificationList, {{3, mw::resultPathEdit},
+                                            {1, mw::resultClassEdit},
+                                            {2, mw::resultSignatureEdit},
+                                            {4, mw::resultTypeEdit}});
 }
 
 std::string explorerSelectCommandLine(const std::string& path) { return "explorer /select," + path; }
@@ -104,7 +112,7 @@ void CheckAllRows(UnitRef list) {
 void InvertRowChecks(UnitRef list) {
     forEachRowYielding(list, [](ReportList& rows, int item) {
         rows.setCheckState(item, rows.checkState(item) == check_state::kChecked ? check_state::kUnchecked
-                                                                                 : check_state::kChecked);
+                                                                                : check_state::kChecked);
     });
 }
 

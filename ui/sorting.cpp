@@ -72,8 +72,8 @@ std::vector<std::size_t> orderBySelectionWithTolerance(const std::vector<double>
         for (std::size_t position = 1; position < remaining.size(); ++position) {
             const double best = keys[remaining[bestPosition]];
             const double candidate = keys[remaining[position]];
-            const bool bestKeepsPlace = ascending ? best - candidate < -kNumberTolerance
-                                                  : best - candidate > kNumberTolerance;
+            const bool bestKeepsPlace =
+                ascending ? best - candidate < -kNumberTolerance : best - candidate > kNumberTolerance;
             if (!bestKeepsPlace) bestPosition = position;
         }
         order.push_back(remaining[bestPosition]);
@@ -118,7 +118,8 @@ std::string upperCaseAsciiKey(std::string_view key) {
 }
 
 std::vector<std::size_t> selectionSortOrder(const std::vector<std::string>& keys, bool ascending,
-                                            bool caseSensitive, int kind, const SortKeyConversions& conversions) {
+                                            bool caseSensitive, int kind,
+                                            const SortKeyConversions& conversions) {
     if (kind == sort_kind::kNumber || kind == sort_kind::kNumberAlias) {
         std::vector<double> numbers;
         numbers.reserve(keys.size());
@@ -144,12 +145,14 @@ std::string SortReportList(SortableList& list, int column, bool ascending, bool 
     if (!list.isReportView()) return std::string(sort_status::kNotReportView);
     const std::size_t rows = list.rowCount();
     const std::size_t columns = list.columnCount();
-    if (column < 0 || static_cast<std::size_t>(column) >= columns) return std::string(sort_status::kBadColumn);
+    if (column < 0 || static_cast<std::size_t>(column) >= columns)
+        return std::string(sort_status::kBadColumn);
     if (!isKnownKind(kind)) return std::string(sort_status::kBadKind);
 
     std::vector<std::string> keys;
     keys.reserve(rows);
-    for (std::size_t row = 0; row < rows; ++row) keys.push_back(list.cellText(row, static_cast<std::size_t>(column)));
+    for (std::size_t row = 0; row < rows; ++row)
+        keys.push_back(list.cellText(row, static_cast<std::size_t>(column)));
     list.reorderRows(selectionSortOrder(keys, ascending, caseSensitive, kind, conversions));
     return std::string(sort_status::kDone);
 }

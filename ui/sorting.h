@@ -47,9 +47,9 @@ std::string upperCaseAsciiKey(std::string_view key);
 
 // The source index placed at each position by the selection procedure.
 // `kind` must be one of the sort_kind codes.
-std::vector<std::size_t> selectionSortOrder(const std::vector<std::string>& keys, bool ascending,
-                                            bool caseSensitive, int kind,
-                                            const SortKeyConversions& conversions = defaultSortKeyConversions());
+std::vector<std::size_t> selectionSortOrder(
+    const std::vector<std::string>& keys, bool ascending, bool caseSensitive, int kind,
+    const SortKeyConversions& conversions = defaultSortKeyConversions());
 
 // What the sort needs from a list: its shape, its texts, and a way to put its
 // rows into a new order (row i takes everything of row order[i]).

@@ -39,7 +39,8 @@ constexpr UnitRef storeToExperimentButton{kWindowId, 0x1601000F};
 constexpr UnitRef confirmTypeEdit{kWindowId, 0x16010010};
 constexpr UnitRef confirmSignatureEdit{kWindowId, 0x16010011};
 constexpr UnitRef storeToConfirmedButton{kWindowId, 0x16010012};
-constexpr UnitRef sortDirectionLabel{kWindowId, 0x16010013};  // hidden: holds the sort direction of the header click
+constexpr UnitRef sortDirectionLabel{kWindowId,
+                                     0x16010013};  // hidden: holds the sort direction of the header click
 constexpr UnitRef experimentDropTarget{kWindowId, 0x16010014};
 constexpr UnitRef fileDialog{kWindowId, 0x16010015};
 // Page 2: confirmed library.
@@ -91,16 +92,16 @@ constexpr UnitRef messageLabel{kWindowId, 0x16010101};
 // Event numbers the layouts bind. Unit-type events count from 0; events common
 // to every window unit are negative.
 namespace event {
-constexpr int kWindowCreated = 0;       // window: created (no arguments)
-constexpr int kClicked = 0;             // button: clicked (no arguments)
-constexpr int kLeftButtonReleased = -2; // any visual unit: x, y, key state
-constexpr int kDoubleClicked = -3;      // any visual unit: x, y, key state
-constexpr int kItemFocused = 0;         // report list: an item became the focused item
-constexpr int kColumnClicked = 2;       // report list: column index (0-based)
-constexpr int kTextDropped = 0;         // drop target: the dropped text
-constexpr int kHtmlDropped = 1;         // drop target: the offered HTML
-constexpr int kAddressDropped = 2;      // drop target: the web address
-constexpr int kFilesDropped = 3;        // drop target: the dropped paths, joined
+constexpr int kWindowCreated = 0;        // window: created (no arguments)
+constexpr int kClicked = 0;              // button: clicked (no arguments)
+constexpr int kLeftButtonReleased = -2;  // any visual unit: x, y, key state
+constexpr int kDoubleClicked = -3;       // any visual unit: x, y, key state
+constexpr int kItemFocused = 0;          // report list: an item became the focused item
+constexpr int kColumnClicked = 2;        // report list: column index (0-based)
+constexpr int kTextDropped = 0;          // drop target: the dropped text
+constexpr int kHtmlDropped = 1;          // drop target: the offered HTML
+constexpr int kAddressDropped = 2;       // drop target: the web address
+constexpr int kFilesDropped = 3;         // drop target: the dropped paths, joined
 }  // namespace event
 
 // Numbered properties the application reads and writes (own property = number - 8).

@@ -27,9 +27,11 @@ public:
         std::string content;
         for (int i = 0; i < count; ++i) {
             content.resize(16 + random() % 4080);
-            for (char& c : content) c = static_cast<char>(random() % 7);  // few distinct headers, like real files
+            for (char& c : content)
+                c = static_cast<char>(random() % 7);  // few distinct headers, like real files
             const std::string path = folder_ + "/FILE" + std::to_string(i) + ".CHK";
-            std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
+            std::ofstream(path, std::ios::binary)
+                .write(content.data(), static_cast<std::streamsize>(content.size()));
             paths_.push_back(path);
         }
     }
@@ -81,7 +83,8 @@ inline void printTable(const std::string& title, const std::vector<TableRow>& ro
     std::printf("\n%s\n", title.c_str());
     std::printf("%-52s %14s %10s  %s\n", "measurement", "us per item", "ratio", "goal");
     for (const TableRow& row : rows)
-        std::printf("%-52s %14.3f %9.2fx  %s\n", row.what.c_str(), row.perItemMicros, row.ratio, row.goal.c_str());
+        std::printf("%-52s %14.3f %9.2fx  %s\n", row.what.c_str(), row.perItemMicros, row.ratio,
+                    row.goal.c_str());
 }
 
 }  // namespace vex::bench

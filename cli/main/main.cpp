@@ -1,5 +1,5 @@
-#include "cli/cli.h"
-
 #include <iostream>
+
+#include "cli/cli.h"
 
 int main(int argc, char** argv) { return vex::cli::run(argc, argv, std::cin, std::cout, std::cerr); }

@@ -16,12 +16,12 @@ namespace {
 
 QMessageBox::Icon iconFor(MessageKind kind) {
     switch (kind) {
-    case MessageKind::Information:
-        return QMessageBox::Information;
-    case MessageKind::Warning:
-        return QMessageBox::Warning;
-    case MessageKind::Error:
-        return QMessageBox::Critical;
+        case MessageKind::Information:
+            return QMessageBox::Information;
+        case MessageKind::Warning:
+            return QMessageBox::Warning;
+        case MessageKind::Error:
+            return QMessageBox::Critical;
     }
     return QMessageBox::NoIcon;
 }
@@ -75,7 +75,8 @@ std::optional<std::string> showFileDialog(const FileDialogSettings& settings) {
             dialog.selectNameFilter(filters[settings.filterIndex]);
         }
     }
-    if (!settings.defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(settings.defaultExtension));
+    if (!settings.defaultExtension.empty())
+        dialog.setDefaultSuffix(QString::fromStdString(settings.defaultExtension));
     if (!settings.fileName.empty()) dialog.selectFile(QString::fromStdString(settings.fileName));
     if (!settings.overwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

@@ -23,14 +23,14 @@ unsigned allowedEffectsOf(const QDropEvent* event) {
 
 Qt::DropAction actionOf(unsigned effect) {
     switch (effect) {
-    case drop_effect::kCopy:
-        return Qt::CopyAction;
-    case drop_effect::kMove:
-        return Qt::MoveAction;
-    case drop_effect::kLink:
-        return Qt::LinkAction;
-    default:
-        return Qt::IgnoreAction;
+        case drop_effect::kCopy:
+            return Qt::CopyAction;
+        case drop_effect::kMove:
+            return Qt::MoveAction;
+        case drop_effect::kLink:
+            return Qt::LinkAction;
+        default:
+            return Qt::IgnoreAction;
     }
 }
 
@@ -79,38 +79,40 @@ void FileDropFilter::answer(QDropEvent* event, unsigned effect) {
 
 bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-    case QEvent::DragEnter: {
-        auto* drag = static_cast<QDropEvent*>(event);
-        if (deliveringDrop) {
-            answer(drag, drop_effect::kNone);
+        case QEvent::DragEnter: {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (deliveringDrop) {
+                answer(drag, drop_effect::kNone);
+                return true;
+            }
+            answer(drag,
+                   unit_.dragEnter(droppedData(drag->mimeData()), keysOf(drag), allowedEffectsOf(drag)));
             return true;
         }
-        answer(drag, unit_.dragEnter(droppedData(drag->mimeData()), keysOf(drag), allowedEffectsOf(drag)));
-        return true;
-    }
-    case QEvent::DragMove: {
-        auto* drag = static_cast<QDropEvent*>(event);
-        answer(drag, deliveringDrop ? drop_effect::kNone : unit_.dragOver(keysOf(drag), allowedEffectsOf(drag)));
-        return true;
-    }
-    case QEvent::DragLeave:
-        unit_.dragLeave();
-        return true;
-    case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (deliveringDrop) {
-            answer(drop, drop_effect::kNone);
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDropEvent*>(event);
+            answer(drag, deliveringDrop ? drop_effect::kNone
+                                        : unit_.dragOver(keysOf(drag), allowedEffectsOf(drag)));
             return true;
         }
-        deliveringDrop = true;
-        struct Done {
-            ~Done() { deliveringDrop = false; }
-        } done;
-        answer(drop, unit_.drop(droppedData(drop->mimeData()), keysOf(drop), allowedEffectsOf(drop)));
-        return true;
-    }
-    default:
-        return QObject::eventFilter(watched, event);
+        case QEvent::DragLeave:
+            unit_.dragLeave();
+            return true;
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (deliveringDrop) {
+                answer(drop, drop_effect::kNone);
+                return true;
+            }
+            deliveringDrop = true;
+            struct Done {
+                ~Done() { deliveringDrop = false; }
+            } done;
+            answer(drop, unit_.drop(droppedData(drop->mimeData()), keysOf(drop), allowedEffectsOf(drop)));
+            return true;
+        }
+        default:
+            return QObject::eventFilter(watched, event);
     }
 }
 

@@ -11,13 +11,16 @@ bool isCell(const QAbstractItemModel& model, const QModelIndex& index) {
 
 }  // namespace
 
-ReportListModel::ReportListModel(ReportList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {
+ReportListModel::ReportListModel(ReportList& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(list) {
     list_.addObserver(this);
 }
 
 ReportListModel::~ReportListModel() { list_.removeObserver(this); }
 
-int ReportListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : list_.itemCount(); }
+int ReportListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : list_.itemCount();
+}
 
 int ReportListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : list_.columnCount();
@@ -26,18 +29,18 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
     if (!isCell(*this, index)) return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return QString::fromStdString(list_.itemText(index.row(), index.column()));
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
-    case Qt::CheckStateRole: {
-        if (index.column() != 0 || !list_.hasCheckBoxes()) return {};
-        const int state = list_.checkState(index.row());
-        if (state == check_state::kNoBox) return {};
-        return state == check_state::kChecked ? Qt::Checked : Qt::Unchecked;
-    }
-    default:
-        return {};
+        case Qt::DisplayRole:
+            return QString::fromStdString(list_.itemText(index.row(), index.column()));
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+        case Qt::CheckStateRole: {
+            if (index.column() != 0 || !list_.hasCheckBoxes()) return {};
+            const int state = list_.checkState(index.row());
+            if (state == check_state::kNoBox) return {};
+            return state == check_state::kChecked ? Qt::Checked : Qt::Unchecked;
+        }
+        default:
+            return {};
     }
 }
 
@@ -53,7 +56,8 @@ bool ReportListModel::setData(const QModelIndex& index, const QVariant& value, i
 QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= list_.columnCount()) return {};
     if (role == Qt::DisplayRole) return QString::fromStdString(list_.columns()[section].caption);
-    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};
 }
 
@@ -86,7 +90,8 @@ void ReportListModel::endPermuteRows(const std::vector<int>& newToOld) {
     moved.reserve(persistent.size());
     for (const QModelIndex& index : persistent) {
         const auto oldRow = static_cast<std::size_t>(index.row());
-        moved.append(oldRow < oldToNew.size() ? createIndex(oldToNew[oldRow], index.column()) : QModelIndex());
+        moved.append(oldRow < oldToNew.size() ? createIndex(oldToNew[oldRow], index.column())
+                                              : QModelIndex());
     }
     changePersistentIndexList(persistent, moved);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);

@@ -140,12 +140,14 @@ public:
         horizontalHeader()->setStretchLastSection(false);
         applyColumnWidths();
 
-        connect(model, &ReportListModel::unitSelectionChanged, this, [this](int item) { followUnitSelection(item); });
+        connect(model, &ReportListModel::unitSelectionChanged, this,
+                [this](int item) { followUnitSelection(item); });
         connect(model, &QAbstractItemModel::modelReset, this, [this] {
             applyColumnWidths();
             followUnitSelection(list_.currentItem());
         });
-        connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { tellUnitSelection(); });
+        connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this] { tellUnitSelection(); });
     }
 
 private:
@@ -163,8 +165,8 @@ private:
         if (item < 0 || item >= model()->rowCount()) {
             selectionModel()->clearSelection();
         } else {
-            selectionModel()->setCurrentIndex(model()->index(item, 0),
-                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            selectionModel()->setCurrentIndex(
+                model()->index(item, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
         following_ = false;
     }
@@ -335,77 +337,80 @@ void DesktopWindows::buildUnit(WindowView& view, Window& window, UnitSlot& slot)
     std::unique_ptr<UnitFollower> follower;
 
     switch (unit.kind()) {
-    case UnitKind::EditBox: {
-        auto& edit = static_cast<EditBox&>(unit);
-        if (edit.multiLine()) {
-            auto* text = new QPlainTextEdit(qtText(edit.text()), parent);
-            text->setReadOnly(edit.readOnly());
-            if (!layout.scrollBars) {
-                text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-                text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        case UnitKind::EditBox: {
+            auto& edit = static_cast<EditBox&>(unit);
+            if (edit.multiLine()) {
+                auto* text = new QPlainTextEdit(qtText(edit.text()), parent);
+                text->setReadOnly(edit.readOnly());
+                if (!layout.scrollBars) {
+                    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                    text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                }
+                follower = std::make_unique<UnitFollower>(
+                    [text](Unit& u) { text->setPlainText(qtText(static_cast<TextUnit&>(u).text())); },
+                    nullptr);
+                widget = text;
+            } else {
+                auto* line = new QLineEdit(qtText(edit.text()), parent);
+                line->setReadOnly(edit.readOnly());
+                line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+                follower = std::make_unique<UnitFollower>(
+                    [line](Unit& u) {
+                        line->setText(qtText(static_cast<TextUnit&>(u).text()));
+                        line->setCursorPosition(0);
+                    },
+                    nullptr);
+                widget = line;
             }
-            follower = std::make_unique<UnitFollower>(
-                [text](Unit& u) { text->setPlainText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
-            widget = text;
-        } else {
-            auto* line = new QLineEdit(qtText(edit.text()), parent);
-            line->setReadOnly(edit.readOnly());
-            line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-            follower = std::make_unique<UnitFollower>(
-                [line](Unit& u) {
-                    line->setText(qtText(static_cast<TextUnit&>(u).text()));
-                    line->setCursorPosition(0);
-                },
-                nullptr);
-            widget = line;
+            widget->setAcceptDrops(false);
+            break;
         }
-        widget->setAcceptDrops(false);
-        break;
-    }
-    case UnitKind::Label: {
-        auto* label = new QLabel(qtText(static_cast<Label&>(unit).text()), parent);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setWordWrap(true);
-        follower = std::make_unique<UnitFollower>(
-            [label](Unit& u) { label->setText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
-        widget = label;
-        break;
-    }
-    case UnitKind::Button: {
-        auto* button = new QPushButton(qtText(static_cast<Button&>(unit).text()), parent);
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this,
-                [this, ref] { model_.raiseEvent(ref, unit_event::kButtonClicked); });
-        follower = std::make_unique<UnitFollower>(
-            [button](Unit& u) { button->setText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
-        widget = button;
-        break;
-    }
-    case UnitKind::GroupBox: {
-        auto* group = new QGroupBox(qtText(static_cast<GroupBox&>(unit).text()), parent);
-        follower = std::make_unique<UnitFollower>(
-            [group](Unit& u) { group->setTitle(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
-        widget = group;
-        break;
-    }
-    case UnitKind::TabControl: {
-        auto& tabUnit = static_cast<TabControl&>(unit);
-        auto* tabs = new UnitTabWidget(parent);
-        tabs->tabBar()->setFocusPolicy(Qt::NoFocus);
-        for (const std::string& caption : tabUnit.pages()) tabs->addTab(new QWidget, qtText(caption));
-        tabs->setCurrentIndex(tabUnit.currentPage());
-        connect(tabs, &QTabWidget::currentChanged, this, [&tabUnit](int page) { tabUnit.setCurrentPage(page); });
-        follower = std::make_unique<UnitFollower>(
-            nullptr, [tabs](Unit& u) { tabs->setCurrentIndex(static_cast<TabControl&>(u).currentPage()); });
-        view.tabControls[layout.id] = tabs;
-        widget = tabs;
-        break;
-    }
-    case UnitKind::ReportList:
-        widget = new ReportListView(static_cast<ReportList&>(unit), parent);
-        break;
-    default:
-        return;  // non-visual units have no widget
+        case UnitKind::Label: {
+            auto* label = new QLabel(qtText(static_cast<Label&>(unit).text()), parent);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setWordWrap(true);
+            follower = std::make_unique<UnitFollower>(
+                [label](Unit& u) { label->setText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+            widget = label;
+            break;
+        }
+        case UnitKind::Button: {
+            auto* button = new QPushButton(qtText(static_cast<Button&>(unit).text()), parent);
+            button->setAutoDefault(false);
+            connect(button, &QPushButton::clicked, this,
+                    [this, ref] { model_.raiseEvent(ref, unit_event::kButtonClicked); });
+            follower = std::make_unique<UnitFollower>(
+                [button](Unit& u) { button->setText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+            widget = button;
+            break;
+        }
+        case UnitKind::GroupBox: {
+            auto* group = new QGroupBox(qtText(static_cast<GroupBox&>(unit).text()), parent);
+            follower = std::make_unique<UnitFollower>(
+                [group](Unit& u) { group->setTitle(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+            widget = group;
+            break;
+        }
+        case UnitKind::TabControl: {
+            auto& tabUnit = static_cast<TabControl&>(unit);
+            auto* tabs = new UnitTabWidget(parent);
+            tabs->tabBar()->setFocusPolicy(Qt::NoFocus);
+            for (const std::string& caption : tabUnit.pages()) tabs->addTab(new QWidget, qtText(caption));
+            tabs->setCurrentIndex(tabUnit.currentPage());
+            connect(tabs, &QTabWidget::currentChanged, this,
+                    [&tabUnit](int page) { tabUnit.setCurrentPage(page); });
+            follower = std::make_unique<UnitFollower>(nullptr, [tabs](Unit& u) {
+                tabs->setCurrentIndex(static_cast<TabControl&>(u).currentPage());
+            });
+            view.tabControls[layout.id] = tabs;
+            widget = tabs;
+            break;
+        }
+        case UnitKind::ReportList:
+            widget = new ReportListView(static_cast<ReportList&>(unit), parent);
+            break;
+        default:
+            return;  // non-visual units have no widget
     }
 
     widget->setObjectName(QString::fromStdString(layout.name));
@@ -426,9 +431,9 @@ void DesktopWindows::buildUnit(WindowView& view, Window& window, UnitSlot& slot)
         if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) clicked = area->viewport();
         new DoubleClickForwarder(clicked, [this, ref](QMouseEvent* event) {
             const QPoint at = event->position().toPoint();
-            model_.raiseEvent(ref, unit_event::kDoubleClicked,
-                              {Value(std::int32_t{at.x()}), Value(std::int32_t{at.y()}),
-                               Value(keyStateOf(event))});
+            model_.raiseEvent(
+                ref, unit_event::kDoubleClicked,
+                {Value(std::int32_t{at.x()}), Value(std::int32_t{at.y()}), Value(keyStateOf(event))});
         });
     }
     if (auto* list = qobject_cast<QTableView*>(widget)) {
@@ -492,18 +497,18 @@ void DesktopWindows::commonPropertyChanged(Window& window, UnitSlot& slot, int n
     QWidget* widget = unitWidget({window.id(), slot.layout->id});
     if (widget == nullptr) return;
     switch (number) {
-    case common_property::kVisible:
-        widget->setVisible(slot.visible);
-        break;
-    case common_property::kEnabled:
-        widget->setEnabled(slot.enabled);
-        break;
-    case common_property::kWidth:
-    case common_property::kHeight:
-        widget->resize(slot.geometry.width, slot.geometry.height);
-        break;
-    default:
-        break;
+        case common_property::kVisible:
+            widget->setVisible(slot.visible);
+            break;
+        case common_property::kEnabled:
+            widget->setEnabled(slot.enabled);
+            break;
+        case common_property::kWidth:
+        case common_property::kHeight:
+            widget->resize(slot.geometry.width, slot.geometry.height);
+            break;
+        default:
+            break;
     }
 }
 

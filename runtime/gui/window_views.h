@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
-
 #include <cstdint>
 #include <memory>
 #include <unordered_map>

@@ -29,7 +29,8 @@ TEST(Cli, signaturePrintsValueClassAndTrimmedPathPerFile) {
     const auto tiny = dir.write("tiny", "abc");
     const Result result = runCli({"signature", exe, " " + tiny + " "});
     EXPECT_EQ(result.code, kExitDone);
-    EXPECT_EQ(result.out, "4D5A9000030000000400\texe\t" + exe + "\n无法读取，文件太短\t无类型\t" + tiny + "\n");
+    EXPECT_EQ(result.out,
+              "4D5A9000030000000400\texe\t" + exe + "\n无法读取，文件太短\t无类型\t" + tiny + "\n");
 }
 
 TEST(Cli, jsonPrintsOneArrayWithEnglishKeys) {
@@ -37,8 +38,7 @@ TEST(Cli, jsonPrintsOneArrayWithEnglishKeys) {
     const auto file = dir.write("a.txt", "0123456789");
     const Result result = runCli({"--json", "signature", file});
     EXPECT_EQ(result.code, kExitDone);
-    EXPECT_EQ(result.out,
-              R"([{"signature":"30313233343536373839","class":"txt","path":")" + file + "\"}]\n");
+    EXPECT_EQ(result.out, R"([{"signature":"30313233343536373839","class":"txt","path":")" + file + "\"}]\n");
 }
 
 TEST(Cli, usageErrorsExitWithOneAndShowTheUsage) {

@@ -44,7 +44,8 @@ protected:
 TEST_F(ListCommands, sampleRecordsAndPrintsTheExperimentList) {
     const Result result = runCli({"sample", a_, dir_.path(), b_});
     EXPECT_EQ(result.code, kExitDone) << result.err;
-    EXPECT_EQ(result.out, "1\tdat\t30313233343536373839\t" + a_ + "\n2\tbin\t4142434445464748494A\t" + b_ + "\n");
+    EXPECT_EQ(result.out,
+              "1\tdat\t30313233343536373839\t" + a_ + "\n2\tbin\t4142434445464748494A\t" + b_ + "\n");
     EXPECT_EQ(runCli({"experiments"}).out, result.out);
 
     const Result deleted = runCli({"experiments", "delete", a_});
@@ -63,8 +64,9 @@ TEST_F(ListCommands, identifyFromArgumentsOrStandardInput) {
 
     const Result piped = runCli({"identify", "-"}, b_ + "\r\n\n" + dir_.path() + "\n");
     EXPECT_EQ(piped.out, "未知类型\t4142434445464748494A\t" + b_ + "\n");
-    EXPECT_EQ(runCli({"results"}).out, "1\tdat\t30313233343536373839\t" + a_ + "\t未知类型\n2\t无类型\t无法读取，文件太短\t" +
-                                           tiny_ + "\t未知类型\n3\tbin\t4142434445464748494A\t" + b_ + "\t未知类型\n");
+    EXPECT_EQ(runCli({"results"}).out,
+              "1\tdat\t30313233343536373839\t" + a_ + "\t未知类型\n2\t无类型\t无法读取，文件太短\t" + tiny_ +
+                  "\t未知类型\n3\tbin\t4142434445464748494A\t" + b_ + "\t未知类型\n");
 }
 
 TEST_F(ListCommands, jsonUsesEnglishKeys) {
@@ -85,7 +87,8 @@ TEST_F(ListCommands, resultsDeleteAndClear) {
 }
 
 TEST_F(ListCommands, renamePrintsRenamedFilesAndFailsForTheRest) {
-    std::ofstream(data_ + "/setok.ini") << "[" << a_ << "]\ntype=X\ntype1=jpg\n[" << b_ << "]\ntype=Y\ntype1=未知类型\n";
+    std::ofstream(data_ + "/setok.ini")
+        << "[" << a_ << "]\ntype=X\ntype1=jpg\n[" << b_ << "]\ntype=Y\ntype1=未知类型\n";
     const Result result = runCli({"rename", a_, b_});
     const std::string renamed = dir_.file("a.jpg");
     EXPECT_EQ(result.out, a_ + "\t" + renamed + "\n");

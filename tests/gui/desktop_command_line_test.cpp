@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QThread>
-
 #include <cstdlib>
 #include <filesystem>
 #include <functional>

@@ -1,3 +1,5 @@
+#include "runtime/gui/desktop_hooks.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -5,11 +7,9 @@
 #include <QFileDialog>
 #include <QTimer>
 #include <QUrl>
-
 #include <functional>
 
 #include "runtime/file_dialog.h"
-#include "runtime/gui/desktop_hooks.h"
 #include "runtime/gui/drop_progress_dialog.h"
 #include "runtime/messages.h"
 #include "runtime/process.h"
@@ -33,10 +33,11 @@ TEST(QtFileFilters, turnsPairsIntoNameFilters) {
         const char* filter;
         QStringList expected;
     };
-    for (const Case& c : {Case{"", {}}, Case{"||", {}},
-                          Case{"Pictures|*.png;*.jpg||", {QStringLiteral("Pictures (*.png *.jpg)")}},
-                          Case{"All|*.*|Text|*.txt||", {QStringLiteral("All (*.*)"), QStringLiteral("Text (*.txt)")}},
-                          Case{"Odd|", {QStringLiteral("Odd ()")}}}) {
+    for (const Case& c :
+         {Case{"", {}}, Case{"||", {}},
+          Case{"Pictures|*.png;*.jpg||", {QStringLiteral("Pictures (*.png *.jpg)")}},
+          Case{"All|*.*|Text|*.txt||", {QStringLiteral("All (*.*)"), QStringLiteral("Text (*.txt)")}},
+          Case{"Odd|", {QStringLiteral("Odd ()")}}}) {
         EXPECT_EQ(qtFileFilters(c.filter), c.expected) << c.filter;
     }
 }
@@ -91,11 +92,13 @@ TEST(ShowFileDialog, cancellingGivesNothing) {
 
 TEST(DesktopHooks, webAddressesAndTheHomePageOpenThroughTheDesktop) {
     UrlCatcher catcher;
-    for (const char* scheme : {"https", "file"}) QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+    for (const char* scheme : {"https", "file"})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
     installDesktopHooks();
     openWebAddress("https://example.org/a b");
     openWebAddress();  // no address: the shipped home page
-    for (const char* scheme : {"https", "file"}) QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    for (const char* scheme : {"https", "file"})
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     setWebAddressOpener({});
     setMessagePresenter({});
     setRuntimeErrorPresenter({});

@@ -11,7 +11,6 @@
 #include <QTableView>
 #include <QTest>
 #include <QUrl>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,9 +41,8 @@ class DesktopProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setDataDirectoryOverride(dir_.string());
-        setMessagePresenter([this](MessageKind, const std::string& text, const std::string&) {
-            messages_.push_back(text);
-        });
+        setMessagePresenter(
+            [this](MessageKind, const std::string& text, const std::string&) { messages_.push_back(text); });
         setWebAddressOpener([this](const std::string& address) { opened_.push_back(address); });
         setRevealHook([this](const std::string& path, const std::string&) { revealed_.push_back(path); });
     }
@@ -82,7 +80,8 @@ protected:
     bool drop(UnitRef list, const std::vector<fs::path>& paths) {
         QMimeData data;
         QList<QUrl> urls;
-        for (const fs::path& path : paths) urls.append(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+        for (const fs::path& path : paths)
+            urls.append(QUrl::fromLocalFile(QString::fromStdString(path.string())));
         data.setUrls(urls);
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(viewport(list), &enter);
@@ -125,7 +124,8 @@ TEST_F(DesktopProgramTest, aFolderNamedLikeTheStoreGivesOneMessageAndAnEmptyList
 TEST_F(DesktopProgramTest, headerClicksSortBothWaysAndTheHomePageOpens) {
     start();
     list(mw::confirmedList).appendRows({{"1", "exe", "4D5A"}, {"2", "TXT", "EFBB"}, {"3", "png", "8950"}});
-    QHeaderView* header = qobject_cast<QTableView*>(windows_->unitWidget(mw::confirmedList))->horizontalHeader();
+    QHeaderView* header =
+        qobject_cast<QTableView*>(windows_->unitWidget(mw::confirmedList))->horizontalHeader();
     emit header->sectionClicked(1);
     EXPECT_EQ(list(mw::confirmedList).itemText(0, 1), "TXT");
     EXPECT_EQ(unitAt<Label>(mw::sortDirectionLabel).text(), "1");
@@ -149,14 +149,16 @@ TEST_F(DesktopProgramTest, dropsSampleConfirmAndIdentify) {
     ASSERT_TRUE(drop(mw::experimentList, {png, tiny, folder}));
     ASSERT_EQ(list(mw::experimentList).itemCount(), 2) << "the folder is skipped";
     EXPECT_TRUE(fs::exists(dir_ / "set.ini"));
-    EXPECT_EQ(text(mw::sampleSignatureEdit), "无法读取，文件太短") << "the last dropped file stays in the editor";
+    EXPECT_EQ(text(mw::sampleSignatureEdit), "无法读取，文件太短")
+        << "the last dropped file stays in the editor";
 
     // Double-click the PNG row, then store it in the confirmed library.
     const int pngRow = list(mw::experimentList).findItem(png.string(), 0, true, 3);
     ASSERT_GE(pngRow, 0);
     list(mw::experimentList).selectItem(pngRow);
-    WindowModel::instance().raiseEvent(mw::experimentList, event::kDoubleClicked,
-                                       {Value(std::int32_t{1}), Value(std::int32_t{1}), Value(std::int32_t{1})});
+    WindowModel::instance().raiseEvent(
+        mw::experimentList, event::kDoubleClicked,
+        {Value(std::int32_t{1}), Value(std::int32_t{1}), Value(std::int32_t{1})});
     EXPECT_EQ(text(mw::confirmSignatureEdit), "89504E470D0A1A0A0000");
     EXPECT_EQ(text(mw::confirmTypeEdit), "png");
     click(mw::storeToConfirmedButton);
@@ -186,12 +188,14 @@ TEST_F(DesktopProgramTest, closingTheWindowDuringALongDropLosesNothing) {
         for (int i = 0; i < 5; ++i) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
     std::vector<fs::path> files;
-    for (int i = 0; i < 300; ++i) files.push_back(writeFile("F" + std::to_string(i) + ".CHK", "0123456789abc"));
+    for (int i = 0; i < 300; ++i)
+        files.push_back(writeFile("F" + std::to_string(i) + ".CHK", "0123456789abc"));
     ASSERT_TRUE(drop(mw::identificationList, files));
     EXPECT_TRUE(closed);
     std::ifstream ini(dir_ / "setok.ini");
     const std::string saved((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
-    for (const fs::path& file : files) EXPECT_NE(saved.find("[" + file.string() + "]"), std::string::npos) << file;
+    for (const fs::path& file : files)
+        EXPECT_NE(saved.find("[" + file.string() + "]"), std::string::npos) << file;
 }
 
 TEST_F(DesktopProgramTest, everyButtonRunsWithoutAFault) {
@@ -200,11 +204,12 @@ TEST_F(DesktopProgramTest, everyButtonRunsWithoutAFault) {
     ASSERT_TRUE(drop(mw::experimentList, {png}));
     ASSERT_TRUE(drop(mw::identificationList, {png}));
     for (UnitRef button :
-         {mw::pickFileButton, mw::storeToExperimentButton, mw::experimentCheckAllButton, mw::experimentInvertButton,
-          mw::storeToConfirmedButton, mw::confirmedCheckAllButton, mw::confirmedInvertButton,
-          mw::identificationCheckAllButton, mw::identificationInvertButton, mw::renameButton,
-          mw::identificationDeleteButton, mw::confirmedDeleteButton, mw::experimentDeleteButton,
-          mw::experimentClearButton, mw::identificationClearButton, mw::confirmedClearButton}) {
+         {mw::pickFileButton, mw::storeToExperimentButton, mw::experimentCheckAllButton,
+          mw::experimentInvertButton, mw::storeToConfirmedButton, mw::confirmedCheckAllButton,
+          mw::confirmedInvertButton, mw::identificationCheckAllButton, mw::identificationInvertButton,
+          mw::renameButton, mw::identificationDeleteButton, mw::confirmedDeleteButton,
+          mw::experimentDeleteButton, mw::experimentClearButton, mw::identificationClearButton,
+          mw::confirmedClearButton}) {
         click(button);
         QApplication::processEvents();
     }

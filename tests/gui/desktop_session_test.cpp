@@ -12,7 +12,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
-
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -45,7 +44,8 @@ private:
     QProcess process_;
 };
 
-QString outputOf(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment) {
+QString outputOf(const QString& program, const QStringList& arguments,
+                 const QProcessEnvironment& environment) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
@@ -69,7 +69,8 @@ std::optional<T> within(int seconds, const std::function<std::optional<T>()>& pr
 }
 
 int field(const QString& xwininfo, const QString& name) {
-    const QRegularExpressionMatch match = QRegularExpression(name + QStringLiteral(":\\s*(-?\\d+)")).match(xwininfo);
+    const QRegularExpressionMatch match =
+        QRegularExpression(name + QStringLiteral(":\\s*(-?\\d+)")).match(xwininfo);
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
@@ -109,7 +110,8 @@ protected:
 
         windowManager_ = std::make_unique<Background>(QStringLiteral("openbox"), QStringList{}, environment_);
         const auto managed = within<bool>(10, [&]() -> std::optional<bool> {
-            const QString root = x(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+            const QString root = x(QStringLiteral("xprop"),
+                                   {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
             if (root.contains(QStringLiteral("window id"))) return true;
             return std::nullopt;
         });
@@ -126,23 +128,28 @@ protected:
     }
 
     QString windowNamed(const QString& pattern) const {
-        return within<QString>(30, [&]() -> std::optional<QString> {
-                   const QString ids = x(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), pattern});
-                   if (ids.trimmed().isEmpty()) return std::nullopt;
-                   return ids.split(QLatin1Char('\n')).first().trimmed();
-               })
+        return within<QString>(30,
+                               [&]() -> std::optional<QString> {
+                                   const QString ids =
+                                       x(QStringLiteral("xdotool"),
+                                         {QStringLiteral("search"), QStringLiteral("--name"), pattern});
+                                   if (ids.trimmed().isEmpty()) return std::nullopt;
+                                   return ids.split(QLatin1Char('\n')).first().trimmed();
+                               })
             .value_or(QString());
     }
 
     Rect geometryOf(const QString& window) const {
         const QString info = x(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
-        return {field(info, QStringLiteral("Absolute upper-left X")), field(info, QStringLiteral("Absolute upper-left Y")),
-                field(info, QStringLiteral("Width")), field(info, QStringLiteral("Height"))};
+        return {field(info, QStringLiteral("Absolute upper-left X")),
+                field(info, QStringLiteral("Absolute upper-left Y")), field(info, QStringLiteral("Width")),
+                field(info, QStringLiteral("Height"))};
     }
 
     void click(QPoint point) const {
-        x(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
-                                     QStringLiteral("click"), QStringLiteral("1")});
+        x(QStringLiteral("xdotool"),
+          {QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
+           QStringLiteral("click"), QStringLiteral("1")});
         QThread::msleep(300);
     }
 
@@ -152,7 +159,8 @@ protected:
         for (const std::string& path : paths) arguments.append(QString::fromStdString(path));
         // One source at a time, so the window found is this one; the last drop has been read by now.
         source_.reset();
-        source_ = std::make_unique<Background>(binDir_ + QStringLiteral("/drag_source"), arguments, environment_);
+        source_ =
+            std::make_unique<Background>(binDir_ + QStringLiteral("/drag_source"), arguments, environment_);
         const QString window = windowNamed(QStringLiteral("^vexorin-drag-source$"));
         ASSERT_FALSE(window.isEmpty()) << "the drag source did not appear";
         const Rect source = geometryOf(window);
@@ -192,14 +200,17 @@ TEST_F(DesktopSession, theMainWindowHasItsOuterSizeFrameIncludedAndIsCentred) {
     // The frame is openbox's window around ours; it settles once the program has refitted.
     Rect last;
     const auto frame = within<Rect>(10, [&]() -> std::optional<Rect> {
-        const QString tree = x(QStringLiteral("xwininfo"), {QStringLiteral("-id"), mainWindow_, QStringLiteral("-tree")});
-        const QRegularExpressionMatch parent = QRegularExpression(QStringLiteral("Parent window id: (0x[0-9a-f]+)")).match(tree);
+        const QString tree =
+            x(QStringLiteral("xwininfo"), {QStringLiteral("-id"), mainWindow_, QStringLiteral("-tree")});
+        const QRegularExpressionMatch parent =
+            QRegularExpression(QStringLiteral("Parent window id: (0x[0-9a-f]+)")).match(tree);
         if (!parent.hasMatch()) return std::nullopt;
         last = geometryOf(parent.captured(1));
         if (last.width != 755 || last.height != 505) return std::nullopt;
         return last;
     });
-    ASSERT_TRUE(frame) << "the framed window measures " << last.width << " x " << last.height << ", not 755 x 505";
+    ASSERT_TRUE(frame) << "the framed window measures " << last.width << " x " << last.height
+                       << ", not 755 x 505";
     EXPECT_NEAR(frame->x, (kScreenWidth - 755) / 2, 1);
     EXPECT_NEAR(frame->y, (kScreenHeight - 505) / 2, 1);
 }

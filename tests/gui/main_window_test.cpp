@@ -17,7 +17,6 @@
 #include <QTableView>
 #include <QTest>
 #include <QUrl>
-
 #include <string>
 #include <vector>
 
@@ -50,7 +49,8 @@ protected:
         }
         // Start-up attaches the drop targets as the program does.
         model().handlers().add("InitialiseMainWindow", [](const std::vector<Value>&) {
-            unitAt<DropTarget>(mw::identificationDropTarget).registerWindow(windowHandle(mw::identificationList));
+            unitAt<DropTarget>(mw::identificationDropTarget)
+                .registerWindow(windowHandle(mw::identificationList));
             unitAt<DropTarget>(mw::experimentDropTarget).registerWindow(windowHandle(mw::experimentList));
             return Value();
         });
@@ -139,18 +139,21 @@ TEST_F(MainWindowTest, unitsSitWhereTheLayoutPutsThem) {
                               Expected{mw::helpEdit, mw::pages, {16, 32, 720, 280}},
                               Expected{mw::sloganLabel, mw::window, {24, 440, 528, 24}}}) {
         const QWidget* w = widget(e.unit);
-        EXPECT_EQ(QRect(positionIn(e.unit, e.parent), w->size()), e.geometry) << w->objectName().toStdString();
+        EXPECT_EQ(QRect(positionIn(e.unit, e.parent), w->size()), e.geometry)
+            << w->objectName().toStdString();
     }
 }
 
 TEST_F(MainWindowTest, captionsStatesAndListColumns) {
     EXPECT_EQ(widget<QPushButton>(mw::pickFileButton)->text(), QStringLiteral("打开文件->取特征值"));
     EXPECT_EQ(widget<QGroupBox>(mw::sampleGroup)->title(), QStringLiteral("取文件特征值："));
-    EXPECT_EQ(widget<QLabel>(mw::identificationHintLabel)->text(), QStringLiteral("文件拖放到下面列表框，即可判断文件类型！"));
+    EXPECT_EQ(widget<QLabel>(mw::identificationHintLabel)->text(),
+              QStringLiteral("文件拖放到下面列表框，即可判断文件类型！"));
     EXPECT_TRUE(widget<QLineEdit>(mw::confirmSignatureEdit)->isReadOnly());
     EXPECT_TRUE(widget<QPlainTextEdit>(mw::helpEdit)->isReadOnly());
     EXPECT_TRUE(widget<QPlainTextEdit>(mw::helpEdit)->toPlainText().contains(QStringLiteral("VexorinV1.0")));
-    EXPECT_FALSE(widget(mw::sortDirectionLabel)->isVisibleTo(top())) << "the sort direction cell is never shown";
+    EXPECT_FALSE(widget(mw::sortDirectionLabel)->isVisibleTo(top()))
+        << "the sort direction cell is never shown";
     EXPECT_EQ(widget(mw::experimentClearButton)->focusPolicy(), Qt::StrongFocus);
     EXPECT_EQ(widget(mw::sampleClassLabel)->focusPolicy(), Qt::NoFocus);
 
@@ -172,14 +175,22 @@ TEST_F(MainWindowTest, everyButtonReachesItsHandler) {
         UnitRef list;  // leading argument, if any
     };
     const std::vector<Expected> buttons = {
-        {mw::pickFileButton, "PickFileForEditor", {}},           {mw::storeToExperimentButton, "StoreEditorToExperiment", {}},
-        {mw::storeToConfirmedButton, "StoreEditorToConfirmed", {}},      {mw::experimentCheckAllButton, "CheckAllRows", mw::experimentList},
-        {mw::experimentInvertButton, "InvertRowChecks", mw::experimentList}, {mw::experimentDeleteButton, "DeleteCheckedExperiments", {}},
-        {mw::experimentClearButton, "ClearExperimentLibrary", {}},      {mw::confirmedCheckAllButton, "CheckAllRows", mw::confirmedList},
-        {mw::confirmedInvertButton, "InvertRowChecks", mw::confirmedList},  {mw::confirmedDeleteButton, "DeleteCheckedConfirmed", {}},
-        {mw::confirmedClearButton, "DeleteAllConfirmed", {}},          {mw::identificationDeleteButton, "DeleteCheckedIdentifications", {}},
-        {mw::identificationCheckAllButton, "CheckAllRows", mw::identificationList},    {mw::identificationInvertButton, "InvertRowChecks", mw::identificationList},
-        {mw::identificationClearButton, "ClearIdentificationList", {}},    {mw::renameButton, "RenameCheckedFiles", {}},
+        {mw::pickFileButton, "PickFileForEditor", {}},
+        {mw::storeToExperimentButton, "StoreEditorToExperiment", {}},
+        {mw::storeToConfirmedButton, "StoreEditorToConfirmed", {}},
+        {mw::experimentCheckAllButton, "CheckAllRows", mw::experimentList},
+        {mw::experimentInvertButton, "InvertRowChecks", mw::experimentList},
+        {mw::experimentDeleteButton, "DeleteCheckedExperiments", {}},
+        {mw::experimentClearButton, "ClearExperimentLibrary", {}},
+        {mw::confirmedCheckAllButton, "CheckAllRows", mw::confirmedList},
+        {mw::confirmedInvertButton, "InvertRowChecks", mw::confirmedList},
+        {mw::confirmedDeleteButton, "DeleteCheckedConfirmed", {}},
+        {mw::confirmedClearButton, "DeleteAllConfirmed", {}},
+        {mw::identificationDeleteButton, "DeleteCheckedIdentifications", {}},
+        {mw::identificationCheckAllButton, "CheckAllRows", mw::identificationList},
+        {mw::identificationInvertButton, "InvertRowChecks", mw::identificationList},
+        {mw::identificationClearButton, "ClearIdentificationList", {}},
+        {mw::renameButton, "RenameCheckedFiles", {}},
         {mw::homePageButton, "OpenHomePage", {}},
     };
     for (const Expected& e : buttons) {
@@ -200,7 +211,8 @@ TEST_F(MainWindowTest, doubleClicksReachListAndPathHandlers) {
         const char* handler;
     };
     for (const Expected& e :
-         {Expected{widget(mw::samplePathEdit), "RevealInExplorer"}, Expected{widget(mw::resultPathEdit), "RevealInExplorer"},
+         {Expected{widget(mw::samplePathEdit), "RevealInExplorer"},
+          Expected{widget(mw::resultPathEdit), "RevealInExplorer"},
           Expected{widget<QTableView>(mw::experimentList)->viewport(), "ShowExperimentRow"},
           Expected{widget<QTableView>(mw::identificationList)->viewport(), "ShowIdentificationRow"}}) {
         calls_.clear();
@@ -209,7 +221,8 @@ TEST_F(MainWindowTest, doubleClicksReachListAndPathHandlers) {
         EXPECT_EQ(calls_.back().handler, e.handler);
     }
     calls_.clear();
-    QTest::mouseDClick(widget<QTableView>(mw::confirmedList)->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::mouseDClick(widget<QTableView>(mw::confirmedList)->viewport(), Qt::LeftButton, Qt::NoModifier,
+                       QPoint(5, 5));
     EXPECT_TRUE(calls_.empty()) << "the confirmed library has no double-click binding";
 }
 
@@ -242,7 +255,8 @@ TEST_F(MainWindowTest, filesDroppedOnTheTwoListsReachTheirHandlers) {
     EXPECT_EQ(calls_[0].arguments, std::vector<Value>{Value("/tmp/a\r\n/tmp/folder\r\n")});
 
     calls_.clear();
-    EXPECT_FALSE(dropFiles(identification, {QStringLiteral("/tmp/a")}, Qt::ControlModifier | Qt::ShiftModifier));
+    EXPECT_FALSE(
+        dropFiles(identification, {QStringLiteral("/tmp/a")}, Qt::ControlModifier | Qt::ShiftModifier));
     EXPECT_TRUE(calls_.empty()) << "Ctrl+Shift asks for a link, which is refused";
 }
 
@@ -266,8 +280,8 @@ TEST_F(MainWindowTest, onlyTheTwoListViewportsAcceptDrops) {
     const QWidget* identification = widget<QTableView>(mw::identificationList)->viewport();
     for (const QWidget* w : top()->findChildren<QWidget*>()) {
         const bool expected = w == experiments || w == identification;
-        EXPECT_EQ(w->acceptDrops(), expected) << w->metaObject()->className() << " "
-                                              << w->objectName().toStdString();
+        EXPECT_EQ(w->acceptDrops(), expected)
+            << w->metaObject()->className() << " " << w->objectName().toStdString();
     }
 }
 

@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
-
 #include <memory>
 
 #include "tests/support/temp_dir.h"
@@ -47,8 +46,8 @@ class PrivateSessionBus {
 public:
     PrivateSessionBus() {
         if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) return;
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                      QStringLiteral("--print-address=1")});
         if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000)) return;
         address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
     }

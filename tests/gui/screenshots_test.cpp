@@ -10,7 +10,6 @@
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTableView>
-
 #include <cstdlib>
 
 #include "runtime/basic_units.h"
@@ -25,23 +24,26 @@ namespace {
 namespace mw = main_window;
 
 void fillWithSamples() {
-    unitAt<ReportList>(mw::experimentList).appendRows({
-        {"1", "png", "89504E470D0A1A0A0000", "/home/ada/samples/logo.png"},
-        {"2", "pdf", "255044462D312E350D0A", "/home/ada/samples/manual.pdf"},
-        {"3", "zip", "504B0304140000000800", "/home/ada/samples/backup.zip"},
-        {"4", "jpg", "FFD8FFE000104A464946", "/home/ada/samples/holiday.jpg"},
-    });
+    unitAt<ReportList>(mw::experimentList)
+        .appendRows({
+            {"1", "png", "89504E470D0A1A0A0000", "/home/ada/samples/logo.png"},
+            {"2", "pdf", "255044462D312E350D0A", "/home/ada/samples/manual.pdf"},
+            {"3", "zip", "504B0304140000000800", "/home/ada/samples/backup.zip"},
+            {"4", "jpg", "FFD8FFE000104A464946", "/home/ada/samples/holiday.jpg"},
+        });
     unitAt<ReportList>(mw::experimentList).setCheckState(1, check_state::kChecked);
-    unitAt<ReportList>(mw::confirmedList).appendRows({
-        {"106", "png", "89504E470D0A1A0A0000"},
-        {"107", "pdf", "255044462D312E350D0A"},
-        {"108", "zip", "504B0304140000000800"},
-    });
-    unitAt<ReportList>(mw::identificationList).appendRows({
-        {"1", "CHK", "89504E470D0A1A0A0000", "/media/usb/FOUND.000/FILE0001.CHK", "png"},
-        {"2", "CHK", "504B0304140000000800", "/media/usb/FOUND.000/FILE0002.CHK", "zip"},
-        {"3", "CHK", "0000000000000000AB12", "/media/usb/FOUND.000/FILE0003.CHK", "未知类型"},
-    });
+    unitAt<ReportList>(mw::confirmedList)
+        .appendRows({
+            {"106", "png", "89504E470D0A1A0A0000"},
+            {"107", "pdf", "255044462D312E350D0A"},
+            {"108", "zip", "504B0304140000000800"},
+        });
+    unitAt<ReportList>(mw::identificationList)
+        .appendRows({
+            {"1", "CHK", "89504E470D0A1A0A0000", "/media/usb/FOUND.000/FILE0001.CHK", "png"},
+            {"2", "CHK", "504B0304140000000800", "/media/usb/FOUND.000/FILE0002.CHK", "zip"},
+            {"3", "CHK", "0000000000000000AB12", "/media/usb/FOUND.000/FILE0003.CHK", "未知类型"},
+        });
     unitAt<ReportList>(mw::identificationList).setCheckState(0, check_state::kChecked);
     unitAt<ReportList>(mw::identificationList).setCheckState(1, check_state::kChecked);
     unitAt<EditBox>(mw::samplePathEdit).setText("/home/ada/samples/logo.png");
@@ -61,7 +63,8 @@ void settle() {
 
 TEST(Screenshots, ofEveryPageAndTheMessageWindow) {
     const char* folder = std::getenv("VEXORIN_SCREENSHOT_DIR");
-    if (folder == nullptr || *folder == '\0') GTEST_SKIP() << "set VEXORIN_SCREENSHOT_DIR to take screenshots";
+    if (folder == nullptr || *folder == '\0')
+        GTEST_SKIP() << "set VEXORIN_SCREENSHOT_DIR to take screenshots";
     ASSERT_TRUE(QDir().mkpath(QString::fromLocal8Bit(folder)));
 
     WindowModel& model = WindowModel::instance();
@@ -78,7 +81,8 @@ TEST(Screenshots, ofEveryPageAndTheMessageWindow) {
     for (int page = 0; page < tabs->count(); ++page) {
         tabs->setCurrentIndex(page);
         settle();
-        const QString file = QStringLiteral("%1/page%2.png").arg(QString::fromLocal8Bit(folder)).arg(page + 1);
+        const QString file =
+            QStringLiteral("%1/page%2.png").arg(QString::fromLocal8Bit(folder)).arg(page + 1);
         EXPECT_TRUE(window->grab().save(file)) << file.toStdString();
     }
 

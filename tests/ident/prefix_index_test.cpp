@@ -35,13 +35,17 @@ TEST_P(SignaturePrefixTest, cutsBytesButNeverInsideACharacter) {
 }
 
 // The too-short text is 9 characters of 3 bytes each.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SignaturePrefixTest,
-    ::testing::Values(PrefixCase{kExeValue, 20, kExeValue}, PrefixCase{kExeValue, 5, "4D5A9"},
-                      PrefixCase{kExeValue, 4, "4D5A"}, PrefixCase{"4D5A", 20, "4D5A"},
-                      PrefixCase{"", 20, ""}, PrefixCase{kTooShort, 20, "无法读取，文"},
-                      PrefixCase{kTooShort, 18, "无法读取，文"}, PrefixCase{kTooShort, 17, "无法读取，"},
-                      PrefixCase{kTooShort, 4, "无"}, PrefixCase{"ab\xff\xfe" "cdef", 4, "ab\xff\xfe"}));
+INSTANTIATE_TEST_SUITE_P(Cases, SignaturePrefixTest,
+                         ::testing::Values(PrefixCase{kExeValue, 20, kExeValue},
+                                           PrefixCase{kExeValue, 5, "4D5A9"},
+                                           PrefixCase{kExeValue, 4, "4D5A"}, PrefixCase{"4D5A", 20, "4D5A"},
+                                           PrefixCase{"", 20, ""}, PrefixCase{kTooShort, 20, "无法读取，文"},
+                                           PrefixCase{kTooShort, 18, "无法读取，文"},
+                                           PrefixCase{kTooShort, 17, "无法读取，"},
+                                           PrefixCase{kTooShort, 4, "无"},
+                                           PrefixCase{"ab\xff\xfe"
+                                                      "cdef",
+                                                      4, "ab\xff\xfe"}));
 
 TEST(PrefixIndex, emptyLibraryKnowsNothing) {
     PrefixIndex index;

@@ -21,11 +21,21 @@ std::vector<std::string> mixedPaths(const TempDir& dir, std::size_t count) {
     std::vector<std::string> paths;
     for (std::size_t i = 0; i < count; ++i) {
         switch (i % 5) {
-            case 0: paths.push_back(dir.write("f" + std::to_string(i), "header-" + std::to_string(1000 + i))); break;
-            case 1: paths.push_back(dir.file("folder")); break;
-            case 2: paths.push_back(dir.file("missing" + std::to_string(i))); break;
-            case 3: paths.push_back(dir.file("fifo")); break;
-            default: paths.push_back(dir.write("short" + std::to_string(i), "ab")); break;
+            case 0:
+                paths.push_back(dir.write("f" + std::to_string(i), "header-" + std::to_string(1000 + i)));
+                break;
+            case 1:
+                paths.push_back(dir.file("folder"));
+                break;
+            case 2:
+                paths.push_back(dir.file("missing" + std::to_string(i)));
+                break;
+            case 3:
+                paths.push_back(dir.file("fifo"));
+                break;
+            default:
+                paths.push_back(dir.write("short" + std::to_string(i), "ab"));
+                break;
         }
     }
     return paths;
@@ -42,8 +52,8 @@ void expectSameAsReadingInline(ReadAhead& reads, const std::vector<std::string>&
 
 TEST(ReadAhead, givesWhatReadingEachPathInOrderGives) {
     TempDir dir;
-    for (std::size_t count : {std::size_t{0}, std::size_t{1}, ReadAhead::kThreadedFrom - 1, ReadAhead::kThreadedFrom,
-                              std::size_t{1000}}) {
+    for (std::size_t count : {std::size_t{0}, std::size_t{1}, ReadAhead::kThreadedFrom - 1,
+                              ReadAhead::kThreadedFrom, std::size_t{1000}}) {
         const std::vector<std::string> paths = mixedPaths(dir, count);
         ReadAhead reads(paths);
         expectSameAsReadingInline(reads, paths);

@@ -88,20 +88,18 @@ TEST_P(FileClass, isTheTextAfterTheLastFullStopOfTheName) {
     EXPECT_EQ(path, GetParam().trimmedPath);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, FileClass,
-    testing::Values(ClassCase{"/dir/photo.JPG", "JPG", "/dir/photo.JPG"},
-                    ClassCase{"/dir/archive.tar.gz", "gz", "/dir/archive.tar.gz"},
-                    ClassCase{"/dir/README", "无类型", "/dir/README"},
-                    // A full stop in a folder name is not an extension.
-                    ClassCase{"/dir.d/README", "无类型", "/dir.d/README"},
-                    ClassCase{"/dir/name.", "", "/dir/name."},
-                    ClassCase{"  /dir/a.txt  ", "txt", "/dir/a.txt"},
-                    ClassCase{"\u3000/dir/b.doc\u3000 ", "doc", "/dir/b.doc"},
-                    ClassCase{"\t/dir/c.tab\t", "tab\t", "\t/dir/c.tab\t"},
-                    ClassCase{"/图片/照片.图像", "图像", "/图片/照片.图像"},
-                    ClassCase{"", "无类型", ""},
-                    ClassCase{"   ", "无类型", ""}));
+INSTANTIATE_TEST_SUITE_P(Paths, FileClass,
+                         testing::Values(ClassCase{"/dir/photo.JPG", "JPG", "/dir/photo.JPG"},
+                                         ClassCase{"/dir/archive.tar.gz", "gz", "/dir/archive.tar.gz"},
+                                         ClassCase{"/dir/README", "无类型", "/dir/README"},
+                                         // A full stop in a folder name is not an extension.
+                                         ClassCase{"/dir.d/README", "无类型", "/dir.d/README"},
+                                         ClassCase{"/dir/name.", "", "/dir/name."},
+                                         ClassCase{"  /dir/a.txt  ", "txt", "/dir/a.txt"},
+                                         ClassCase{"\u3000/dir/b.doc\u3000 ", "doc", "/dir/b.doc"},
+                                         ClassCase{"\t/dir/c.tab\t", "tab\t", "\t/dir/c.tab\t"},
+                                         ClassCase{"/图片/照片.图像", "图像", "/图片/照片.图像"},
+                                         ClassCase{"", "无类型", ""}, ClassCase{"   ", "无类型", ""}));
 
 }  // namespace
 }  // namespace vex

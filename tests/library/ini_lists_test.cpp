@@ -73,11 +73,14 @@ TEST_F(IniListsTest, blanksThatBelongToAFileNameAreNeverTrimmedAway) {
 }
 
 TEST_F(IniListsTest, handEditedFilesShowDefaultsDuplicatesAndOrder) {
-    put(setIni_, "; my notes\n[/b/no-keys]\n\n[/a/only-signature]\n  特征值 = 4D5A \r\n[/a/only-class]\n文件类型=exe");
+    put(setIni_,
+        "; my notes\n[/b/no-keys]\n\n[/a/only-signature]\n  特征值 = 4D5A \r\n[/a/only-class]\n文件类型=exe");
     put(setokIni_,
-        "[/x/a.d/readme]\r\ntype=1234\r\n[/x/b.bin]\r\ntype1=zip\r\n[/X/A.D/README]\r\ntype=5678\r\ntype1=txt\r\n");
+        "[/x/a.d/readme]\r\ntype=1234\r\n[/x/b.bin]\r\ntype1=zip\r\n[/X/A.D/"
+        "README]\r\ntype=5678\r\ntype1=txt\r\n");
     const std::vector<ExperimentEntry> experiments = entriesOf<ExperimentList>(setIni_);
-    EXPECT_EQ(column(experiments, &ExperimentEntry::fileClass), (std::vector<std::string>{"未知", "未知", "exe"}));
+    EXPECT_EQ(column(experiments, &ExperimentEntry::fileClass),
+              (std::vector<std::string>{"未知", "未知", "exe"}));
     EXPECT_EQ(column(experiments, &ExperimentEntry::signature),
               (std::vector<std::string>{"Unknown", "4D5A", "Unknown"}));
     EXPECT_EQ(column(experiments, &ExperimentEntry::path),
@@ -89,7 +92,8 @@ TEST_F(IniListsTest, handEditedFilesShowDefaultsDuplicatesAndOrder) {
               (std::vector<std::string>{"无类型", "bin", "无类型"}));
     EXPECT_EQ(column(identifications, &IdentificationEntry::signature),
               (std::vector<std::string>{"1234", "Unknown", "1234"}));
-    EXPECT_EQ(column(identifications, &IdentificationEntry::type), (std::vector<std::string>{"Un", "zip", "Un"}));
+    EXPECT_EQ(column(identifications, &IdentificationEntry::type),
+              (std::vector<std::string>{"Un", "zip", "Un"}));
 }
 
 TEST_F(IniListsTest, missingOrEmptyFilesGiveEmptyLists) {
@@ -126,10 +130,10 @@ TEST_F(IniListsTest, identificationRefusesPathsTheFileCannotHold) {
 
 TEST(PathWithoutExtension, cutsTheLastComponentsExtensionOnly) {
     const std::pair<std::string, std::string> cases[] = {
-        {"/x/a.dat", "/x/a"},        {"/x/archive.tar.gz", "/x/archive.tar"},
-        {"/x/readme", "/x/readme"},  {"/x.d/readme", "/x.d/readme"},
-        {"  /x/a.txt  ", "/x/a"},
-        {"/x/name.", "/x/name"},     {"plain", "plain"},
+        {"/x/a.dat", "/x/a"},       {"/x/archive.tar.gz", "/x/archive.tar"},
+        {"/x/readme", "/x/readme"}, {"/x.d/readme", "/x.d/readme"},
+        {"  /x/a.txt  ", "/x/a"},   {"/x/name.", "/x/name"},
+        {"plain", "plain"},
     };
     for (const auto& [input, expected] : cases) {
         std::string path = input;
@@ -142,7 +146,8 @@ TEST(PathWithoutExtension, cutsTheLastComponentsExtensionOnly) {
 
 TEST(isUsableExtension, refusesPlaceholdersSeparatorsAndControlCharacters) {
     for (const char* type : {"jpg", "tar.gz", "JPEG", "文本"}) EXPECT_TRUE(isUsableExtension(type)) << type;
-    for (const char* type : {"", "未知类型", "Un", "a/b", "x\ty", "x\x7f"}) EXPECT_FALSE(isUsableExtension(type)) << type;
+    for (const char* type : {"", "未知类型", "Un", "a/b", "x\ty", "x\x7f"})
+        EXPECT_FALSE(isUsableExtension(type)) << type;
 }
 
 }  // namespace

@@ -29,11 +29,16 @@ public:
 
     std::string value() {
         switch (pick(12)) {
-            case 0: return std::string(kTooShort);
-            case 1: return digits(1 + pick(19));           // shorter than a full value
-            case 2: return lowerCase(digits(20));          // a hand-edited entry
-            case 3: return digits(20) + digits(pick(5));   // longer than a full value
-            default: return digits(20);
+            case 0:
+                return std::string(kTooShort);
+            case 1:
+                return digits(1 + pick(19));  // shorter than a full value
+            case 2:
+                return lowerCase(digits(20));  // a hand-edited entry
+            case 3:
+                return digits(20) + digits(pick(5));  // longer than a full value
+            default:
+                return digits(20);
         }
     }
 
@@ -48,9 +53,12 @@ public:
 
     std::optional<std::string> type() {
         switch (pick(8)) {
-            case 0: return std::nullopt;
-            case 1: return std::string();
-            default: return "t" + std::to_string(pick(50));
+            case 0:
+                return std::nullopt;
+            case 1:
+                return std::string();
+            default:
+                return "t" + std::to_string(pick(50));
         }
     }
 
@@ -119,8 +127,9 @@ TEST_P(LookupEquivalence, sessionAnswersAsTheSeventeenQueries) {
     for (int i = 0; i < records; ++i) {
         // Every fourth record repeats an earlier value, so the first record
         // among equals has to win.
-        stored.push_back(!stored.empty() && random.pick(4) == 0 ? stored[random.pick(static_cast<int>(stored.size()))]
-                                                                : random.value());
+        stored.push_back(!stored.empty() && random.pick(4) == 0
+                             ? stored[random.pick(static_cast<int>(stored.size()))]
+                             : random.value());
         store(random, stored.back());
     }
     ASSERT_TRUE(db_->execute("commit"));
@@ -148,8 +157,8 @@ void makeStore(const std::string& path, std::initializer_list<OneFieldRecord> re
     auto db = sqlite::Database::open(path, sqlite::OpenMode::ReadWriteCreate);
     ASSERT_TRUE(db && db->execute(store_schema::createStoreScript()));
     for (const OneFieldRecord& record : records) {
-        const std::string sql = "insert into \"文件特征值库\" (\"文件类型\", \"" + record.column + "\") values ('" +
-                                record.type + "', " + record.sqlValue + ")";
+        const std::string sql = "insert into \"文件特征值库\" (\"文件类型\", \"" + record.column +
+                                "\") values ('" + record.type + "', " + record.sqlValue + ")";
         ASSERT_TRUE(db->execute(sql)) << sql;
     }
 }

@@ -66,7 +66,8 @@ TerminalRun runOnTerminal(const std::vector<std::string>& argv, std::chrono::sec
 
 std::vector<std::string> smallFiles(const TempDir& dir, int count) {
     std::vector<std::string> paths;
-    for (int i = 0; i < count; ++i) paths.push_back(dir.write("f" + std::to_string(i), "0123456789" + std::to_string(i)));
+    for (int i = 0; i < count; ++i)
+        paths.push_back(dir.write("f" + std::to_string(i), "0123456789" + std::to_string(i)));
     return paths;
 }
 
@@ -89,7 +90,8 @@ TEST(CliOnATerminal, longRunsDrawOneBarThatEndsFullAndOnItsOwnLine) {
     EXPECT_EQ(run.terminal.find("\r[ "), 0u) << "the bar starts empty";
     // Redrawn once per percent at most, not once per file.
     std::size_t draws = 0;
-    for (std::size_t at = run.terminal.find("\r["); at != std::string::npos; at = run.terminal.find("\r[", at + 1))
+    for (std::size_t at = run.terminal.find("\r["); at != std::string::npos;
+         at = run.terminal.find("\r[", at + 1))
         ++draws;
     EXPECT_LE(draws, 101u);
 }
@@ -97,7 +99,8 @@ TEST(CliOnATerminal, longRunsDrawOneBarThatEndsFullAndOnItsOwnLine) {
 TEST(CliOnATerminal, shortRunsAndRedirectedErrorsShowNoBar) {
     VEX_REQUIRE_CLI_COMMANDS("identify");
     TempDir files, data;
-    const TerminalRun shortRun = runOnTerminal(identifyCommand(data, smallFiles(files, 20)), std::chrono::seconds(60));
+    const TerminalRun shortRun =
+        runOnTerminal(identifyCommand(data, smallFiles(files, 20)), std::chrono::seconds(60));
     EXPECT_EQ(shortRun.exitCode, 0);
     EXPECT_EQ(shortRun.terminal, "");
 

@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(FuzzRegressions, IniTabAtTheEnds,
 // with a byte-order mark would read as a header once it ends up first in the file.
 TEST(IniRemoveSection, leavesOnlyCommentsBehindAndRaisesNoNewSection) {
     for (const std::string& text : {std::string("[\n\xEF\xBB\xBF[a\xEF\xBB\xBF]\nk[c]i=v"),
-                                   std::string("[x]\n\xEF\xBB\xBF[a]\n; note\nk=v\n[y]\nk=w\n")}) {
+                                    std::string("[x]\n\xEF\xBB\xBF[a]\n; note\nk=v\n[y]\nk=w\n")}) {
         IniDocument document = IniDocument::parse(text);
         const auto namesBefore = document.sectionNames();
         document.removeSection(namesBefore.empty() ? "" : namesBefore.front());

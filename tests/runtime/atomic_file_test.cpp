@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
 
 #include "tests/support/file_contents.h"
 #include "tests/support/run_unprivileged.h"
@@ -60,8 +60,8 @@ TEST_F(AtomicSaveTest, removesTemporariesThatKilledSaversLeftButNoOthers) {
     ::waitpid(child, nullptr, 0);  // its process id now names no process
     const std::string folder = std::filesystem::path(dir.file("set.ini")).parent_path().string();
     auto temporary = [&](long pid) { return folder + "/.set.ini." + std::to_string(pid) + "-0-1.tmp"; };
-    for (const std::string& name : {temporary(child), temporary(::getpid()), temporary(1), folder + "/.other.ini." +
-                                        std::to_string(child) + "-0-1.tmp"})
+    for (const std::string& name : {temporary(child), temporary(::getpid()), temporary(1),
+                                    folder + "/.other.ini." + std::to_string(child) + "-0-1.tmp"})
         std::ofstream(name) << "left";
 
     ASSERT_EQ(saveFileAtomically(dir.file("set.ini"), "[a]\n"), "");
@@ -112,8 +112,7 @@ TEST_P(AtomicSaveFaultTest, oldFileSurvivesUntouched) {
 INSTANTIATE_TEST_SUITE_P(Faults, AtomicSaveFaultTest,
                          ::testing::Values(WriteFault{"disk full at once", 1, ENOSPC},
                                            WriteFault{"disk full midway", 4, ENOSPC},
-                                           WriteFault{"i/o error", 2, EIO},
-                                           WriteFault{"no progress", 3, 0}));
+                                           WriteFault{"i/o error", 2, EIO}, WriteFault{"no progress", 3, 0}));
 
 TEST_F(AtomicSaveTest, diskFullReasonReachesTheCaller) {
     const std::string path = dir.write("set.ini", "old");

@@ -20,41 +20,42 @@ TEST_P(ToTextTest, formatsEveryType) { EXPECT_EQ(toText(GetParam().value), GetPa
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ToTextTest,
-    ::testing::Values(ToTextCase{Value("abc"), "abc"}, ToTextCase{Value(std::uint8_t{255}), "255"},
-                      ToTextCase{Value(std::int16_t{-5}), "-5"},
-                      ToTextCase{Value(std::int32_t{-2147483647 - 1}), "-2147483648"},
-                      ToTextCase{Value(std::int64_t{9007199254740993}), "9007199254740993"},
-                      ToTextCase{Value(0.1f), "0.1"}, ToTextCase{Value(4.0), "4"},
-                      ToTextCase{Value(0.5), "0.5"}, ToTextCase{Value(1.0 / 3), "0.3333333333333"},
-                      ToTextCase{Value(1e20), "1e+20"}, ToTextCase{Value(true), "真"},
-                      ToTextCase{Value(false), "假"}, ToTextCase{Value(ByteSet{'a', 'b', 0, 'c'}), "ab"},
-                      ToTextCase{Value(ByteSet{}), ""}, ToTextCase{Value(), ""},
-                      ToTextCase{Value(UnitRef{1, 2}), ""}, ToTextCase{Value(Subroutine{0x1234}), ""},
-                      // Numeric arrays give their stored bytes up to the first zero byte.
-                      ToTextCase{Value(NumericArray::of(TypeTag::Byte, std::vector<std::uint8_t>{'o', 'k', 0, 'x'})),
-                                 "ok"},
-                      // 0x00636261 is stored as 61 62 63 00 on the little-endian machines we build for.
-                      ToTextCase{Value(NumericArray::of(TypeTag::Int, std::vector<std::int32_t>{0x00636261, 0x64})),
-                                 "abc"},
-                      ToTextCase{Value(NumericArray::of(TypeTag::Short, std::vector<std::int16_t>{})), ""},
-                      // Date-times: the time parts are shown down to the last one that is not zero.
-                      ToTextCase{Value(DateTime{0}), "1899年12月30日"},
-                      ToTextCase{Value(DateTime{0.5}), "1899年12月30日12时"},
-                      ToTextCase{Value(DateTime{2 + 30.0 / 1440}), "1900年1月1日0时30分"},
-                      ToTextCase{Value(DateTime{2 + 1.0 / 86400}), "1900年1月1日0时0分1秒"},
-                      ToTextCase{Value(DateTime{-1.25}), "1899年12月29日6时"},
-                      ToTextCase{Value(DateTime{0.99999999}), "1899年12月31日"},
-                      ToTextCase{Value(DateTime{kNoDate}), "100年1月1日"},
-                      ToTextCase{Value(DateTime{-1e12}), "100年1月1日"},
-                      ToTextCase{Value(DateTime{1e12}), "9999年12月31日"},
-                      ToTextCase{Value(DateTime{kLastDate + 0.5}), "9999年12月31日12时"},
-                      ToTextCase{Value(DateTime{std::numeric_limits<double>::quiet_NaN()}), "100年1月1日"}));
+    ::testing::Values(
+        ToTextCase{Value("abc"), "abc"}, ToTextCase{Value(std::uint8_t{255}), "255"},
+        ToTextCase{Value(std::int16_t{-5}), "-5"},
+        ToTextCase{Value(std::int32_t{-2147483647 - 1}), "-2147483648"},
+        ToTextCase{Value(std::int64_t{9007199254740993}), "9007199254740993"}, ToTextCase{Value(0.1f), "0.1"},
+        ToTextCase{Value(4.0), "4"}, ToTextCase{Value(0.5), "0.5"},
+        ToTextCase{Value(1.0 / 3), "0.3333333333333"}, ToTextCase{Value(1e20), "1e+20"},
+        ToTextCase{Value(true), "真"}, ToTextCase{Value(false), "假"},
+        ToTextCase{Value(ByteSet{'a', 'b', 0, 'c'}), "ab"}, ToTextCase{Value(ByteSet{}), ""},
+        ToTextCase{Value(), ""}, ToTextCase{Value(UnitRef{1, 2}), ""},
+        ToTextCase{Value(Subroutine{0x1234}), ""},
+        // Numeric arrays give their stored bytes up to the first zero byte.
+        ToTextCase{Value(NumericArray::of(TypeTag::Byte, std::vector<std::uint8_t>{'o', 'k', 0, 'x'})), "ok"},
+        // 0x00636261 is stored as 61 62 63 00 on the little-endian machines we build for.
+        ToTextCase{Value(NumericArray::of(TypeTag::Int, std::vector<std::int32_t>{0x00636261, 0x64})), "abc"},
+        ToTextCase{Value(NumericArray::of(TypeTag::Short, std::vector<std::int16_t>{})), ""},
+        // Date-times: the time parts are shown down to the last one that is not zero.
+        ToTextCase{Value(DateTime{0}), "1899年12月30日"},
+        ToTextCase{Value(DateTime{0.5}), "1899年12月30日12时"},
+        ToTextCase{Value(DateTime{2 + 30.0 / 1440}), "1900年1月1日0时30分"},
+        ToTextCase{Value(DateTime{2 + 1.0 / 86400}), "1900年1月1日0时0分1秒"},
+        ToTextCase{Value(DateTime{-1.25}), "1899年12月29日6时"},
+        ToTextCase{Value(DateTime{0.99999999}), "1899年12月31日"},
+        ToTextCase{Value(DateTime{kNoDate}), "100年1月1日"},
+        ToTextCase{Value(DateTime{-1e12}), "100年1月1日"},
+        ToTextCase{Value(DateTime{1e12}), "9999年12月31日"},
+        ToTextCase{Value(DateTime{kLastDate + 0.5}), "9999年12月31日12时"},
+        ToTextCase{Value(DateTime{std::numeric_limits<double>::quiet_NaN()}), "100年1月1日"}));
 
 TEST(NumericArrayValue, carriesItsElementTagWithTheArrayFlag) {
-    EXPECT_EQ(static_cast<std::uint32_t>(Value(NumericArray::of(TypeTag::Int, std::vector<std::int32_t>{1})).tag()),
-              0xA0000301u);
-    EXPECT_EQ(static_cast<std::uint32_t>(Value(NumericArray::of(TypeTag::Double, std::vector<double>{})).tag()),
-              0xA0000601u);
+    EXPECT_EQ(
+        static_cast<std::uint32_t>(Value(NumericArray::of(TypeTag::Int, std::vector<std::int32_t>{1})).tag()),
+        0xA0000301u);
+    EXPECT_EQ(
+        static_cast<std::uint32_t>(Value(NumericArray::of(TypeTag::Double, std::vector<double>{})).tag()),
+        0xA0000601u);
     EXPECT_EQ(toNumber(Value(NumericArray::of(TypeTag::Byte, std::vector<std::uint8_t>{'7'}))), 0);
 }
 

@@ -62,8 +62,9 @@ class DataDirFallbackTest : public DataDirTest, public ::testing::WithParamInter
 
 TEST_P(DataDirFallbackTest, anUnusableProgramFolderFallsBackToTheUsersDataFolder) {
     const FallbackCase& c = GetParam();
-    const std::string xdgValue = c.xdgDataHome && c.xdgDataHome[0] == '/' ? dir.path() + c.xdgDataHome
-                                                                            : (c.xdgDataHome ? c.xdgDataHome : "");
+    const std::string xdgValue = c.xdgDataHome && c.xdgDataHome[0] == '/'
+                                     ? dir.path() + c.xdgDataHome
+                                     : (c.xdgDataHome ? c.xdgDataHome : "");
     ScopedEnv home("HOME", dir.file("home").c_str());
     ScopedEnv xdg("XDG_DATA_HOME", c.xdgDataHome ? xdgValue.c_str() : nullptr);
     const std::string expected = dir.path() + c.expected;

@@ -127,7 +127,9 @@ TEST_F(DropTargetTest, everyAcceptedFormatIsItsOwnEventInOrder) {
     DropTarget target = makeTarget({.text = true, .html = true, .webAddress = true, .files = true});
     DroppedData data;
     data.text = "plain";
-    data.html = "Version:0.9\r\n<b>a\xC2\xA0" "b</b>";
+    data.html =
+        "Version:0.9\r\n<b>a\xC2\xA0"
+        "b</b>";
     data.webAddress = "https://example.org/";
     data.files = {"/f"};
     EXPECT_EQ(target.drop(data, kNoKey, kCopy), kCopy);

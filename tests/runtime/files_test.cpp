@@ -160,17 +160,19 @@ TEST_P(OpenFileRejectsTest, givesZero) {
     EXPECT_EQ(readAll(dir.file("exists.bin")), "data");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, OpenFileRejectsTest,
-    ::testing::Values(BadOpenCase{"", 3, 1}, BadOpenCase{"exists.bin", 0, 1}, BadOpenCase{"exists.bin", 7, 1},
-                      BadOpenCase{"exists.bin", -1, 1}, BadOpenCase{"exists.bin", 3, 0},
-                      BadOpenCase{"exists.bin", 3, 5}, BadOpenCase{"missing.bin", 1, 1},
-                      BadOpenCase{"missing.bin", 2, 1}, BadOpenCase{"missing.bin", 3, 1},
-                      BadOpenCase{"folder", 1, 1}, BadOpenCase{"folder", 3, 1}, BadOpenCase{"folder", 6, 1},
-                      BadOpenCase{"no-folder/new.bin", 4, 1}, BadOpenCase{"no-folder/new.bin", 6, 1}));
+INSTANTIATE_TEST_SUITE_P(Arguments, OpenFileRejectsTest,
+                         ::testing::Values(BadOpenCase{"", 3, 1}, BadOpenCase{"exists.bin", 0, 1},
+                                           BadOpenCase{"exists.bin", 7, 1}, BadOpenCase{"exists.bin", -1, 1},
+                                           BadOpenCase{"exists.bin", 3, 0}, BadOpenCase{"exists.bin", 3, 5},
+                                           BadOpenCase{"missing.bin", 1, 1}, BadOpenCase{"missing.bin", 2, 1},
+                                           BadOpenCase{"missing.bin", 3, 1}, BadOpenCase{"folder", 1, 1},
+                                           BadOpenCase{"folder", 3, 1}, BadOpenCase{"folder", 6, 1},
+                                           BadOpenCase{"no-folder/new.bin", 4, 1},
+                                           BadOpenCase{"no-folder/new.bin", 6, 1}));
 
 TEST_F(FilesTest, openFile_createModesCreateAndOnlyModeFourTruncates) {
-    for (const int mode : {open_mode::kCreateTruncate, open_mode::kWriteCreate, open_mode::kReadWriteCreate}) {
+    for (const int mode :
+         {open_mode::kCreateTruncate, open_mode::kWriteCreate, open_mode::kReadWriteCreate}) {
         const std::string fresh = dir.file("fresh" + std::to_string(mode));
         const int created = openFile(fresh, mode);
         EXPECT_NE(created, 0) << mode;
@@ -261,7 +263,8 @@ TEST_F(FilesTest, permissionDenied_givesZeroAndFalse) {
     const std::string inside = dir.write("locked/in.bin", "i");
     ::chmod(dir.file("locked").c_str(), 0555);
     EXPECT_TRUE(test::runUnprivileged(dir, [&] {
-        return openFile(secret, open_mode::kRead) == 0 && openFile(secret, open_mode::kReadWriteCreate) == 0 &&
+        return openFile(secret, open_mode::kRead) == 0 &&
+               openFile(secret, open_mode::kReadWriteCreate) == 0 &&
                !writeFile(dir.file("locked/new.bin"), bytesOf("x")) && !writeFile(inside, bytesOf("x")) &&
                !renameFile(inside, dir.file("locked/moved.bin")) && openFileCount() == 0;
     }));
@@ -274,12 +277,14 @@ TEST_F(FilesTest, permissionDenied_givesZeroAndFalse) {
 bool everyCommandFailsQuietlyIn(const std::string& folder, const std::string& existing) {
     const std::string fresh = folder + "/fresh.bin";
     bool ok = !fileExists(fresh) && !fileExists(folder + "/*.none") && !isDirectory(fresh);
-    ok = ok && !writeFile(fresh, bytesOf("x")) && !renameFile(existing, fresh) && !renameFile(fresh, existing);
+    ok =
+        ok && !writeFile(fresh, bytesOf("x")) && !renameFile(existing, fresh) && !renameFile(fresh, existing);
     for (int mode = open_mode::kRead; mode <= open_mode::kReadWriteCreate; ++mode) {
         ok = ok && openFile(fresh, mode) == 0;
     }
     const int none = openFile(fresh, open_mode::kWriteCreate);
-    ok = ok && none == 0 && getFileLength(none) == -1 && readBytes(none, 10).empty() && !moveToStartOfFile(none);
+    ok = ok && none == 0 && getFileLength(none) == -1 && readBytes(none, 10).empty() &&
+         !moveToStartOfFile(none);
     std::string content = "stale";
     ok = ok && !readWholeFile(fresh, content) && content.empty();
     return ok && !fileExists(fresh) && openFileCount() == 0;
@@ -335,22 +340,21 @@ TEST_P(ShareModeTest, secondOpenerSeesTheFirstOnesShareMode) {
 
 using namespace open_mode;
 using namespace share_mode;
-INSTANTIATE_TEST_SUITE_P(
-    Pairs, ShareModeTest,
-    ::testing::Values(ShareCase{kRead, kShareAll, kRead, kShareAll, true},
-                      ShareCase{kRead, kShareAll, kReadWrite, kShareAll, true},
-                      ShareCase{kRead, kDenyWrite, kRead, kShareAll, true},
-                      ShareCase{kRead, kDenyWrite, kWrite, kShareAll, false},
-                      ShareCase{kRead, kDenyWrite, kWriteCreate, kShareAll, false},
-                      ShareCase{kReadWrite, kDenyRead, kRead, kShareAll, false},
-                      ShareCase{kReadWrite, kDenyRead, kWrite, kShareAll, true},
-                      ShareCase{kWrite, kShareAll, kRead, kDenyWrite, false},
-                      ShareCase{kRead, kShareAll, kWrite, kDenyRead, false},
-                      ShareCase{kWrite, kDenyRead, kWrite, kDenyRead, true},
-                      ShareCase{kRead, kDenyWrite, kRead, kDenyWrite, true},
-                      ShareCase{kRead, kShareAll, kRead, kExclusive, false},
-                      ShareCase{kRead, kExclusive, kRead, kShareAll, false},
-                      ShareCase{kWrite, kExclusive, kWrite, kShareAll, false}));
+INSTANTIATE_TEST_SUITE_P(Pairs, ShareModeTest,
+                         ::testing::Values(ShareCase{kRead, kShareAll, kRead, kShareAll, true},
+                                           ShareCase{kRead, kShareAll, kReadWrite, kShareAll, true},
+                                           ShareCase{kRead, kDenyWrite, kRead, kShareAll, true},
+                                           ShareCase{kRead, kDenyWrite, kWrite, kShareAll, false},
+                                           ShareCase{kRead, kDenyWrite, kWriteCreate, kShareAll, false},
+                                           ShareCase{kReadWrite, kDenyRead, kRead, kShareAll, false},
+                                           ShareCase{kReadWrite, kDenyRead, kWrite, kShareAll, true},
+                                           ShareCase{kWrite, kShareAll, kRead, kDenyWrite, false},
+                                           ShareCase{kRead, kShareAll, kWrite, kDenyRead, false},
+                                           ShareCase{kWrite, kDenyRead, kWrite, kDenyRead, true},
+                                           ShareCase{kRead, kDenyWrite, kRead, kDenyWrite, true},
+                                           ShareCase{kRead, kShareAll, kRead, kExclusive, false},
+                                           ShareCase{kRead, kExclusive, kRead, kShareAll, false},
+                                           ShareCase{kWrite, kExclusive, kWrite, kShareAll, false}));
 
 TEST_F(FilesTest, truncatingOpenIsRefusedWithoutCuttingAHeldFile) {
     const std::string name = dir.write("held.bin", "content");

@@ -82,15 +82,16 @@ TEST(IniRead, defaultLosesTrailingSpacesOnly) {
 }
 
 TEST(IniRead, sectionNamesInFileOrderWithDuplicatesAndNoLimit) {
-    const IniDocument document =
-        IniDocument::parse("pre\r\n[ section1 ]\r\n[section2]\r\nk=v\r\n[Section1]\r\n[]\r\n[photo [1].jpg]\r\n");
+    const IniDocument document = IniDocument::parse(
+        "pre\r\n[ section1 ]\r\n[section2]\r\nk=v\r\n[Section1]\r\n[]\r\n[photo [1].jpg]\r\n");
     EXPECT_EQ(document.sectionNames(),
               (std::vector<std::string>{"section1", "section2", "Section1", "photo [1].jpg"}));
 
     // Far more names than a 204,800-byte buffer would hold, and a long value.
     IniDocument big;
     const std::string longValue(50'000, 'x');
-    for (int i = 0; i < 20'000; ++i) ASSERT_EQ(big.setValue("/some/long/folder/name/" + std::to_string(i), "k", "v"), "");
+    for (int i = 0; i < 20'000; ++i)
+        ASSERT_EQ(big.setValue("/some/long/folder/name/" + std::to_string(i), "k", "v"), "");
     ASSERT_EQ(big.setValue("/some/long/folder/name/7", "long", longValue), "");
     const IniDocument reread = IniDocument::parse(big.serialise());
     ASSERT_EQ(reread.sectionNames().size(), 20'000u);
@@ -138,7 +139,8 @@ const WriteCase kWrites[] = {
       {"App1", "key3", "string3"},
       {"App2", "key4", "string4"},
       {"App3", "key5", "string5"}},
-     "[App1]\r\nkey1=string1\r\nkey2=string2\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n[App3]\r\nkey5=string5\r\n"},
+     "[App1]\r\nkey1=string1\r\nkey2=string2\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n[App3]\r\nkey5="
+     "string5\r\n"},
     {"existingKeysStayNewKeysAppend",
      "[S]\r\nb=value\r\na=value\r\n",
      {{"S", "z", ""}, {"S", "b", ""}, {"S", "y", ""}, {"S", "a", ""}},
@@ -147,10 +149,7 @@ const WriteCase kWrites[] = {
      "[S]\r\nK=V",
      {{"SECTIONNAME", "K", "x"}, {"s", "k", "TestValue2"}},
      "[S]\r\nK=TestValue2\r\n[SECTIONNAME]\r\nK=x\r\n"},
-    {"argumentSpacesTrimmedValueVerbatim",
-     "",
-     {{" sec ", " key ", " value "}},
-     "[sec]\r\nkey= value \r\n"},
+    {"argumentSpacesTrimmedValueVerbatim", "", {{" sec ", " key ", " value "}}, "[sec]\r\nkey= value \r\n"},
     {"newKeyAfterLastKeyCommentsStay",
      ";comment0\r\n[S]\r\n;comment1\r\nb=value\r\n;comment2\r\na=value\r\n;tail\r\n",
      {{"S", "z", ""}, {"S", "y", ""}, {"S", "a", ""}, {"S", "b", ""}},
@@ -167,7 +166,9 @@ const WriteCase kWrites[] = {
     {"lfFileStaysLf", "[A]\nk=v\n", {{"B", "k", "v"}, {"A", "j", "w"}}, "[A]\nk=v\nj=w\n[B]\nk=v\n"},
     {"keyAddedToHeaderWithoutBreak", "[A]", {{"A", "k", "v"}}, "[A]\r\nk=v\r\n"},
     {"deleteKeyLeavesHeader", "[S]\r\nK=V\r\n", {{"S", "K", std::nullopt}}, "[S]\r\n"},
-    {"deleteAbsentKeyChangesNothing", "[S]\r\nK=V", {{"S", "X", std::nullopt}, {"T", "K", std::nullopt}},
+    {"deleteAbsentKeyChangesNothing",
+     "[S]\r\nK=V",
+     {{"S", "X", std::nullopt}, {"T", "K", std::nullopt}},
      "[S]\r\nK=V"},
     {"deleteSections",
      "[App1]\r\nkey1=string1\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n[App3]\r\nkey5=string5\r\n",
@@ -241,8 +242,12 @@ TEST(IniDocumentRoundTrip, editsSurviveReparsing) {
             const std::string& section = names[random() % names.size()];
             const std::string& key = keys[random() % keys.size()];
             switch (random() % 4) {
-                case 0: document.removeSection(section); break;
-                case 1: document.removeKey(section, key); break;
+                case 0:
+                    document.removeSection(section);
+                    break;
+                case 1:
+                    document.removeKey(section, key);
+                    break;
                 default: {
                     const std::string value = "v" + std::to_string(step);
                     ASSERT_EQ(document.setValue(section, key, value), "");
@@ -270,7 +275,8 @@ TEST(IniDocumentScale, hundredThousandSectionsEditedWithoutQuadraticCost) {
         ASSERT_EQ(document.setValue(path, "type", "4D5A9000030000000400"), "");
         ASSERT_EQ(document.setValue(path, "type1", "exe"), "");
     }
-    for (int i = 0; i < 100'000; i += 2) document.removeSection("/data/recovered/file" + std::to_string(i) + ".chk");
+    for (int i = 0; i < 100'000; i += 2)
+        document.removeSection("/data/recovered/file" + std::to_string(i) + ".chk");
     const IniDocument reread = IniDocument::parse(document.serialise());
     EXPECT_EQ(reread.sectionCount(), 50'000u);
     EXPECT_EQ(reread.read("/data/recovered/FILE99999.CHK", "type1", "Un"), "exe");

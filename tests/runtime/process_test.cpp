@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"\"\"", {""}}, SplitCase{"a \"\" b", {"a", "", "b"}},
                       SplitCase{"x\"a b\"y", {"xa by"}}, SplitCase{"\"a\"\"b\"", {"a\"b"}},
                       SplitCase{"a\\b\\\\c", {"a\\b\\\\c"}}, SplitCase{"a\\\"b", {"a\"b"}},
-                      SplitCase{"\"a\\\\\" b", {"a\\", "b"}}, SplitCase{"\"unterminated arg", {"unterminated arg"}}));
+                      SplitCase{"\"a\\\\\" b", {"a\\", "b"}},
+                      SplitCase{"\"unterminated arg", {"unterminated arg"}}));
 
 class ProcessTest : public ::testing::Test {
 protected:
@@ -59,8 +60,8 @@ TEST_F(ProcessTest, waitingRunReturnsAfterTheProgramEnded) {
 TEST_F(ProcessTest, programsThatCannotStartGiveFalse) {
     const std::string notExecutable = dir.write("script.sh", "#!/bin/sh\n");
     for (const std::string& commandLine :
-         {std::string(), std::string("   "), std::string("no-such-program-vexorin --x"), dir.path(), notExecutable,
-          dir.file("missing/prog")}) {
+         {std::string(), std::string("   "), std::string("no-such-program-vexorin --x"), dir.path(),
+          notExecutable, dir.file("missing/prog")}) {
         EXPECT_FALSE(runCommandLine(commandLine, true)) << commandLine;
         EXPECT_FALSE(runCommandLine(commandLine, false)) << commandLine;
     }
@@ -80,7 +81,8 @@ TEST_F(ProcessTest, runWithoutWaitingReturnsAtOnceAndLeavesNoZombie) {
 TEST_F(ProcessTest, detachedProgramRunsWithItsArguments) {
     const std::string out = dir.file("detached.txt");
     ASSERT_TRUE(startProcess({"sh", "-c", "printf '%s' \"$1\" > \"$2\"", "sh", "a b; $(x)", out}, false));
-    for (int i = 0; i < 100 && readAll(out).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 100 && readAll(out).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(readAll(out), "a b; $(x)");
 }
 
@@ -117,7 +119,8 @@ TEST_F(ProcessTest, defaultOpenerPassesTheAddressAsOneArgumentToXdgOpen) {
     const std::string address = "https://example.org/?a=1&b=$(touch pwned) x";
     openWebAddress(address);
     ::setenv("PATH", oldPath.c_str(), 1);
-    for (int i = 0; i < 100 && readAll(out).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 100 && readAll(out).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(readAll(out), address + "|");
     EXPECT_FALSE(std::filesystem::exists("pwned"));
 }
@@ -133,12 +136,14 @@ TEST(ProcessPendingEventsTest, runsWaitingEventsOnTheGuiThread) {
     char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
     int ran = 0;
-    QMetaObject::invokeMethod(&application, [&] { ++ran; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &application, [&] { ++ran; }, Qt::QueuedConnection);
     processPendingEvents();
     EXPECT_EQ(ran, 1);
 
     // Off the GUI thread it must leave the queue alone.
-    QMetaObject::invokeMethod(&application, [&] { ++ran; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &application, [&] { ++ran; }, Qt::QueuedConnection);
     std::thread([] { processPendingEvents(); }).join();
     EXPECT_EQ(ran, 1);
     processPendingEvents();

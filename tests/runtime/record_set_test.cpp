@@ -318,7 +318,8 @@ std::string separatorInChild(const std::string& locale, const std::string& local
         ::close(pipeEnds[0]);
         ::setenv("LOCPATH", localePath.c_str(), 1);
         const std::string text = decimalSeparatorOfLocale(locale);
-        const bool written = ::write(pipeEnds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        const bool written =
+            ::write(pipeEnds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
         ::_exit(written ? 0 : 1);
     }
     ::close(pipeEnds[1]);
@@ -342,7 +343,8 @@ TEST(CurrencyFieldText, usesTheDecimalSeparatorOfTheLocale) {
     test::TempDir locales;
     EXPECT_EQ(separatorInChild("C.UTF-8", locales.path()), ".");
     EXPECT_EQ(separatorInChild("xx_NOWHERE.UTF-8", locales.path()), ".") << "a locale that is not installed";
-    const std::string build = "localedef -i de_DE -f UTF-8 '" + locales.path() + "/de_DE.UTF-8' >/dev/null 2>&1";
+    const std::string build =
+        "localedef -i de_DE -f UTF-8 '" + locales.path() + "/de_DE.UTF-8' >/dev/null 2>&1";
     if (std::system(build.c_str()) != 0) GTEST_SKIP() << "localedef cannot build de_DE.UTF-8 here";
     EXPECT_EQ(separatorInChild("de_DE.UTF-8", locales.path()), ",");
 }
@@ -409,7 +411,6 @@ TEST_F(RecordSetTest, saveWhileAnotherConnectionHoldsTheLock_failsWithinSeconds)
     other->execute("rollback");
     EXPECT_EQ(countWhere("文件类型 = 'locked'"), 0);
 }
-
 
 TEST_F(RecordSetTest, readOnlyFile_refusesTheSaveWithItsReason) {
     test::ReadOnlyFile readOnly(path_);

@@ -8,9 +8,7 @@
 namespace vex {
 namespace {
 
-ReportList threeColumnList() {
-    return ReportList(1, {{"序列", 50}, {"文件类", 50}, {"特征值", 200}});
-}
+ReportList threeColumnList() { return ReportList(1, {{"序列", 50}, {"文件类", 50}, {"特征值", 200}}); }
 
 void addRow(ReportList& list, std::vector<std::string> cells) {
     const int item = list.insertItem(-1, cells[0]);
@@ -145,24 +143,23 @@ TEST_P(ReportListFindTest, findsAsTheColumnRulesSay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReportListFindTest,
-    ::testing::Values(
-        FindCase{"captionIgnoresCase", "Abc", 0, true, std::nullopt, 0},
-        FindCase{"captionFromStartIndex", "Abc", 1, true, std::nullopt, 2},
-        FindCase{"negativeStartCountsAsZero", "abc", -4, true, 0, 0},
-        FindCase{"noWrapAround", "abc", 3, true, 0, -1},
-        FindCase{"captionPrefix", "AB", 1, false, 0, 1},
-        FindCase{"columnTwoIsCaseSensitive", "Abc", 0, true, 2, -1},
-        FindCase{"columnTwoExact", "abc", 0, true, 2, 2},
-        FindCase{"columnTwoPrefix", "Abc", 0, false, 2, 0},
-        FindCase{"columnTwoPrefixFromStart", "Abc", 1, false, 2, 3},
-        FindCase{"columnMinusOneUsesCaptionsFirst", "abd", 0, true, -1, 1},
-        FindCase{"columnMinusOneCaptionMatchWins", "Abc", 0, true, -1, 0},
-        FindCase{"columnMinusOneOtherColumns", "q", 0, true, -1, 3},
-        FindCase{"columnMinusOneItemByItem", "y", 0, true, -1, 1},
-        FindCase{"columnMinusOneOtherColumnsCaseSensitive", "ABC123", 0, true, -1, -1},
-        FindCase{"columnOutsideListUsesCaptions", "zzz", 0, true, 7, 3},
-        FindCase{"columnOutsideListIgnoresOtherColumns", "q", 0, true, 7, -1},
-        FindCase{"emptyTextPrefixMatchesFirst", "", 2, false, 1, 2}),
+    ::testing::Values(FindCase{"captionIgnoresCase", "Abc", 0, true, std::nullopt, 0},
+                      FindCase{"captionFromStartIndex", "Abc", 1, true, std::nullopt, 2},
+                      FindCase{"negativeStartCountsAsZero", "abc", -4, true, 0, 0},
+                      FindCase{"noWrapAround", "abc", 3, true, 0, -1},
+                      FindCase{"captionPrefix", "AB", 1, false, 0, 1},
+                      FindCase{"columnTwoIsCaseSensitive", "Abc", 0, true, 2, -1},
+                      FindCase{"columnTwoExact", "abc", 0, true, 2, 2},
+                      FindCase{"columnTwoPrefix", "Abc", 0, false, 2, 0},
+                      FindCase{"columnTwoPrefixFromStart", "Abc", 1, false, 2, 3},
+                      FindCase{"columnMinusOneUsesCaptionsFirst", "abd", 0, true, -1, 1},
+                      FindCase{"columnMinusOneCaptionMatchWins", "Abc", 0, true, -1, 0},
+                      FindCase{"columnMinusOneOtherColumns", "q", 0, true, -1, 3},
+                      FindCase{"columnMinusOneItemByItem", "y", 0, true, -1, 1},
+                      FindCase{"columnMinusOneOtherColumnsCaseSensitive", "ABC123", 0, true, -1, -1},
+                      FindCase{"columnOutsideListUsesCaptions", "zzz", 0, true, 7, 3},
+                      FindCase{"columnOutsideListIgnoresOtherColumns", "q", 0, true, 7, -1},
+                      FindCase{"emptyTextPrefixMatchesFirst", "", 2, false, 1, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReportListTest, findInOtherColumnsNeedsReportView) {
@@ -210,9 +207,10 @@ TEST(ReportListTest, observersHearEachChangeInQtOrder) {
     list.setRows({});
     list.removeObserver(&observer);
     list.insertItem(-1, "unheard");
-    EXPECT_EQ(observer.calls, (std::vector<std::string>{"beginInsert 0-0", "endInsert", "cell 0,2", "check 0",
-                                                         "select 0", "beginInsert 1-2", "endInsert", "beginPermute",
-                                                         "endPermute", "beginReset", "endReset"}));
+    EXPECT_EQ(observer.calls,
+              (std::vector<std::string>{"beginInsert 0-0", "endInsert", "cell 0,2", "check 0", "select 0",
+                                        "beginInsert 1-2", "endInsert", "beginPermute", "endPermute",
+                                        "beginReset", "endReset"}));
     EXPECT_EQ(observer.lastPermutation, (std::vector<int>{2, 1, 0}));
 }
 

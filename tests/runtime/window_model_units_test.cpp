@@ -1,5 +1,3 @@
-#include "runtime/window_model.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +8,7 @@
 #include "runtime/file_dialog.h"
 #include "runtime/report_list.h"
 #include "runtime/runtime_error.h"
+#include "runtime/window_model.h"
 
 namespace vex {
 namespace {
@@ -137,10 +136,14 @@ TEST_F(WindowModelTest, reportListPropertiesByNumber) {
 
 TEST_F(WindowModelTest, unitsOfAWindowNotLoadedAreRuntimeErrors) {
     EXPECT_EQ(errorOf([&] { model.readProperty(kOtherLabel, 8); }), "未载入欲访问窗口组件所在的窗口");
-    EXPECT_EQ(errorOf([&] { model.writeProperty(kOtherLabel, 8, Value("x")); }), "未载入欲访问窗口组件所在的窗口");
+    EXPECT_EQ(errorOf([&] { model.writeProperty(kOtherLabel, 8, Value("x")); }),
+              "未载入欲访问窗口组件所在的窗口");
     EXPECT_EQ(errorOf([&] { model.resolve(kOtherLabel); }), "指定窗口或窗口组件不存在或尚未载入");
     ASSERT_TRUE(model.loadWindow(kWin));
-    EXPECT_EQ(errorOf([&] { model.readProperty(UnitRef{kWin, 0x1601FFFF}, 8); }), "指定窗口或窗口组件不存在或尚未载入");
+    EXPECT_EQ(errorOf([&] {
+                  model.readProperty(UnitRef{kWin, 0x1601FFFF}, 8);
+              }),
+              "指定窗口或窗口组件不存在或尚未载入");
     EXPECT_EQ(errorOf([&] { model.resolveAs<Label>(kEdit); }), "指定窗口或窗口组件不存在或尚未载入");
     EXPECT_EQ(errorOf([&] { model.windowHandle(kOtherLabel); }), "指定窗口或窗口组件不存在或尚未载入");
 }
@@ -223,8 +226,8 @@ TEST_F(WindowModelTest, handlersGetLeadingArgumentsThenEventArguments) {
 
 TEST_F(WindowModelTest, unboundOrUnregisteredEventsDoNothing) {
     ASSERT_TRUE(model.loadWindow(kWin));
-    EXPECT_FALSE(model.raiseEvent(kButton, 5).handled);  // no binding
-    EXPECT_FALSE(model.raiseEvent(kButton, 1).handled);  // bound to a handler nobody registered
+    EXPECT_FALSE(model.raiseEvent(kButton, 5).handled);                // no binding
+    EXPECT_FALSE(model.raiseEvent(kButton, 1).handled);                // bound to a handler nobody registered
     EXPECT_TRUE(model.raiseEvent(kDrop, 0, {Value("text")}).handled);  // bound to the empty handler
 }
 

@@ -22,7 +22,8 @@ public:
     }
     ~ReadOnlyFile() {
         if (immutable_) setImmutable(false);
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        std::filesystem::permissions(
+            path_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     }
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;

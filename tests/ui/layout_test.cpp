@@ -1,5 +1,3 @@
-#include "ui/main_window_layout.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
@@ -7,12 +5,13 @@
 #include <vector>
 
 #include "runtime/basic_units.h"
-#include "runtime/drop_target.h"
 #include "runtime/database_connection.h"
+#include "runtime/drop_target.h"
 #include "runtime/external_database.h"
 #include "runtime/record_set.h"
 #include "runtime/report_list.h"
 #include "runtime/runtime_error.h"
+#include "ui/main_window_layout.h"
 #include "ui/units.h"
 
 namespace vex {
@@ -43,13 +42,23 @@ const EventBinding* bindingOf(const WindowLayout& w, UnitRef ref, int event) {
 
 TEST(LayoutTest, unitReferencesMatchTheLayoutByName) {
     const WindowLayout w = mainWindowLayout();
-    const std::vector<std::pair<const char*, UnitRef>> named = {
-        {"选择夹1", mw::pages},       {"超级列表框1", mw::experimentList}, {"超级列表框2", mw::confirmedList},
-        {"超级列表框3", mw::identificationList}, {"编辑框1", mw::samplePathEdit},       {"编辑框5", mw::confirmSignatureEdit},
-        {"编辑框10", mw::helpEdit},     {"标签1", mw::sortDirectionLabel},           {"拖放对象1", mw::experimentDropTarget},
-        {"拖放对象2", mw::identificationDropTarget},   {"通用对话框1", mw::fileDialog}, {"外部数据库1", mw::lookupDatabase},
-        {"数据库连接1", mw::storeConnection}, {"记录集1", mw::storeRecordSet},       {"按钮15", mw::renameButton},
-        {"按钮11", mw::homePageButton},         {"标签3", mw::sloganLabel}};
+    const std::vector<std::pair<const char*, UnitRef>> named = {{"选择夹1", mw::pages},
+                                                                {"超级列表框1", mw::experimentList},
+                                                                {"超级列表框2", mw::confirmedList},
+                                                                {"超级列表框3", mw::identificationList},
+                                                                {"编辑框1", mw::samplePathEdit},
+                                                                {"编辑框5", mw::confirmSignatureEdit},
+                                                                {"编辑框10", mw::helpEdit},
+                                                                {"标签1", mw::sortDirectionLabel},
+                                                                {"拖放对象1", mw::experimentDropTarget},
+                                                                {"拖放对象2", mw::identificationDropTarget},
+                                                                {"通用对话框1", mw::fileDialog},
+                                                                {"外部数据库1", mw::lookupDatabase},
+                                                                {"数据库连接1", mw::storeConnection},
+                                                                {"记录集1", mw::storeRecordSet},
+                                                                {"按钮15", mw::renameButton},
+                                                                {"按钮11", mw::homePageButton},
+                                                                {"标签3", mw::sloganLabel}};
     for (const auto& [name, ref] : named) {
         const UnitLayout* u = w.findUnit(std::string(name));
         ASSERT_NE(u, nullptr) << name;
@@ -133,7 +142,8 @@ TEST(LayoutTest, reportListColumnsAndWidths) {
 
 TEST(LayoutTest, editBoxesAreReadOnlyAndTabStopsFollowTheKind) {
     for (const UnitLayout& u : mainWindowLayout().units) {
-        const bool stops = u.kind == UnitKind::Button || u.kind == UnitKind::EditBox || u.kind == UnitKind::ReportList;
+        const bool stops =
+            u.kind == UnitKind::Button || u.kind == UnitKind::EditBox || u.kind == UnitKind::ReportList;
         EXPECT_EQ(u.tabStop, stops) << u.name;
         if (u.kind == UnitKind::EditBox) {
             EXPECT_TRUE(u.readOnly) << u.name;
@@ -240,7 +250,8 @@ TEST_F(MainWindowSessionTest, loadsTheMainWindowHeadlessAndRunsItsCreatedHandler
         EXPECT_EQ(model.resolveAs<ReportList>(mw::experimentList).itemCount(), 1);
         EXPECT_EQ(model.resolveAs<ReportList>(mw::identificationList).columnCount(), 5);
         EXPECT_EQ(model.resolveAs<TabControl>(mw::pages).currentPage(), 0);
-        EXPECT_EQ(model.readProperty(mw::identificationHintLabel, property::kLabelCaption), Value("文件拖放到下面列表框，即可判断文件类型！"));
+        EXPECT_EQ(model.readProperty(mw::identificationHintLabel, property::kLabelCaption),
+                  Value("文件拖放到下面列表框，即可判断文件类型！"));
         EXPECT_EQ(model.readProperty(mw::confirmTypeEdit, property::kEditBoxContent), Value(""));
         EXPECT_TRUE(model.resolveAs<DropTarget>(mw::experimentDropTarget).accepts().files);
         EXPECT_FALSE(model.resolveAs<DropTarget>(mw::experimentDropTarget).accepts().text);
@@ -249,8 +260,10 @@ TEST_F(MainWindowSessionTest, loadsTheMainWindowHeadlessAndRunsItsCreatedHandler
         model.resolveAs<RecordSet>(mw::storeRecordSet);
         // Clicking a header of the identification list does nothing, even with a sort handler registered.
         model.handlers().add("SortByClickedColumn", [](const std::vector<Value>&) { return Value(); });
-        EXPECT_FALSE(model.raiseEvent(mw::identificationList, event::kColumnClicked, {Value(std::int32_t{1})}).handled);
-        EXPECT_TRUE(model.raiseEvent(mw::confirmedList, event::kColumnClicked, {Value(std::int32_t{1})}).handled);
+        EXPECT_FALSE(model.raiseEvent(mw::identificationList, event::kColumnClicked, {Value(std::int32_t{1})})
+                         .handled);
+        EXPECT_TRUE(
+            model.raiseEvent(mw::confirmedList, event::kColumnClicked, {Value(std::int32_t{1})}).handled);
     }
     EXPECT_FALSE(model.isLoaded(mw::kWindowId));
 }

@@ -48,8 +48,8 @@ protected:
 };
 
 TEST_F(RowCommandsTest, experimentRowFillsBothEditorPairs) {
-    list(mw::experimentList).appendRows({{"1", "png", "89504E470D0A1A0A0000", "/data/a.png"},
-                                      {"2", "", "25504446", "/data/b"}});
+    list(mw::experimentList)
+        .appendRows({{"1", "png", "89504E470D0A1A0A0000", "/data/a.png"}, {"2", "", "25504446", "/data/b"}});
     list(mw::experimentList).selectItem(0);
     ShowExperimentRow();
     EXPECT_EQ(text(mw::samplePathEdit), "/data/a.png");

@@ -1,12 +1,12 @@
 #include "ui/sorting.h"
 
-#include "runtime/report_list.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
+
+#include "runtime/report_list.h"
 
 namespace vex {
 namespace {
@@ -26,10 +26,12 @@ std::vector<std::size_t> referenceSelectionOrder(const std::vector<std::string>&
     };
     auto bestKeepsPlace = [&](const std::string& best, const std::string& other) {
         if (kind == sort_kind::kText) {
-            return ascending ? prepareText(best) < prepareText(other) : prepareText(best) > prepareText(other);
+            return ascending ? prepareText(best) < prepareText(other)
+                             : prepareText(best) > prepareText(other);
         }
         if (kind == sort_kind::kDateTime) {
-            return ascending ? prepareDate(best) < prepareDate(other) : prepareDate(best) > prepareDate(other);
+            return ascending ? prepareDate(best) < prepareDate(other)
+                             : prepareDate(best) > prepareDate(other);
         }
         const double difference = conversions.toNumber(best) - conversions.toNumber(other);
         return ascending ? difference < -1e-7 : difference > 1e-7;
@@ -57,8 +59,8 @@ SortKeyConversions numericTestConversions() {
 }
 
 std::string randomKey(std::mt19937& random) {
-    static const std::vector<std::string> pieces = {"a", "A", "b", "B", "z", "Z", "0", "9", "",
-                                                    "é", "文", "件", "~", " ", "\x7f"};
+    static const std::vector<std::string> pieces = {"a", "A", "b",  "B",  "z", "Z", "0",   "9",
+                                                    "",  "é", "文", "件", "~", " ", "\x7f"};
     std::uniform_int_distribution<int> length(0, 3);
     std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
     std::string key;
@@ -67,16 +69,16 @@ std::string randomKey(std::mt19937& random) {
 }
 
 std::string randomDate(std::mt19937& random) {
-    static const std::vector<double> values = {-700000.0, -657434.0, -657433.75, -3.25, -3.5, -2.0, -0.5,
+    static const std::vector<double> values = {-700000.0, -657434.0, -657433.75, -3.25, -3.5, -2.0,     -0.5,
                                                0.0,       0.25,      1.0,        2.5,   3e6,  2958465.0};
     return std::to_string(values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)]);
 }
 
 // Numbers that often lie within the tolerance (1e-7) of each other, and some that cannot be compared at all.
 std::string randomCrowdedNumber(std::mt19937& random) {
-    static const std::vector<std::string> values = {"1",        "1.00000005", "1.0000001", "1.00000015", "1.0000003",
-                                                    "0.9999999", "2",         "-0",        "0",          "5e-8",
-                                                    "inf",       "-inf",      "nan",       "1e308",      "-1e308"};
+    static const std::vector<std::string> values = {
+        "1", "1.00000005", "1.0000001", "1.00000015", "1.0000003", "0.9999999", "2",     "-0",
+        "0", "5e-8",       "inf",       "-inf",       "nan",       "1e308",     "-1e308"};
     return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)];
 }
 
@@ -98,8 +100,8 @@ TEST_P(SelectionOrderMatchesProcedure, onRandomKeysWithManyTies) {
         std::vector<std::string> keys;
         for (std::size_t r = 0; r < rows; ++r) {
             keys.push_back(param.kind == sort_kind::kText ? randomKey(random)
-                           : param.crowdedNumbers            ? randomCrowdedNumber(random)
-                                                             : randomDate(random));
+                           : param.crowdedNumbers         ? randomCrowdedNumber(random)
+                                                          : randomDate(random));
         }
         for (bool ascending : {true, false}) {
             EXPECT_EQ(selectionSortOrder(keys, ascending, param.caseSensitive, param.kind, conversions),
@@ -110,7 +112,8 @@ TEST_P(SelectionOrderMatchesProcedure, onRandomKeysWithManyTies) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SelectionOrderMatchesProcedure,
-                         ::testing::Values(RandomCase{sort_kind::kText, false}, RandomCase{sort_kind::kText, true},
+                         ::testing::Values(RandomCase{sort_kind::kText, false},
+                                           RandomCase{sort_kind::kText, true},
                                            RandomCase{sort_kind::kDateTime, false},
                                            RandomCase{sort_kind::kNumber, false},
                                            RandomCase{sort_kind::kNumber, false, true}));
@@ -166,9 +169,9 @@ TEST(SortReportList, refusalsLeaveTheListUnchanged) {
         bool reportView;
         std::string_view status;
     };
-    for (const Case& c : {Case{0, 5, true, sort_status::kBadKind}, Case{2, 10, true, sort_status::kBadColumn},
-                          Case{-1, 10, true, sort_status::kBadColumn},
-                          Case{0, 10, false, sort_status::kNotReportView}}) {
+    for (const Case& c :
+         {Case{0, 5, true, sort_status::kBadKind}, Case{2, 10, true, sort_status::kBadColumn},
+          Case{-1, 10, true, sort_status::kBadColumn}, Case{0, 10, false, sort_status::kNotReportView}}) {
         PlainSortableList list = original;
         list.reportView = c.reportView;
         EXPECT_EQ(SortReportList(list, c.column, true, false, c.kind), c.status);

@@ -14,7 +14,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
-
 #include <cstdio>
 
 namespace {
