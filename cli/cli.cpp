@@ -1,9 +1,13 @@
 #include "cli/cli.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "library/data_directory.h"
 #include "library/store.h"
@@ -12,34 +16,19 @@
 
 namespace vex::cli {
 
+OutputStyle Context::style() const {
+    return {json ? Format::Json : formatNamed(formatName).value_or(Format::Tsv), header};
+}
+
+bool Context::talksToTerminal() const { return !quiet && &err == &std::cerr && ::isatty(STDERR_FILENO); }
+
+RowWriter rowWriter(Context& context, std::vector<std::string> keys) {
+    return RowWriter(context.out, context.style(), std::move(keys));
+}
+
 void printRows(Context& context, const std::vector<std::string>& jsonKeys, const std::vector<Row>& rows) {
-    if (context.json) {
-        nlohmann::ordered_json array = nlohmann::ordered_json::array();
-        for (const Row& row : rows) {
-            nlohmann::ordered_json object = nlohmann::ordered_json::object();
-            for (size_t i = 0; i < row.size() && i < jsonKeys.size(); ++i) object[jsonKeys[i]] = row[i];
-            array.push_back(std::move(object));
-        }
-        // Paths need not be valid UTF-8; replace broken bytes rather than fail on them.
-        context.out << array.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
-        return;
-    }
-    // Lines are gathered into blocks: one stream write per row costs more than the rest of a long listing.
-    constexpr std::size_t kBlock = 1 << 16;
-    std::string block;
-    block.reserve(kBlock + 4096);
-    for (const Row& row : rows) {
-        for (size_t i = 0; i < row.size(); ++i) {
-            if (i > 0) block += '\t';
-            block += row[i];
-        }
-        block += '\n';
-        if (block.size() >= kBlock) {
-            context.out << block;
-            block.clear();
-        }
-    }
-    context.out << block;
+    RowWriter writer = rowWriter(context, jsonKeys);
+    for (const Row& row : rows) writer.add(row);
 }
 
 void CommandSet::add(CLI::App* command, std::function<int()> action) {
@@ -76,6 +65,59 @@ std::string prepareDataDirectory(const Context& context, bool needsStore) {
     return {};
 }
 
+// The distance between two words in single-byte edits: insertions, deletions, substitutions.
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The first word that is neither an option nor an option's value: where the command should be.
+std::optional<std::string> commandWord(const CLI::App& app, const std::vector<std::string>& args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--") return i + 1 < args.size() ? std::optional(args[i + 1]) : std::nullopt;
+        if (word.size() > 1 && word.front() == '-') {
+            const bool takesValue = word.find('=') == std::string::npos && [&] {
+                const CLI::Option* option = app.get_option_no_throw(word);
+                return option && option->get_expected_max() != 0;
+            }();
+            if (takesValue) ++i;
+            continue;
+        }
+        return word;
+    }
+    return std::nullopt;
+}
+
+// "'identfy' is not a command; did you mean 'identify'?", or "" when `word` is a command.
+std::string unknownCommandMessage(const CLI::App& app, const std::string& word) {
+    std::string nearest;
+    std::size_t nearestDistance = std::string::npos;
+    for (const CLI::App* command : app.get_subcommands({})) {
+        if (command->check_name(word)) return {};
+        const std::size_t distance = editDistance(word, command->get_name());
+        if (distance < nearestDistance) {
+            nearestDistance = distance;
+            nearest = command->get_name();
+        }
+    }
+    std::string message = "'" + word + "' is not a command";
+    // A hint only when the word is plausibly a misspelling, not something else entirely.
+    if (!nearest.empty() && nearestDistance <= std::max<std::size_t>(2, nearest.size() / 3))
+        message += "; did you mean '" + nearest + "'?";
+    return message + " (vexorin-cli --help lists them)";
+}
+
 constexpr const char* kDescription =
     "Tells what kind of file a file really is from its first bytes.\n"
     "Works on the same stores as the desktop program: data.mdb, set.ini and setok.ini in the data directory.";
@@ -86,8 +128,14 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     Context context{in, out, err};
     CLI::App app{kDescription, "vexorin-cli"};
     app.require_subcommand(1);
+    // Global options may also follow the command: a subcommand hands what it does not know to its parent.
+    app.fallthrough();
     app.add_option("--data-dir", context.dataDir, "Directory of data.mdb, set.ini and setok.ini");
-    app.add_flag("--json", context.json, "Print JSON instead of tab-separated lines");
+    app.add_option("--format", context.formatName, "How rows are printed: tsv (default), csv, json or jsonl")
+        ->check(CLI::IsMember({"tsv", "csv", "json", "jsonl"}));
+    app.add_flag("--json", context.json, "Short for --format json");
+    app.add_flag("--header", context.header, "Print a header row before tab-separated rows");
+    app.add_flag("-q,--quiet", context.quiet, "No progress bar and no summary line on standard error");
     app.set_version_flag("--version", std::string("vexorin-cli ") + VEXORIN_VERSION,
                          "Print the version and exit");
 
@@ -96,6 +144,15 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     addLibraryCommands(app, context, commands);
     addListCommands(app, context, commands);
 
+    if (const std::optional<std::string> word = commandWord(app, args)) {
+        const bool asksForHelp = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
+            return arg == "-h" || arg == "--help" || arg == "--version";
+        });
+        if (const std::string unknown = unknownCommandMessage(app, *word); !unknown.empty() && !asksForHelp) {
+            err << "vexorin-cli: " << unknown << "\nUsage: vexorin-cli [OPTIONS] COMMAND [ARGS...]\n";
+            return kExitUsage;
+        }
+    }
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);

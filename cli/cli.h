@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/output.h"
+#include "cli/paths.h"
 #include "library/data_directory.h"
 
 namespace CLI {
@@ -23,21 +25,37 @@ enum ExitCode : int {
     kExitStoreError = 2,
     kExitDuplicate = 3,
     kExitRenameFailed = 4,
+    kExitUnreadablePaths = 5,  // some paths do not exist or could not be read; the rest was done
+    kExitInterrupted = 130,    // SIGINT; SIGTERM gives 143 (128 + the signal's number)
 };
+
+// The code of a command that did its work, then found that some of its paths could not be used.
+inline int withPathProblems(int code, bool someUnreadable) {
+    return code == kExitDone && someUnreadable ? kExitUnreadablePaths : code;
+}
 
 struct Context {
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
-    bool json = false;
+    bool json = false;  // --json, short for --format json
+    std::string formatName = "tsv";
+    bool header = false;
+    bool quiet = false;   // no progress bar, no summary line
     std::string dataDir;  // empty: the desktop program's data directory
+
+    OutputStyle style() const;
+    // Whether progress and summaries go to standard error: it is a terminal and -q was not given.
+    bool talksToTerminal() const;
 };
+
+// A writer of rows with `keys` to the command's output, in the format chosen.
+RowWriter rowWriter(Context& context, std::vector<std::string> keys);
 
 // The stores the command works on: --data-dir, or the desktop program's data directory.
 DataDirectory dataDirectoryOf(const Context& context);
 
 // Rows of cells; in JSON each row becomes an object whose keys are `jsonKeys` in column order.
-using Row = std::vector<std::string>;
 void printRows(Context& context, const std::vector<std::string>& jsonKeys, const std::vector<Row>& rows);
 
 // Subcommands and what they do, in the order they were added. When a nested subcommand is parsed its parent

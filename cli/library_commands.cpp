@@ -8,16 +8,17 @@
 #include "cli/cli.h"
 #include "flow/confirm.h"
 #include "flow/lists.h"
+#include "ident/prefix_index.h"
 
 namespace vex::cli {
 namespace {
 
+const std::vector<std::string> kLibraryKeys = {"index", "type", "signature"};
+
 void printLibrary(Context& context, const std::vector<StoredSignature>& records) {
-    std::vector<Row> rows;
-    rows.reserve(records.size());
-    for (const StoredSignature& record : records)
-        rows.push_back({std::to_string(rows.size() + 1), record.type, record.signature});
-    printRows(context, {"index", "class", "signature"}, rows);
+    RowWriter writer = rowWriter(context, kLibraryKeys);
+    std::size_t index = 0;
+    for (const StoredSignature& record : records) writer.add({++index, record.type, record.signature});
 }
 
 int reportError(Context& context, const std::string& error) {
@@ -29,9 +30,11 @@ int reportError(Context& context, const std::string& error) {
 // stops it before anything changes. It is named in the lines this command has
 // always printed, which scripts may match: the store's reason, then (unless
 // the library could not even be written) which library could not be read.
-bool readLibrary(Context& context, const DataDirectory& data, Listing<StoredSignature>& listing) {
+// `limit`: a command that does not need the records reads only so many, to prove the table readable.
+bool readLibrary(Context& context, const DataDirectory& data, Listing<StoredSignature>& listing,
+                 std::optional<std::size_t> limit = std::nullopt) {
     LibraryFailure failure;
-    listing = listConfirmed(data, &failure);
+    listing = listConfirmed(data, &failure, limit);
     if (listing.error.empty()) return true;
     reportError(context, describeLibraryFailure(data, failure));
     if (failure.step != LibraryFailure::Step::Write)
@@ -49,8 +52,8 @@ int printListing(Context& context, const DataDirectory& data) {
 
 int confirm(Context& context, const std::string& signature, const std::string& type) {
     const DataDirectory data = dataDirectoryOf(context);
-    Listing<StoredSignature> before;
-    if (!readLibrary(context, data, before)) return kExitStoreError;
+    Listing<StoredSignature> probe;
+    if (!readLibrary(context, data, probe, 1)) return kExitStoreError;
     const ConfirmOutcome outcome = AddConfirmedSignature(data, signature, type);
     switch (outcome.result) {
         case ConfirmOutcome::Result::Duplicate:
@@ -62,7 +65,10 @@ int confirm(Context& context, const std::string& signature, const std::string& t
         case ConfirmOutcome::Result::Added:
             break;
     }
-    return printListing(context, data);
+    RowWriter writer = rowWriter(context, kLibraryKeys);
+    writer.add({outcome.index > 0 ? Cell(outcome.index) : Cell(), std::string(type),
+                std::string(signaturePrefix(signature, kLongestPrefix))});
+    return kExitDone;
 }
 
 int deleteSignatures(Context& context, const std::vector<std::string>& signatures) {
@@ -72,12 +78,18 @@ int deleteSignatures(Context& context, const std::vector<std::string>& signature
     // Only values the library lists are deleted, as the checked rows of its list would be.
     const std::set<std::string> wanted(signatures.begin(), signatures.end());
     std::set<std::string> listed;
-    for (const StoredSignature& record : listing.entries)
-        if (wanted.count(record.signature)) listed.insert(record.signature);
-    std::vector<StoredSignature> after;
-    const Outcome outcome = deleteConfirmed(data, {listed.begin(), listed.end()}, &after);
+    std::vector<Row> deleted;
+    for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+        const StoredSignature& record = listing.entries[i];
+        if (!wanted.count(record.signature)) continue;
+        listed.insert(record.signature);
+        deleted.push_back({i + 1, record.type, record.signature});
+    }
+    for (const std::string& signature : wanted)
+        if (!listed.count(signature)) context.err << "vexorin-cli: no record of '" << signature << "'\n";
+    const Outcome outcome = deleteConfirmed(data, {listed.begin(), listed.end()});
     if (!outcome.error.empty()) return reportError(context, outcome.error);
-    printLibrary(context, after);
+    printRows(context, kLibraryKeys, deleted);
     return kExitDone;
 }
 
@@ -105,7 +117,7 @@ void addLibraryCommands(CLI::App& app, Context& context, CommandSet& commands) {
     commands.add(clear, [&context] {
         const DataDirectory data = dataDirectoryOf(context);
         Listing<StoredSignature> listing;
-        if (!readLibrary(context, data, listing)) return static_cast<int>(kExitStoreError);
+        if (!readLibrary(context, data, listing, 1)) return static_cast<int>(kExitStoreError);
         const Outcome outcome = clearConfirmed(data);
         return outcome.error.empty() ? static_cast<int>(kExitDone) : reportError(context, outcome.error);
     });

@@ -27,10 +27,12 @@ const std::vector<std::string> kIdentificationKeys = {"index", "class", "signatu
 class ProgressBar {
 public:
     ProgressBar(Context& context, std::size_t total)
-        : err_(context.err),
-          shown_(total > kProgressThreshold && &context.err == &std::cerr && ::isatty(STDERR_FILENO)) {}
-    ~ProgressBar() {
+        : err_(context.err), shown_(total > kProgressThreshold && context.talksToTerminal()) {}
+    ~ProgressBar() { end(); }
+    // Ends the bar's line, so what is printed next starts on a line of its own.
+    void end() {
         if (drawn_) err_ << "\n" << std::flush;
+        drawn_ = false;
     }
     Progress callback() {
         if (!shown_) return {};
@@ -55,20 +57,10 @@ private:
     std::size_t lastPercent_ = 0;
 };
 
-std::vector<Row> rowsOf(const std::vector<ExperimentEntry>& entries) {
-    std::vector<Row> rows;
-    rows.reserve(entries.size());
-    for (const ExperimentEntry& e : entries)
-        rows.push_back({std::to_string(rows.size() + 1), e.fileClass, e.signature, e.path});
-    return rows;
-}
+Row rowOf(std::size_t index, const ExperimentEntry& e) { return {index, e.fileClass, e.signature, e.path}; }
 
-std::vector<Row> rowsOf(const std::vector<IdentificationEntry>& entries) {
-    std::vector<Row> rows;
-    rows.reserve(entries.size());
-    for (const IdentificationEntry& e : entries)
-        rows.push_back({std::to_string(rows.size() + 1), e.fileClass, e.signature, e.path, e.type});
-    return rows;
+Row rowOf(std::size_t index, const IdentificationEntry& e) {
+    return {index, e.fileClass, e.signature, e.path, e.type};
 }
 
 int reportStoreError(Context& context, const std::string& error) {
@@ -82,61 +74,58 @@ int reportRefused(Context& context, const Outcome& outcome) {
     return outcome.refused.empty() ? kExitDone : kExitStoreError;
 }
 
-// The entries, in list order, whose path is one of `paths`; each path that
-// names no entry is told on standard error. Indexed, so batches of thousands stay fast.
+// One line on a terminal after a command long enough to show the progress bar, so a person sees what
+// came of it; never in a pipe or with -q.
+void summarise(Context& context, std::size_t files, const std::string& text) {
+    if (files > kProgressThreshold && context.talksToTerminal())
+        context.err << "vexorin-cli: " << text << "\n";
+}
+
+// The paths among `paths` that the list holds, each named on standard error when it does not.
 template <class Entry>
-std::vector<const Entry*> listedEntries(Context& context, const std::vector<Entry>& entries,
-                                        const std::vector<std::string>& paths, bool& allListed) {
-    std::unordered_set<std::string_view> listedPaths;
-    listedPaths.reserve(entries.size());
-    for (const Entry& entry : entries) listedPaths.insert(entry.path);
+std::unordered_set<std::string_view> listedPaths(Context& context, const std::vector<Entry>& entries,
+                                                 const std::vector<std::string>& paths, bool& allListed) {
+    std::unordered_set<std::string_view> listed;
+    listed.reserve(entries.size());
+    for (const Entry& entry : entries) listed.insert(entry.path);
     std::unordered_set<std::string_view> wanted;
     allListed = true;
     for (const std::string& path : paths) {
-        if (listedPaths.count(path)) {
+        if (listed.count(path)) {
             wanted.insert(path);
             continue;
         }
         context.err << "vexorin-cli: no entry for '" << path << "'\n";
         allListed = false;
     }
-    std::vector<const Entry*> listed;
-    for (const Entry& entry : entries)
-        if (wanted.count(entry.path)) listed.push_back(&entry);
-    return listed;
-}
-
-std::vector<std::string> readPathLines(std::istream& in) {
-    // Read in blocks: a character at a time is slow on a stream synchronised with C stdio.
-    std::string text;
-    char block[1 << 16];
-    while (in.read(block, sizeof block) || in.gcount() > 0)
-        text.append(block, static_cast<std::size_t>(in.gcount()));
-    std::vector<std::string> paths;
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!line.empty()) paths.emplace_back(line);
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
-    return paths;
+    return wanted;
 }
 
 void addSample(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command =
         app.add_subcommand("sample", "Record files in the experiment library, as if dropped on its list");
-    auto paths = std::make_shared<std::vector<std::string>>();
-    command->add_option("PATH", *paths, "Files of known types")->required();
-    commands.add(command, [&context, paths]() -> int {
-        ProgressBar bar(context, paths->size());
-        std::vector<ExperimentEntry> listed;
-        const DropOutcome outcome = samplePaths(dataDirectoryOf(context), *paths, bar.callback(), &listed);
+    auto arguments = std::make_shared<PathArguments>();
+    addPathArguments(command, *arguments, PathOptions::Recursive, "Files of known types");
+    commands.add(command, [&context, arguments]() -> int {
+        const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
+        ProgressBar bar(context, gathered.paths.size());
+        const DropOutcome outcome = samplePaths(dataDirectoryOf(context), gathered.paths, bar.callback());
+        bar.end();
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
-        printRows(context, kExperimentKeys, rowsOf(listed));
-        return reportRefused(context, outcome);
+        std::unordered_set<std::string_view> refused;
+        for (const Refusal& refusal : outcome.refused) refused.insert(refusal.subject);
+        // Only what this command recorded: the rest of the list did not change.
+        RowWriter writer = rowWriter(context, {"class", "signature", "path"});
+        std::size_t recorded = 0;
+        for (const IdentifiedFile& file : outcome.files) {
+            if (refused.count(file.path)) continue;
+            writer.add({file.type, file.signature, file.path});
+            ++recorded;
+        }
+        writer.finish();
+        summarise(context, gathered.paths.size(),
+                  std::to_string(recorded) + " files recorded in the experiment library");
+        return withPathProblems(reportRefused(context, outcome), gathered.someUnreadable);
     });
 }
 
@@ -152,27 +141,35 @@ void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, 
     commands.add(listCommand, [&context, &keys, list]() -> int {
         const Listing<Entry> listing = list(dataDirectoryOf(context));
         if (!listing.error.empty()) return reportStoreError(context, listing.error);
-        printRows(context, keys, rowsOf(listing.entries));
+        RowWriter writer = rowWriter(context, keys);
+        for (std::size_t i = 0; i < listing.entries.size(); ++i) writer.add(rowOf(i + 1, listing.entries[i]));
         return kExitDone;
     });
 
     auto* removeCommand =
         listCommand->add_subcommand("delete", std::string("Delete these entries from the ") + title);
-    auto paths = std::make_shared<std::vector<std::string>>();
-    removeCommand->add_option("PATH", *paths, "Paths as the list shows them")->required();
-    commands.add(removeCommand, [&context, &keys, list, remove, paths]() -> int {
+    auto arguments = std::make_shared<PathArguments>();
+    addPathArguments(removeCommand, *arguments, PathOptions::Plain, "Paths as the list shows them");
+    commands.add(removeCommand, [&context, &keys, list, remove, arguments]() -> int {
+        const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         const DataDirectory data = dataDirectoryOf(context);
         const Listing<Entry> listing = list(data);
         if (!listing.error.empty()) return reportStoreError(context, listing.error);
         bool allListed = true;
-        std::vector<std::string> listedPaths;
-        for (const Entry* entry : listedEntries(context, listing.entries, *paths, allListed))
-            listedPaths.push_back(entry->path);
-        std::vector<Entry> listed;
-        if (const Outcome outcome = remove(data, listedPaths, &listed); !outcome.error.empty())
+        const std::unordered_set<std::string_view> wanted =
+            listedPaths(context, listing.entries, gathered.paths, allListed);
+        std::vector<std::string> removed;
+        std::vector<Row> rows;
+        for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+            if (!wanted.count(listing.entries[i].path)) continue;
+            removed.push_back(listing.entries[i].path);
+            rows.push_back(rowOf(i + 1, listing.entries[i]));
+        }
+        if (const Outcome outcome = remove(data, removed, nullptr); !outcome.error.empty())
             return reportStoreError(context, outcome.error);
-        printRows(context, keys, rowsOf(listed));
-        return kExitDone;
+        // The deleted rows, numbered as they were listed.
+        printRows(context, keys, rows);
+        return withPathProblems(kExitDone, gathered.someUnreadable);
     });
 
     auto* clearCommand = listCommand->add_subcommand("clear", std::string("Empty the ") + title);
@@ -187,50 +184,70 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command = app.add_subcommand(
         "identify",
         "Identify files, as if dropped on the identification list ('-': paths from standard input)");
-    auto paths = std::make_shared<std::vector<std::string>>();
-    command->add_option("PATH", *paths, "Files to identify, or - to read one path per line")->required();
-    commands.add(command, [&context, paths]() -> int {
-        std::vector<std::string> files = *paths;
-        if (files.size() == 1 && files[0] == "-") files = readPathLines(context.in);
+    auto arguments = std::make_shared<PathArguments>();
+    auto options = std::make_shared<IdentifyOptions>();
+    addPathArguments(command, *arguments, PathOptions::Recursive, "Files to identify");
+    command->add_flag("--dry-run", options->dryRun,
+                      "Identify only: record nothing in the identification list");
+    commands.add(command, [&context, arguments, options]() -> int {
+        GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         const DataDirectory data = dataDirectoryOf(context);
         // As at start-up: a missing library is written out empty first. When that
         // fails the lookups simply find nothing, which the results show.
         if (const EnsureStoreResult store = ensureStoreExists(data.libraryPath());
             store.outcome == StoreCreation::Failed)
             context.err << "vexorin-cli: " << store.error << "\n";
-        ProgressBar bar(context, files.size());
-        DropOutcome outcome = identifyPaths(data, files, bar.callback());
-        files = {};
-        std::vector<Row> rows;
-        rows.reserve(outcome.files.size());
-        for (IdentifiedFile& file : outcome.files)
-            rows.push_back({std::move(file.type), std::move(file.signature), std::move(file.path)});
-        printRows(context, {"type", "signature", "path"}, rows);
+        ProgressBar bar(context, gathered.paths.size());
+        DropOutcome outcome = identifyPaths(data, gathered.paths, bar.callback(), nullptr, *options);
+        bar.end();
+        gathered.paths = {};
+        {
+            RowWriter writer = rowWriter(context, {"type", "signature", "path"});
+            for (IdentifiedFile& file : outcome.files)
+                writer.add({std::move(file.type), std::move(file.signature), std::move(file.path)});
+        }
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
-        return reportRefused(context, outcome);
+        summarise(context, outcome.files.size(),
+                  std::to_string(outcome.files.size() - outcome.refused.size()) +
+                      (options->dryRun ? " files identified (nothing recorded)" : " files identified"));
+        return withPathProblems(reportRefused(context, outcome), gathered.someUnreadable);
     });
 }
 
 void addRename(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command = app.add_subcommand("rename", "Rename these identified files to their probable type");
-    auto paths = std::make_shared<std::vector<std::string>>();
-    command->add_option("PATH", *paths, "Paths as the identification list shows them")->required();
-    commands.add(command, [&context, paths]() -> int {
+    auto arguments = std::make_shared<PathArguments>();
+    auto all = std::make_shared<bool>(false);
+    CLI::Option* paths = addPathArguments(command, *arguments, PathOptions::Plain,
+                                          "Paths as the identification list shows them", false);
+    CLI::Option* allOption = command->add_flag("--all", *all, "Rename every file of the identification list");
+    paths->excludes(allOption);
+    command->callback([paths, allOption] {
+        if (paths->count() == 0 && allOption->count() == 0) throw CLI::RequiredError("PATH or --all");
+    });
+    commands.add(command, [&context, arguments, all]() -> int {
+        const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         const DataDirectory data = dataDirectoryOf(context);
         const Listing<IdentificationEntry> listing = listIdentifications(data);
         if (!listing.error.empty()) return reportStoreError(context, listing.error);
         bool allListed = true;
+        std::unordered_set<std::string_view> wanted;
+        if (!*all) wanted = listedPaths(context, listing.entries, gathered.paths, allListed);
         std::vector<RenameRequest> requests;
-        for (const IdentificationEntry* entry : listedEntries(context, listing.entries, *paths, allListed))
-            requests.push_back({entry->path, entry->type, entry->signature});
+        for (const IdentificationEntry& entry : listing.entries)
+            if (*all || wanted.count(entry.path))
+                requests.push_back({entry.path, entry.type, entry.signature});
         const RenameOutcome outcome = renameFiles(data, requests);
-        std::vector<Row> rows;
-        for (const auto& [oldPath, newPath] : outcome.renamed) rows.push_back({oldPath, newPath});
-        printRows(context, {"old", "new"}, rows);
+        {
+            RowWriter writer = rowWriter(context, {"old", "new"});
+            for (const auto& [oldPath, newPath] : outcome.renamed) writer.add({oldPath, newPath});
+        }
         for (const Refusal& failure : outcome.refused)
             context.err << "vexorin-cli: '" << failure.subject << "' not renamed: " << failure.reason << "\n";
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
-        return outcome.refused.empty() && allListed ? kExitDone : kExitRenameFailed;
+        summarise(context, requests.size(), std::to_string(outcome.renamed.size()) + " files renamed");
+        const int code = outcome.refused.empty() && allListed ? kExitDone : kExitRenameFailed;
+        return withPathProblems(code, gathered.someUnreadable);
     });
 }
 

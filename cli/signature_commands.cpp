@@ -8,18 +8,18 @@ namespace vex::cli {
 void addSignatureCommands(CLI::App& app, Context& context, CommandSet& commands) {
     auto* signature =
         app.add_subcommand("signature", "Print the signature value and file class of each file");
-    auto paths = std::make_shared<std::vector<std::string>>();
-    signature->add_option("PATH", *paths, "Files to read")->required();
-    commands.add(signature, [&context, paths] {
-        std::vector<Row> rows;
-        rows.reserve(paths->size());
-        for (std::string path : *paths) {
+    auto arguments = std::make_shared<PathArguments>();
+    addPathArguments(signature, *arguments, PathOptions::Plain, "Files to read");
+    commands.add(signature, [&context, arguments] {
+        const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
+        RowWriter writer = rowWriter(context, {"signature", "class", "path"});
+        for (std::string path : gathered.paths) {
             std::string value = ReadSignatureValue(path);
             std::string fileClass = FileClassOf(path);
-            rows.push_back({std::move(value), std::move(fileClass), std::move(path)});
+            writer.add({std::move(value), std::move(fileClass), std::move(path)});
         }
-        printRows(context, {"signature", "class", "path"}, rows);
-        return kExitDone;
+        writer.finish();
+        return withPathProblems(kExitDone, gathered.someUnreadable);
     });
 }
 

@@ -13,6 +13,9 @@ ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view
     switch (store->add(signature, type, &reason)) {
         case SignatureStore::AddResult::Added:
             outcome.result = ConfirmOutcome::Result::Added;
+            // New records go last, so the new one's place is the count; another program adding at
+            // the same moment can only make it a guess, which is why it is not part of the store.
+            outcome.index = store->count().value_or(0);
             break;
         case SignatureStore::AddResult::Duplicate:
             outcome.result = ConfirmOutcome::Result::Duplicate;

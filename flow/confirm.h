@@ -1,6 +1,7 @@
 #pragma once
 // Confirming a signature value with its file type into the confirmed library.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,7 +15,8 @@ inline constexpr std::string_view kDuplicateSignatureMessage = "特征值存在�
 struct ConfirmOutcome {
     enum class Result { Added, Duplicate, Refused };
     Result result = Result::Refused;
-    std::string reason;  // why a refused value was not stored
+    std::string reason;      // why a refused value was not stored
+    std::int64_t index = 0;  // an added record's place in the library's list, counted from 1 (0: unknown)
 };
 
 // Stores `signature` with `type` unless the value is there already; neither

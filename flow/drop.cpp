@@ -51,10 +51,11 @@ std::vector<std::string> splitDroppedPaths(std::string_view droppedText) {
 }
 
 DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::string>& paths,
-                          const Progress& progress, std::vector<IdentificationEntry>* listAfter) {
+                          const Progress& progress, std::vector<IdentificationEntry>* listAfter,
+                          const IdentifyOptions& options) {
     DropOutcome outcome;
     IdentificationList list(data.identificationListPath());
-    outcome.error = list.load();
+    if (!options.dryRun) outcome.error = list.load();
     const bool loaded = outcome.error.empty();
     // One reading of the library serves the whole drop; it is built at the first
     // file, so a drop of folders only never opens the library.
@@ -68,14 +69,17 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
             std::string signature = std::move(examined.signature);
             if (!lookup) lookup.emplace(data.libraryPath());
             std::string type = lookup->lookup(signature);
-            if (std::string reason = list.record(signature, path, type); !reason.empty())
+            if (options.dryRun) {
+                // A dry run only tells what the list would be given.
+            } else if (std::string reason = list.record(signature, path, type); !reason.empty()) {
                 outcome.refused.push_back({path, std::move(reason)});
+            }
             outcome.files.push_back({std::move(type), std::move(signature), path});
             outcome.lastHandedIn = path;
         }
         if (progress) progress(i + 1, paths.size());
     }
-    finish(list, loaded, outcome, listAfter);
+    if (!options.dryRun) finish(list, loaded, outcome, listAfter);
     return outcome;
 }
 

@@ -37,11 +37,16 @@ std::vector<std::string> splitDroppedPaths(std::string_view droppedText);
 DropOutcome samplePaths(const DataDirectory& data, const std::vector<std::string>& paths,
                         const Progress& progress = {}, std::vector<ExperimentEntry>* listAfter = nullptr);
 
+struct IdentifyOptions {
+    bool dryRun = false;  // identify only: the identification list is neither read nor written
+};
+
 // Identifies every path that is not a folder (signature value, longest-prefix
 // lookup in the confirmed library) and records it in the identification list.
 DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::string>& paths,
                           const Progress& progress = {},
-                          std::vector<IdentificationEntry>* listAfter = nullptr);
+                          std::vector<IdentificationEntry>* listAfter = nullptr,
+                          const IdentifyOptions& options = {});
 
 // Records one path with the signature value given (the editor's) in the
 // experiment library; nothing when the path is empty.

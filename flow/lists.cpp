@@ -82,11 +82,12 @@ Listing<IdentificationEntry> listIdentifications(const DataDirectory& data) {
     return listFile<IdentificationList, IdentificationEntry>(data.identificationListPath());
 }
 
-Listing<StoredSignature> listConfirmed(const DataDirectory& data, LibraryFailure* failure) {
+Listing<StoredSignature> listConfirmed(const DataDirectory& data, LibraryFailure* failure,
+                                       std::optional<std::size_t> limit) {
     Listing<StoredSignature> listing;
     LibraryFailure why;
     std::optional<SignatureStore> store = openLibrary(data, why);
-    if (store && store->list(listing.entries, &why.reason)) return listing;
+    if (store && store->list(listing.entries, &why.reason, limit)) return listing;
     listing.entries.clear();
     listing.error = describe(data, why);
     if (failure) *failure = std::move(why);

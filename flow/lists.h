@@ -3,6 +3,7 @@
 // made and written by one operation; `listAfter`, when given, receives the
 // store as it now is, so a view can show it without reading it again.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,7 +37,8 @@ Listing<ExperimentEntry> listExperiments(const DataDirectory& data);
 Listing<IdentificationEntry> listIdentifications(const DataDirectory& data);
 // Writes the empty library first when it is missing, as start-up does.
 // `failure`, when given, receives the step and reason behind `error`.
-Listing<StoredSignature> listConfirmed(const DataDirectory& data, LibraryFailure* failure = nullptr);
+Listing<StoredSignature> listConfirmed(const DataDirectory& data, LibraryFailure* failure = nullptr,
+                                       std::optional<std::size_t> limit = std::nullopt);
 
 // Deletes the entries of these paths. When none of them is listed the file is not rewritten.
 Outcome deleteExperiments(const DataDirectory& data, const std::vector<std::string>& paths,

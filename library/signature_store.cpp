@@ -68,7 +68,8 @@ std::optional<SignatureStore> SignatureStore::open(const std::string& path, std:
     return SignatureStore(std::move(*database));
 }
 
-bool SignatureStore::list(std::vector<StoredSignature>& records, std::string* error) {
+bool SignatureStore::list(std::vector<StoredSignature>& records, std::string* error,
+                          std::optional<std::size_t> limit) {
     records.clear();
     std::string reason;
     const std::string sql =
@@ -76,14 +77,31 @@ bool SignatureStore::list(std::vector<StoredSignature>& records, std::string* er
     // Without the order, an index a hand-made store holds on these two columns
     // would answer the query in the index's order instead. A table without
     // rowids (or a view) has no record order to keep.
-    auto select = sqlite::Statement::prepare(database_, sql + " order by rowid");
-    if (!select) select = sqlite::Statement::prepare(database_, sql, &reason);
+    const std::string limited = limit ? " limit " + std::to_string(*limit) : std::string();
+    auto select = sqlite::Statement::prepare(database_, sql + " order by rowid" + limited);
+    if (!select) select = sqlite::Statement::prepare(database_, sql + limited, &reason);
     if (!select) return fail(error, reason);
     sqlite::StepResult step;
     while ((step = select->step()) == sqlite::StepResult::Row)
         records.push_back({fieldText(select->column(0)), fieldText(select->column(1))});
     if (step == sqlite::StepResult::Error) return fail(error, select->lastError());
     return true;
+}
+
+std::optional<std::int64_t> SignatureStore::count(std::string* error) {
+    std::string reason;
+    auto select = sqlite::Statement::prepare(database_, "select count(*) from " + table(), &reason);
+    if (!select) {
+        fail(error, reason);
+        return std::nullopt;
+    }
+    if (select->step() != sqlite::StepResult::Row) {
+        fail(error, select->lastError());
+        return std::nullopt;
+    }
+    const sqlite::Cell cell = select->column(0);
+    const auto* number = std::get_if<std::int64_t>(&cell);
+    return number ? std::optional(*number) : std::nullopt;
 }
 
 bool SignatureStore::contains(std::string_view signature, std::string* error) {

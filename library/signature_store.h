@@ -33,8 +33,12 @@ public:
     // Nothing when it cannot be opened; `error` then says why.
     static std::optional<SignatureStore> open(const std::string& path, std::string* error = nullptr);
 
-    // Every record in record order. False (with `error`) when the table cannot be read.
-    bool list(std::vector<StoredSignature>& records, std::string* error = nullptr);
+    // Every record in record order (the first `limit` of them, when given). False (with `error`)
+    // when the table cannot be read.
+    bool list(std::vector<StoredSignature>& records, std::string* error = nullptr,
+              std::optional<std::size_t> limit = std::nullopt);
+    // How many records the library holds; nothing (with `error`) when the table cannot be read.
+    std::optional<std::int64_t> count(std::string* error = nullptr);
 
     // Whether a record's longest prefix column holds `signature` byte for byte (case matters).
     bool contains(std::string_view signature, std::string* error = nullptr);

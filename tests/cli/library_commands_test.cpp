@@ -39,13 +39,14 @@ protected:
     test::TempDir dir_;
 };
 
-TEST_F(LibraryCommands, confirmPrintsTheLibraryAfterwards) {
+TEST_F(LibraryCommands, confirmPrintsOnlyTheStoredRow) {
     const Result first = run({"confirm", kExeValue, "exe"});
     EXPECT_EQ(first.exitCode, kExitDone) << first.err;
     EXPECT_EQ(first.out, std::string("1\texe\t") + kExeValue + "\n");
-    const Result second = run({"confirm", "FFD8FFE000104A464946", "jpg"});
-    EXPECT_EQ(second.out, std::string("1\texe\t") + kExeValue + "\n2\tjpg\tFFD8FFE000104A464946\n");
-    EXPECT_EQ(run({"library"}).out, second.out);
+    // A value longer than the longest prefix is printed as it is stored and listed: cut.
+    const Result second = run({"confirm", "FFD8FFE000104A464946FFFF", "jpg"});
+    EXPECT_EQ(second.out, "2\tjpg\tFFD8FFE000104A464946\n");
+    EXPECT_EQ(run({"library"}).out, first.out + second.out);
 }
 
 TEST_F(LibraryCommands, duplicateSaysSoOnTwoLinesAndExitsThree) {
@@ -62,7 +63,9 @@ TEST_F(LibraryCommands, deleteRemovesTheNamedSignaturesOnly) {
         ASSERT_EQ(run({"confirm", value, "t"}).exitCode, kExitDone);
     const Result deleted = run({"library", "delete", "it's", "3333", "not-there"});
     EXPECT_EQ(deleted.exitCode, kExitDone) << deleted.err;
-    EXPECT_EQ(deleted.out, "1\tt\t1111\n");
+    EXPECT_EQ(deleted.out, "2\tt\tit's\n3\tt\t3333\n");  // the deleted rows, numbered as they were listed
+    EXPECT_THAT(deleted.err, HasSubstr("not-there"));
+    EXPECT_EQ(run({"library"}).out, "1\tt\t1111\n");
 }
 
 TEST_F(LibraryCommands, clearPrintsNothingAndEmptiesTheLibrary) {
@@ -76,7 +79,7 @@ TEST_F(LibraryCommands, clearPrintsNothingAndEmptiesTheLibrary) {
 TEST_F(LibraryCommands, jsonUsesTheEnglishKeys) {
     ASSERT_EQ(run({"confirm", kExeValue, "exe"}).exitCode, kExitDone);
     EXPECT_EQ(run({"--json", "library"}).out,
-              std::string(R"([{"index":"1","class":"exe","signature":")") + kExeValue + "\"}]\n");
+              std::string(R"([{"index":1,"type":"exe","signature":")") + kExeValue + "\"}]\n");
     EXPECT_EQ(run({"--json", "library", "clear"}).out, "");
     EXPECT_EQ(run({"--json", "library"}).out, "[]\n");
 }

@@ -41,16 +41,18 @@ protected:
     std::string tiny_ = dir_.write("tiny", "xy");
 };
 
-TEST_F(ListCommands, sampleRecordsAndPrintsTheExperimentList) {
+TEST_F(ListCommands, sampleRecordsAndPrintsOnlyWhatItRecorded) {
+    ASSERT_EQ(runCli({"sample", tiny_}).code, kExitDone);
     const Result result = runCli({"sample", a_, dir_.path(), b_});
     EXPECT_EQ(result.code, kExitDone) << result.err;
-    EXPECT_EQ(result.out,
-              "1\tdat\t30313233343536373839\t" + a_ + "\n2\tbin\t4142434445464748494A\t" + b_ + "\n");
-    EXPECT_EQ(runCli({"experiments"}).out, result.out);
+    EXPECT_EQ(result.out, "dat\t30313233343536373839\t" + a_ + "\nbin\t4142434445464748494A\t" + b_ + "\n");
+    EXPECT_EQ(runCli({"experiments"}).out, "1\t无类型\t无法读取，文件太短\t" + tiny_ +
+                                               "\n2\tdat\t30313233343536373839\t" + a_ +
+                                               "\n3\tbin\t4142434445464748494A\t" + b_ + "\n");
 
     const Result deleted = runCli({"experiments", "delete", a_});
     EXPECT_EQ(deleted.code, kExitDone);
-    EXPECT_EQ(deleted.out, "1\tbin\t4142434445464748494A\t" + b_ + "\n");
+    EXPECT_EQ(deleted.out, "2\tdat\t30313233343536373839\t" + a_ + "\n");
     EXPECT_EQ(runCli({"experiments", "clear"}).out, "");
     EXPECT_EQ(runCli({"experiments"}).out, "");
 }
@@ -72,7 +74,7 @@ TEST_F(ListCommands, identifyFromArgumentsOrStandardInput) {
 TEST_F(ListCommands, jsonUsesEnglishKeys) {
     runCli({"identify", a_});
     const Result result = runCli({"--json", "results"});
-    EXPECT_EQ(result.out, R"([{"index":"1","class":"dat","signature":"30313233343536373839","path":")" + a_ +
+    EXPECT_EQ(result.out, R"([{"index":1,"class":"dat","signature":"30313233343536373839","path":")" + a_ +
                               R"(","type":"未知类型"}])" + "\n");
 }
 
@@ -80,7 +82,7 @@ TEST_F(ListCommands, resultsDeleteAndClear) {
     runCli({"identify", a_, b_});
     const Result deleted = runCli({"results", "delete", b_, "/not/listed"});
     EXPECT_EQ(deleted.code, kExitDone);
-    EXPECT_EQ(deleted.out, "1\tdat\t30313233343536373839\t" + a_ + "\t未知类型\n");
+    EXPECT_EQ(deleted.out, "2\tbin\t4142434445464748494A\t" + b_ + "\t未知类型\n");
     EXPECT_NE(deleted.err.find("/not/listed"), std::string::npos);
     EXPECT_EQ(runCli({"results", "clear"}).code, kExitDone);
     EXPECT_EQ(contents(data_ + "/setok.ini"), "");

@@ -71,8 +71,10 @@ std::vector<std::string> smallFiles(const TempDir& dir, int count) {
     return paths;
 }
 
-std::vector<std::string> identifyCommand(const TempDir& data, const std::vector<std::string>& paths) {
+std::vector<std::string> identifyCommand(const TempDir& data, const std::vector<std::string>& paths,
+                                         const std::vector<std::string>& options = {}) {
     std::vector<std::string> argv{cliPath(), "--data-dir", data.path(), "identify"};
+    argv.insert(argv.end(), options.begin(), options.end());
     argv.insert(argv.end(), paths.begin(), paths.end());
     return argv;
 }
@@ -86,7 +88,8 @@ TEST(CliOnATerminal, longRunsDrawOneBarThatEndsFullAndOnItsOwnLine) {
     const std::string full = "\r[" + std::string(40, '#') + "] 1001/1001";
     const std::size_t end = run.terminal.find(full);
     ASSERT_NE(end, std::string::npos) << run.terminal;
-    EXPECT_EQ(run.terminal.substr(end + full.size()), "\r\n");  // the terminal turns "\n" into "\r\n"
+    // The terminal turns "\n" into "\r\n". The summary follows on a line of its own.
+    EXPECT_EQ(run.terminal.substr(end + full.size()), "\r\nvexorin-cli: 1001 files identified\r\n");
     EXPECT_EQ(run.terminal.find("\r[ "), 0u) << "the bar starts empty";
     // Redrawn once per percent at most, not once per file.
     std::size_t draws = 0;
@@ -112,6 +115,11 @@ TEST(CliOnATerminal, shortRunsAndRedirectedErrorsShowNoBar) {
     }());
     EXPECT_EQ(redirected.exitCode, 0) << describe(redirected);
     EXPECT_EQ(redirected.err, "");
+
+    const TerminalRun quiet =
+        runOnTerminal(identifyCommand(data, smallFiles(moreFiles, 1001), {"-q"}), std::chrono::seconds(120));
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.terminal, "") << "-q shows neither the bar nor the summary";
 }
 
 }  // namespace
