@@ -94,7 +94,9 @@ TEST_P(CliExitCodes, tellTheScriptWhatHappened) {
     const std::vector<std::string> args = GetParam().prepare(dir, options);
     const ChildResult result = runCli(dir.file("data"), args, options);
     EXPECT_EQ(result.exitCode, GetParam().expected) << describe(result);
-    if (GetParam().expected != 0) EXPECT_NE(result.err, "") << "a failure must say why";
+    if (GetParam().expected != 0) {
+        EXPECT_NE(result.err, "") << "a failure must say why";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, CliExitCodes, ::testing::ValuesIn(kExitCases), [](const auto& info) {
