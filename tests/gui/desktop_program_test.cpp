@@ -43,7 +43,10 @@ protected:
         setDataDirectoryOverride(dir_.string());
         setMessagePresenter(
             [this](MessageKind, const std::string& text, const std::string&) { messages_.push_back(text); });
-        setWebAddressOpener([this](const std::string& address) { opened_.push_back(address); });
+        setWebAddressOpener([this](const std::string& address) {
+            opened_.push_back(address);
+            return true;
+        });
         setRevealHook([this](const std::string& path, const std::string&) { revealed_.push_back(path); });
     }
     void TearDown() override {
