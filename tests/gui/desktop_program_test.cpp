@@ -124,6 +124,16 @@ TEST_F(DesktopProgramTest, aFolderNamedLikeTheStoreGivesOneMessageAndAnEmptyList
     EXPECT_EQ(list(mw::confirmedList).itemCount(), 0);
 }
 
+TEST_F(DesktopProgramTest, theHomePageWithoutABrowserNamesItsPath) {
+    start();
+    setWebAddressOpener([](const std::string&) { return false; });
+    click(mw::homePageButton);
+    ASSERT_EQ(messages_.size(), 1u) << "the button never fails silently";
+    const std::string address = homePageAddress();
+    EXPECT_NE(messages_[0].find(address.substr(std::string("file://").size())), std::string::npos)
+        << messages_[0];
+}
+
 TEST_F(DesktopProgramTest, headerClicksSortBothWaysAndTheHomePageOpens) {
     start();
     list(mw::confirmedList).appendRows({{"1", "exe", "4D5A"}, {"2", "TXT", "EFBB"}, {"3", "png", "8950"}});
