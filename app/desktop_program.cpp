@@ -13,6 +13,7 @@
 #include "runtime/gui/drop_progress_dialog.h"
 #include "runtime/gui/reveal.h"
 #include "runtime/gui/window_views.h"
+#include "runtime/translation.h"
 #include "runtime/window_model.h"
 #include "ui/main_window_handlers.h"
 #include "ui/main_window_layout.h"
@@ -59,6 +60,8 @@ int runDesktopProgram(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(VEXORIN_VERSION));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileId));
     QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kDesktopFileId)));
+    // The window speaks the user's language; the C locale keeps the texts as the layouts give them.
+    useLanguage(requestedLanguage().value_or(Language::Chinese));
     const DesktopCommandLine commandLine = parseDesktopCommandLine(argc, argv, CommandLineCheck::Complete);
     if (commandLine.action != DesktopCommandLine::Action::Run) return finishWithoutWindow(commandLine);
     if (!commandLine.dataDirectory.empty()) {

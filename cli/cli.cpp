@@ -12,6 +12,7 @@
 #include "library/data_directory.h"
 #include "library/store.h"
 #include "runtime/data_dir.h"
+#include "runtime/translation.h"
 #include "vexorin/version.h"
 
 namespace vex::cli {
@@ -56,7 +57,8 @@ std::string prepareDataDirectory(const Context& context, bool needsStore) {
         std::error_code error;
         std::filesystem::create_directories(context.dataDir, error);
         if (error)
-            return "Cannot create the data directory '" + context.dataDir + "'. Reason: " + error.message();
+            return message("Cannot create the data directory '%1'. Reason: %2",
+                           {context.dataDir, error.message()});
     }
     setDataDirectoryOverride(context.dataDir);  // an empty text returns to the default choice
     if (!needsStore) return {};

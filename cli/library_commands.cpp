@@ -9,6 +9,7 @@
 #include "flow/confirm.h"
 #include "flow/lists.h"
 #include "ident/prefix_index.h"
+#include "runtime/translation.h"
 
 namespace vex::cli {
 namespace {
@@ -38,7 +39,7 @@ bool readLibrary(Context& context, const DataDirectory& data, Listing<StoredSign
     if (listing.error.empty()) return true;
     reportError(context, describeLibraryFailure(data, failure));
     if (failure.step != LibraryFailure::Step::Write)
-        reportError(context, "cannot read the confirmed library '" + data.libraryPath() + "'");
+        reportError(context, message("cannot read the confirmed library '%1'", {data.libraryPath()}));
     return false;
 }
 
@@ -57,8 +58,9 @@ int confirm(Context& context, const std::string& signature, const std::string& t
     const ConfirmOutcome outcome = AddConfirmedSignature(data, signature, type);
     switch (outcome.result) {
         case ConfirmOutcome::Result::Duplicate:
-            // The message window's text, its line break as a terminal shows one.
-            context.err << "特征值存在！\n请重输入其他特征值！\n";
+            // The message window's two lines, in the user's language.
+            context.err << translated(text_context::kWindow, "特征值存在！") << "\n"
+                        << translated(text_context::kWindow, "请重输入其他特征值！") << "\n";
             return kExitDuplicate;
         case ConfirmOutcome::Result::Refused:
             return reportError(context, outcome.reason);

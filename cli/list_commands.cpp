@@ -14,6 +14,7 @@
 #include "flow/lists.h"
 #include "flow/rename.h"
 #include "library/store.h"
+#include "runtime/translation.h"
 
 namespace vex::cli {
 namespace {
@@ -70,7 +71,7 @@ int reportStoreError(Context& context, const std::string& error) {
 
 int reportRefused(Context& context, const Outcome& outcome) {
     for (const Refusal& refusal : outcome.refused)
-        context.err << "vexorin-cli: not recorded: " << refusal.reason << "\n";
+        context.err << "vexorin-cli: " << message("not recorded: %1", {refusal.reason}) << "\n";
     return outcome.refused.empty() ? kExitDone : kExitStoreError;
 }
 
@@ -95,7 +96,7 @@ std::unordered_set<std::string_view> listedPaths(Context& context, const std::ve
             wanted.insert(path);
             continue;
         }
-        context.err << "vexorin-cli: no entry for '" << path << "'\n";
+        context.err << "vexorin-cli: " << message("no entry for '%1'", {path}) << "\n";
         allListed = false;
     }
     return wanted;
@@ -243,7 +244,8 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
             for (const auto& [oldPath, newPath] : outcome.renamed) writer.add({oldPath, newPath});
         }
         for (const Refusal& failure : outcome.refused)
-            context.err << "vexorin-cli: '" << failure.subject << "' not renamed: " << failure.reason << "\n";
+            context.err << "vexorin-cli: "
+                        << message("'%1' not renamed: %2", {failure.subject, failure.reason}) << "\n";
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
         summarise(context, requests.size(), std::to_string(outcome.renamed.size()) + " files renamed");
         const int code = outcome.refused.empty() && allListed ? kExitDone : kExitRenameFailed;

@@ -25,7 +25,8 @@ if(VEXORIN_BUILD_GUI)
   # qt6-qpa-plugins the window cannot open on X11 or Wayland.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
   # Opening the home page and revealing files go through the desktop's helpers.
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
+  # Qt's own dialogs (file dialog, message box buttons) speak the user's language with these.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland, qt6-translations-l10n")
 endif()
 
 include(CPack)

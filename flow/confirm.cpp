@@ -1,6 +1,7 @@
 #include "flow/confirm.h"
 
 #include "flow/lists.h"
+#include "runtime/translation.h"
 
 namespace vex {
 
@@ -22,9 +23,9 @@ ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view
             outcome.reason = std::string(kDuplicateSignatureMessage);
             break;
         case SignatureStore::AddResult::Refused:
-            outcome.reason = "Cannot store the signature value '" + std::string(signature) +
-                             "' in the confirmed library. Reason: " +
-                             (reason.empty() ? std::string("the database refused the write") : reason);
+            outcome.reason =
+                message("Cannot store the signature value '%1' in the confirmed library. Reason: %2",
+                        {signature, reason.empty() ? message("the database refused the write") : reason});
             break;
     }
     return outcome;

@@ -1,6 +1,7 @@
 #include "flow/lists.h"
 
 #include "library/store.h"
+#include "runtime/translation.h"
 
 namespace vex {
 namespace {
@@ -29,8 +30,8 @@ Outcome deleteFromFile(const std::string& file, const std::vector<std::string>& 
     return outcome;
 }
 
-std::string libraryRefusal(std::string_view what, const std::string& reason) {
-    return "Cannot " + std::string(what) + " the confirmed library. Reason: " + reason;
+std::string deletionRefusal(const std::string& reason) {
+    return message("Cannot delete from the confirmed library. Reason: %1", {reason});
 }
 
 // The library, written out empty first when missing; on failure the step and the store's reason.
@@ -46,21 +47,24 @@ std::optional<SignatureStore> openLibrary(const DataDirectory& data, LibraryFail
 }
 
 std::string describe(const DataDirectory& data, const LibraryFailure& failure) {
-    const std::string verb = failure.step == LibraryFailure::Step::Write ? "write" : "read";
-    return "cannot " + verb + " the confirmed library '" + data.libraryPath() +
-           "'. Reason: " + failure.reason;
+    return failure.step == LibraryFailure::Step::Write
+               ? message("cannot write the confirmed library '%1'. Reason: %2",
+                         {data.libraryPath(), failure.reason})
+               : message("cannot read the confirmed library '%1'. Reason: %2",
+                         {data.libraryPath(), failure.reason});
 }
 
 }  // namespace
 
 std::string describeLibraryFailure(const DataDirectory& data, const LibraryFailure& failure) {
-    const std::string library = "'" + data.libraryPath() + "'";
     switch (failure.step) {
         case LibraryFailure::Step::Write:
-            return "cannot write the confirmed library " + library + ". Reason: " + failure.reason;
+            return message("cannot write the confirmed library '%1'. Reason: %2",
+                           {data.libraryPath(), failure.reason});
         case LibraryFailure::Step::Open:
-            return "The database connection is not open. Reason: Cannot open the database " + library +
-                   ". Reason: " + failure.reason;
+            return message(
+                "The database connection is not open. Reason: Cannot open the database '%1'. Reason: %2",
+                {data.libraryPath(), failure.reason});
         case LibraryFailure::Step::Read:
             break;
     }
@@ -110,8 +114,7 @@ Outcome deleteConfirmed(const DataDirectory& data, const std::vector<std::string
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
     if (!store) return outcome;
     std::string reason;
-    if (!signatures.empty() && !store->remove(signatures, &reason))
-        outcome.error = libraryRefusal("delete from", reason);
+    if (!signatures.empty() && !store->remove(signatures, &reason)) outcome.error = deletionRefusal(reason);
     if (listAfter) store->list(*listAfter);
     return outcome;
 }
@@ -126,7 +129,7 @@ Outcome clearConfirmed(const DataDirectory& data) {
     Outcome outcome;
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
     std::string reason;
-    if (store && !store->clear(&reason)) outcome.error = libraryRefusal("delete from", reason);
+    if (store && !store->clear(&reason)) outcome.error = deletionRefusal(reason);
     return outcome;
 }
 

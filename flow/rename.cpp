@@ -3,6 +3,7 @@
 #include "flow/lists.h"
 #include "ident/prefix_index.h"
 #include "runtime/files.h"
+#include "runtime/translation.h"
 
 namespace vex {
 
@@ -19,7 +20,7 @@ RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameReq
         const std::string& path = request.path;
         if (request.type == kUnknownFileType) continue;
         if (!isUsableExtension(request.type)) {
-            outcome.refused.push_back({path, "'" + request.type + "' is no file type to rename to"});
+            outcome.refused.push_back({path, message("'%1' is no file type to rename to", {request.type})});
             continue;
         }
         std::string base = path;
@@ -31,7 +32,8 @@ RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameReq
         }
         std::string reason;
         if (!renameFile(path, newPath, &reason)) {
-            outcome.refused.push_back({path, reason.empty() ? "the file could not be renamed" : reason});
+            outcome.refused.push_back(
+                {path, reason.empty() ? message("the file could not be renamed") : reason});
             continue;
         }
         list.move(path, newPath, request.signature, request.type);
@@ -42,7 +44,7 @@ RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameReq
         for (const auto& [oldPath, newPath] : outcome.renamed) {
             std::string reason;
             if (!renameFile(newPath, oldPath, &reason))
-                outcome.refused.push_back({newPath, "renamed, but not recorded: " + reason});
+                outcome.refused.push_back({newPath, message("renamed, but not recorded: %1", {reason})});
         }
         outcome.renamed.clear();
         outcome.error = std::move(error);

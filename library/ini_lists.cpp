@@ -7,6 +7,7 @@
 #include "runtime/atomic_file.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
+#include "runtime/translation.h"
 
 namespace vex {
 namespace {
@@ -18,11 +19,11 @@ bool isControlCharacter(unsigned char c) { return c < 0x20 || c == 0x7F; }
 }  // namespace
 
 std::string checkListPath(const std::string& path) {
-    if (path.empty()) return "an empty path cannot be recorded";
+    if (path.empty()) return message("an empty path cannot be recorded");
     if (path.find('\n') != std::string::npos || path.find('\r') != std::string::npos)
-        return "the path '" + path + "' holds a line break, which the list file cannot store";
+        return message("the path '%1' holds a line break, which the list file cannot store", {path});
     if (isFormatBlank(path.front()) || isFormatBlank(path.back()))
-        return "the path '" + path + "' begins or ends with a blank, which the list file cannot store";
+        return message("the path '%1' begins or ends with a blank, which the list file cannot store", {path});
     return {};
 }
 
@@ -76,7 +77,8 @@ std::string RecordExperiment(IniDocument& experiments, const std::string& signat
     // Blanks around a dropped path are noise, but blanks that belong to an existing
     // file's name are not: recorded without them the entry would name another file.
     if (path != given && fileExists(given))
-        return "the file name '" + given + "' begins or ends with blanks, which the list file cannot keep";
+        return message("the file name '%1' begins or ends with blanks, which the list file cannot keep",
+                       {given});
     if (std::string reason = checkListPath(path); !reason.empty()) return reason;
     return experiments.setValues(path,
                                  {{kExperimentSignatureKey, signature}, {kExperimentClassKey, fileClass}});

@@ -183,19 +183,16 @@ void setWebAddressOpener(WebAddressOpener newOpener) {
     opener() = std::move(newOpener);
 }
 
-void openWebAddress(const std::string& address) {
+bool openWebAddress(const std::string& address) {
     const std::string target = address.empty() ? std::string(kDefaultWebAddress) : address;
     WebAddressOpener current;
     {
         std::lock_guard lock(openerMutex());
         current = opener();
     }
-    if (current) {
-        current(target);
-        return;
-    }
+    if (current) return current(target);
     // The address is one argument, never parsed by a shell.
-    startProcess({"xdg-open", target}, false);
+    return startProcess({"xdg-open", target}, false);
 }
 
 void processPendingEvents() {

@@ -31,10 +31,11 @@ inline constexpr const char* kDefaultWebAddress = "file:///usr/share/doc/vexorin
 
 // Opens an address in the user's browser. The desktop program installs an opener
 // (QDesktopServices); the headless default starts xdg-open without waiting. An
-// empty address opens kDefaultWebAddress. Nothing is reported.
-using WebAddressOpener = std::function<void(const std::string& address)>;
+// empty address opens kDefaultWebAddress. False when no program could be
+// started for it (no browser or opener on this system), so the caller can say where the page is.
+using WebAddressOpener = std::function<bool(const std::string& address)>;
 void setWebAddressOpener(WebAddressOpener opener);  // empty: back to xdg-open
-void openWebAddress(const std::string& address = std::string());
+bool openWebAddress(const std::string& address = std::string());
 
 // Handles the events waiting in the GUI thread's queue, then returns. Does
 // nothing without a Qt application object or off its thread.

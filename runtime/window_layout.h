@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/report_list.h"
@@ -57,9 +58,12 @@ struct UnitLayout {
     bool multiLine = false;
     bool scrollBars = true;
     std::vector<ReportColumn> columns;  // report lists
-    std::vector<std::string> pages;     // tab controls: page captions
-    int currentPage = 0;                // tab controls
-    DropAcceptance accepts;             // drop targets
+    // Report lists: keys that click a button of the window while the list has the
+    // focus ("Ctrl+A", "Del"), so the keyboard reaches the list's commands.
+    std::vector<std::pair<std::string, std::uint32_t>> keyClicks;
+    std::vector<std::string> pages;  // tab controls: page captions
+    int currentPage = 0;             // tab controls
+    DropAcceptance accepts;          // drop targets
     std::vector<EventBinding> bindings;
 };
 

@@ -19,6 +19,7 @@
 #include "runtime/process.h"
 #include "runtime/record_set.h"
 #include "runtime/report_list.h"
+#include "runtime/translation.h"
 #include "ui/list_views.h"
 #include "ui/main_window_layout.h"
 #include "ui/row_commands.h"
@@ -88,7 +89,7 @@ void showNamesNotTaken(WindowModel& model, UnitRef dropTarget) {
     const std::vector<std::string>& refused = model.resolveAs<DropTarget>(dropTarget).refusedPaths();
     if (refused.empty()) return;
     std::string text =
-        "These files were not taken: their names hold a line break, which the lists cannot store:";
+        message("These files were not taken: their names hold a line break, which the lists cannot store:");
     for (const std::string& path : refused) text += "\n" + path;
     showMessage(MessageKind::Warning, text);
 }
@@ -258,7 +259,25 @@ std::string homePageAddress() {
     return {};
 }
 
-void OpenHomePage() { openWebAddress(homePageAddress()); }
+void OpenHomePage() {
+    const std::string address = homePageAddress();
+    if (address.empty()) {
+        showMessage(MessageKind::Warning,
+                    message("The home page was not found. It is installed with the program in "
+                            "share/doc/vexorin/index.html."),
+                    kCaption);
+        return;
+    }
+    // Without a browser the button must not fail silently: say where the page is, to open by hand.
+    if (!openWebAddress(address)) {
+        const std::string path = address.substr(std::string_view("file://").size());
+        showMessage(MessageKind::Information,
+                    message("The home page '%1' could not be opened in a web browser. Open this file in your "
+                            "browser:\n%2",
+                            {address, path}),
+                    kCaption);
+    }
+}
 
 void registerMainWindowHandlers(WindowModel& model, std::function<DataDirectory()> data, Progress progress) {
     WindowModel* m = &model;

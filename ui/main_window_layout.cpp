@@ -93,6 +93,8 @@ std::vector<UnitLayout> firstPageUnits() {
                                  {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 280}});
     bindEvent(list, event::kDoubleClicked, "ShowExperimentRow");
     bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::experimentList));
+    list.keyClicks = {{"Ctrl+A", mw::experimentCheckAllButton.unit},
+                      {"Del", mw::experimentDeleteButton.unit}};
     units.push_back(std::move(list));
     units.push_back(button(mw::experimentCheckAllButton, "按钮10", frame1, {602, 38, 128, 24}, "全选部特征值",
                            "CheckAllRows", about(mw::experimentList)));
@@ -109,7 +111,8 @@ std::vector<UnitLayout> firstPageUnits() {
     units.push_back(std::move(path));
     units.push_back(button(mw::pickFileButton, "按钮1", frame2, {600, 19, 128, 24}, "打开文件->取特征值",
                            "PickFileForEditor"));
-    units.push_back(label(mw::sampleClassLabel, "标签4", frame2, {16, 50, 64, 12}, "文件类型："));
+    // 16 high, not 12, and 2 up: the glyphs of our font reach below a 12-pixel box.
+    units.push_back(label(mw::sampleClassLabel, "标签4", frame2, {16, 48, 64, 16}, "文件类型："));
     units.push_back(label(mw::sampleSignatureLabel, "标签5", frame2, {99, 48, 272, 16}, "文件特征值："));
     units.push_back(editBox(mw::sampleClassEdit, "编辑框3", frame2, {3, 65, 80, 24}));
     units.push_back(editBox(mw::sampleSignatureEdit, "编辑框2", frame2, {95, 67, 501, 24}));
@@ -133,10 +136,12 @@ std::vector<UnitLayout> firstPageUnits() {
 std::vector<UnitLayout> secondPageUnits() {
     const Place page = onPage(kSecondPage);
     std::vector<UnitLayout> units;
-    units.push_back(label(mw::confirmedListLabel, "标签11", page, {12, 27, 108, 16}, "文件特征值-确认库："));
+    // Wider than 108, which cut the caption's last character (and any translation).
+    units.push_back(label(mw::confirmedListLabel, "标签11", page, {12, 27, 300, 16}, "文件特征值-确认库："));
     UnitLayout list = reportList(mw::confirmedList, "超级列表框2", page, {8, 49, 728, 320},
                                  {{"序列", 100}, {"文件类", 100}, {"特征值", 300}});
     bindEvent(list, event::kColumnClicked, "SortByClickedColumn", about(mw::confirmedList));
+    list.keyClicks = {{"Ctrl+A", mw::confirmedCheckAllButton.unit}, {"Del", mw::confirmedDeleteButton.unit}};
     units.push_back(std::move(list));
     units.push_back(button(mw::confirmedCheckAllButton, "按钮7", page, {57, 383, 136, 32}, "全选部特征值",
                            "CheckAllRows", about(mw::confirmedList)));
@@ -152,13 +157,16 @@ std::vector<UnitLayout> secondPageUnits() {
 std::vector<UnitLayout> thirdPageUnits() {
     const Place page = onPage(kThirdPage);
     std::vector<UnitLayout> units;
-    units.push_back(label(mw::identificationHintLabel, "标签10", page, {15, 26, 241, 16},
+    // Wider than 241, which held the Chinese caption only just and no translation.
+    units.push_back(label(mw::identificationHintLabel, "标签10", page, {15, 26, 480, 16},
                           "文件拖放到下面列表框，即可判断文件类型！"));
     // No header-click binding: the identification list is not sorted by its headers.
     UnitLayout list =
         reportList(mw::identificationList, "超级列表框3", page, {8, 46, 720, 248},
                    {{"序列", 50}, {"文件类", 50}, {"特征值", 200}, {"文件路径", 300}, {"文件可能类型", 90}});
     bindEvent(list, event::kDoubleClicked, "ShowIdentificationRow");
+    list.keyClicks = {{"Ctrl+A", mw::identificationCheckAllButton.unit},
+                      {"Del", mw::identificationDeleteButton.unit}};
     units.push_back(std::move(list));
     units.push_back(button(mw::identificationDeleteButton, "按钮9", page, {608, 298, 128, 24}, "删除",
                            "DeleteCheckedIdentifications"));
@@ -174,7 +182,7 @@ std::vector<UnitLayout> thirdPageUnits() {
     UnitLayout path = editBox(mw::resultPathEdit, "编辑框6", page, {8, 323, 584, 24});
     bindEvent(path, event::kDoubleClicked, "RevealInExplorer", about(mw::resultPathEdit));
     units.push_back(std::move(path));
-    units.push_back(label(mw::resultClassLabel, "标签7", page, {16, 356, 64, 12}, "文件类型："));
+    units.push_back(label(mw::resultClassLabel, "标签7", page, {16, 354, 64, 16}, "文件类型："));
     units.push_back(editBox(mw::resultClassEdit, "编辑框7", page, {9, 376, 80, 24}));
     units.push_back(label(mw::resultSignatureLabel, "标签6", page, {121, 359, 272, 16}, "文件特征值："));
     units.push_back(editBox(mw::resultSignatureEdit, "编辑框8", page, {104, 376, 296, 24}));
@@ -190,11 +198,13 @@ std::vector<UnitLayout> fourthPageUnits() {
     UnitLayout help = editBox(mw::helpEdit, "编辑框10", page, {16, 32, 720, 280});
     help.caption = helpText();
     help.multiLine = true;
-    help.scrollBars = false;
+    // A scroll bar when needed: the help for Linux users, and more so its translation, is longer than the
+    // box.
+    help.scrollBars = true;
     units.push_back(std::move(help));
-    units.push_back(label(mw::noticeLabel, "标签9", page, {24, 336, 704, 56},
+    // Ends before the home-page button instead of running under it.
+    units.push_back(label(mw::noticeLabel, "标签9", page, {24, 336, 592, 56},
                           "本软件免费使用，可自由复制传播；给文件改名前，请先备份重要文件。"));
-    // Drawn over the right end of the notice, as laid out.
     units.push_back(button(mw::homePageButton, "按钮11", page, {624, 344, 80, 32}, "主页", "OpenHomePage"));
     return units;
 }
@@ -206,31 +216,25 @@ void append(std::vector<UnitLayout>& to, std::vector<UnitLayout> units) {
 }  // namespace
 
 std::string helpText() {
+    // What Linux users need: the three steps, what a match's strength means and where 10 bytes
+    // fall short. The window shows each line in the user's language (i18n/).
     static const char* const kLines[] = {
         "                                             VexorinV1.0",
         "",
-        "   "
-        "有时候，电脑中一个文件的扩展名（或后缀名）被改了，自己又不知道。怎么办呢？当然是要把扩展名改回来，"
-        "可是它的扩展名是什么呢？这个时候我们就可以根据文件头来判断了。本软件就是通过上述原理判断常见文件类型"
-        "！"
-        "还可以作为chk文件恢复复工具。",
+        "   有时文件的扩展名被改掉或丢失了（例如磁盘检查在 FOUND.000 中留下的 FILE0001.CHK "
+        "碎片）。本软件根据文件开头的字节（文件头）判断它的真实类型，并能把它改回正确的扩展名。",
         "",
-        "使用方法：",
+        "使用方法，只需三步：",
+        "（1）从文件管理器把已知类型的样本文件拖到第一页的列表（或点“打开文件->取特征值”，再点“存入->"
+        "实验库”）。",
+        "（2）双击实验库中有代表性的一行，点“存入->确认库”：特征值和文件类型存入确认库（第二页）。",
+        "（3）把未知文件拖到第三页的列表，“文件可能类型”即为结果；勾选后点“选定文件改名”即可改回扩展名。",
         "",
-        "（1）第一步，选定常见文件类型，取特征值，存入实验库。",
-        "（2）第二步，鉴别选出具有典型意义的文件特征值，存入文件特征值确认库。",
-        "（3）第三步，拖放文件到列表框，即可探出文件类型。",
+        "匹配强度：特征值是文件的前10个字节（20个十六进制数字），判断取确认库中相同的最长前缀，相同的数字越多"
+        "越可靠。少于8个数字为“弱”，有其他类型共用该前缀为“有歧义”。",
         "",
-        "需要注意：",
-        "（1）还有一些重要的文件，没有固定的文件头，如下： TXT， C ，CPP ，H ，BAT，TMP， INI， BIN， "
-        "DBF等等。"
-        "但是对于一些文本文件（如上面提到的 "
-        ".BAT、.C），直接用普通编辑器（如记事本）打开就能看到内容了，可根据内容判别。",
-        "",
-        "（2）还有一些不同的文件有相同的文件头，最典型的就是下面这些：EXE，dll，OCX，OLB等等.EXE "
-        "的还是比较好判别的，把扩展名改成 .exe，如果出现图标了，一般就是 .exe 应用程序了。",
-        "\u3000\u3000",
-        "（3）因为有些的文件头并不能找到与之对应的扩展名，所以本方法不一定能成功啦！",
+        "10个字节的局限：纯文本文件（.txt、.c、.sh、.ini 等）没有固定文件头；不少格式共用一个文件头（ZIP 与 "
+        "DOCX、XLSX、JAR、APK，各种 ELF 程序与库）；确认库中没有的文件头得到“未知类型”。",
         "",
         "               Vexorin V1.0 —— Vexorin 项目发布，2026-12-07",
     };
@@ -252,7 +256,9 @@ WindowLayout mainWindowLayout() {
     w.alwaysOnTop = true;
     w.bindings.push_back({event::kWindowCreated, "InitialiseMainWindow", {}});
 
-    UnitLayout tabs = unit(UnitKind::TabControl, mw::pages, "选择夹1", kOnWindow, {0, 8, 800, 424});
+    // 428 high, not 424: a page starts below the tab bar and inside the frame, and at 424 it
+    // ended above the bottom of the rename button (page 3), which it cut off.
+    UnitLayout tabs = unit(UnitKind::TabControl, mw::pages, "选择夹1", kOnWindow, {0, 8, 800, 428});
     tabs.pages = {"第一步->文件特征值实验库", "第二步->文件特征值确认库", "第三步->判断未知文件类型",
                   "帮助及使用技巧"};
     tabs.currentPage = kFirstPage;

@@ -3,13 +3,16 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QUrl>
 
 #include "runtime/file_dialog.h"
 #include "runtime/messages.h"
 #include "runtime/process.h"
 #include "runtime/runtime_error.h"
+#include "runtime/translation.h"
 
 namespace vex {
 namespace {
@@ -49,6 +52,20 @@ void showMessageBox(QMessageBox::Icon icon, const std::string& text, const std::
 
 }  // namespace
 
+// The file dialog names a file's type by its name; our store keeps the historic
+// name data.mdb, which it would call an Access ("JET") database. A ".mdb" whose
+// content is SQLite is named for what it is.
+class ContentTypeIconProvider : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isFile() && info.suffix().compare(QStringLiteral("mdb"), Qt::CaseInsensitive) == 0 &&
+            QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchContent).name() ==
+                QStringLiteral("application/vnd.sqlite3"))
+            return QString::fromStdString(message("SQLite database"));
+        return QFileIconProvider::type(info);
+    }
+};
+
 QStringList qtFileFilters(const std::string& filter) {
     // "description|pattern|description|pattern||", patterns separated by ";".
     const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
@@ -57,14 +74,21 @@ QStringList qtFileFilters(const std::string& filter) {
         if (parts[i].isEmpty() && parts[i + 1].isEmpty()) break;
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters.append(QStringLiteral("%1 (%2)").arg(parts[i], patterns));
+        const QString description =
+            QString::fromStdString(translated(text_context::kWindow, parts[i].toStdString()));
+        filters.append(QStringLiteral("%1 (%2)").arg(description, patterns));
     }
     return filters;
 }
 
 std::optional<std::string> showFileDialog(const FileDialogSettings& settings) {
-    QFileDialog dialog(dialogParent(), QString::fromStdString(settings.title),
+    QFileDialog dialog(dialogParent(),
+                       QString::fromStdString(translated(text_context::kWindow, settings.title)),
                        QString::fromStdString(settings.initialDirectory));
+    // Qt's own dialog, so it speaks the language of Qt's catalogue and uses the provider below.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ContentTypeIconProvider types;
+    dialog.setIconProvider(&types);
     const bool saving = settings.kind == FileDialog::kSave;
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(saving || !settings.fileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -93,7 +117,7 @@ void installDesktopHooks() {
     FileDialog::setPresenter(showFileDialog);
     // Web addresses, and the shipped home page as a file URL, go to the desktop's own choice of program.
     setWebAddressOpener([](const std::string& address) {
-        QDesktopServices::openUrl(QUrl(QString::fromStdString(address), QUrl::TolerantMode));
+        return QDesktopServices::openUrl(QUrl(QString::fromStdString(address), QUrl::TolerantMode));
     });
 }
 

@@ -1,5 +1,7 @@
 #include "runtime/gui/report_list_model.h"
 
+#include "runtime/gui/window_views.h"
+
 namespace vex {
 namespace {
 
@@ -55,7 +57,7 @@ bool ReportListModel::setData(const QModelIndex& index, const QVariant& value, i
 
 QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= list_.columnCount()) return {};
-    if (role == Qt::DisplayRole) return QString::fromStdString(list_.columns()[section].caption);
+    if (role == Qt::DisplayRole) return shownCaption(list_.columns()[section].caption);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};

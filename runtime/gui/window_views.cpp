@@ -1,13 +1,17 @@
 #include "runtime/gui/window_views.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -15,12 +19,14 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 #include "runtime/basic_units.h"
 #include "runtime/drop_target.h"
 #include "runtime/gui/file_drop_filter.h"
 #include "runtime/gui/report_list_model.h"
 #include "runtime/report_list.h"
+#include "runtime/translation.h"
 
 namespace vex {
 namespace {
@@ -29,6 +35,31 @@ QString qtText(const std::string& text) {
     // Captions and texts keep "\r\n" line breaks, as the layouts store them; Qt wants plain "\n".
     return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
+
+}  // namespace
+
+QString shownCaption(const std::string& text) {
+    // Line by line, so a help text or a two-line message is translated whatever
+    // its line breaks; a line's leading blanks (its indent) are kept.
+    QString shown;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        const bool carriageReturn = !line.empty() && line.back() == '\r';
+        if (carriageReturn) line.pop_back();
+        const std::size_t indent = line.find_first_not_of(' ');
+        if (indent != std::string::npos)
+            line = line.substr(0, indent) + translated(text_context::kWindow, line.substr(indent));
+        if (start > 0) shown += QLatin1Char('\n');
+        shown += QString::fromStdString(line);
+        start = end + 1;
+    }
+    return shown;
+}
+
+namespace {
 
 QRect rectOf(const Geometry& g) { return {g.x, g.y, g.width, g.height}; }
 
@@ -119,6 +150,10 @@ private:
 
 class ReportListView : public QTableView {
 public:
+    // Asked for every key pressed in the list that the list itself does not
+    // use; true when it ran a command (clicked the button the layout names).
+    using KeyCommand = std::function<bool(const QKeySequence&)>;
+
     ReportListView(ReportList& list, QWidget* parent) : QTableView(parent), list_(list) {
         auto* model = new ReportListModel(list, this);
         setModel(model);
@@ -129,6 +164,8 @@ public:
         setWordWrap(false);
         setAlternatingRowColors(false);
         setDragDropMode(QAbstractItemView::NoDragDrop);
+        // Tab leaves the list for the next control instead of walking its cells.
+        setTabKeyNavigation(false);
         setAcceptDrops(false);
         verticalHeader()->hide();
         // Fixed row heights let the view skip measuring rows: 100,000 rows stay instant.
@@ -148,6 +185,27 @@ public:
         });
         connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
                 [this] { tellUnitSelection(); });
+    }
+
+    void setKeyCommand(KeyCommand command) { keyCommand_ = std::move(command); }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        // Space toggles the check box of the current row, whichever cell of it is current.
+        if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+            const int row = currentIndex().isValid() ? currentIndex().row() : list_.currentItem();
+            if (row >= 0 && row < list_.itemCount()) {
+                const bool checked = list_.checkState(row) == check_state::kChecked;
+                list_.setCheckState(row, checked ? check_state::kUnchecked : check_state::kChecked);
+            }
+            event->accept();
+            return;
+        }
+        if (keyCommand_ && keyCommand_(QKeySequence(event->keyCombination()))) {
+            event->accept();
+            return;
+        }
+        QTableView::keyPressEvent(event);
     }
 
 private:
@@ -173,6 +231,71 @@ private:
 
     ReportList& list_;
     bool following_ = false;
+    KeyCommand keyCommand_;
+};
+
+// The styles draw the focus of some controls faintly or not at all (an empty
+// list, a read-only field), so the window draws its own: a frame in the
+// highlight colour around whichever of its controls has the keyboard focus.
+class FocusRing : public QWidget {
+public:
+    explicit FocusRing(QWidget* window) : QWidget(window), window_(window) {
+        setObjectName(QStringLiteral("focusRing"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { follow(now); });
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QPen pen(palette().color(QPalette::Active, QPalette::Highlight));
+        pen.setWidth(kWidth);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        painter.drawRect(rect().adjusted(kWidth / 2, kWidth / 2, -kWidth / 2 - 1, -kWidth / 2 - 1));
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == target_) {
+            switch (event->type()) {
+                case QEvent::Move:
+                case QEvent::Resize:
+                case QEvent::Show:
+                case QEvent::Hide:
+                    QTimer::singleShot(0, this, [this] { follow(target_); });
+                    break;
+                default:
+                    break;
+            }
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+
+private:
+    static constexpr int kWidth = 2;
+
+    void follow(QWidget* now) {
+        if (target_ != now) {
+            if (target_) target_->removeEventFilter(this);
+            target_ = now;
+            if (target_) target_->installEventFilter(this);
+        }
+        const bool ours = now != nullptr && now != window_ && window_->isAncestorOf(now) &&
+                          now->isVisibleTo(window_) && (now->focusPolicy() & Qt::TabFocus);
+        if (!ours) {
+            hide();
+            return;
+        }
+        setGeometry(QRect(now->mapTo(window_, QPoint(0, 0)), now->size()));
+        raise();
+        show();
+        update();
+    }
+
+    QWidget* window_;
+    QPointer<QWidget> target_;
 };
 
 QFont unitFont() {
@@ -200,12 +323,17 @@ public:
         if (layout.maximiseBox) flags |= Qt::WindowMaximizeButtonHint;
         if (layout.alwaysOnTop) flags |= Qt::WindowStaysOnTopHint;
         setWindowFlags(flags);
-        setWindowTitle(QString::fromStdString(layout.title));
+        setWindowTitle(shownCaption(layout.title));
+        // A window without a control to focus is a message: Enter and Esc close it.
+        closesOnKeys_ = std::none_of(layout.units.begin(), layout.units.end(),
+                                     [](const UnitLayout& unit) { return unit.tabStop; });
         setFont(unitFont());
         fixed_ = layout.fixedBorder;
         fitToOuterSize(kAssumedFrame);
         if (!centred_) move(layout.geometry.x, layout.geometry.y);
     }
+
+    void addFocusRing() { new FocusRing(this); }
 
     void showAndPlace() {
         if (centred_) centre();
@@ -228,6 +356,15 @@ protected:
                 break;
         }
         return handled;
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if (closesOnKeys_ && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
+            close();
+            return;
+        }
+        QWidget::keyPressEvent(event);
     }
 
     void closeEvent(QCloseEvent* event) override {
@@ -269,6 +406,7 @@ private:
     bool centred_;
     bool placedInFrame_ = false;
     bool fixed_ = true;
+    bool closesOnKeys_ = false;
     std::function<void()> onUserClose_;
 };
 
@@ -340,14 +478,15 @@ void DesktopWindows::buildUnit(WindowView& view, Window& window, UnitSlot& slot)
         case UnitKind::EditBox: {
             auto& edit = static_cast<EditBox&>(unit);
             if (edit.multiLine()) {
-                auto* text = new QPlainTextEdit(qtText(edit.text()), parent);
+                auto* text = new QPlainTextEdit(shownCaption(edit.text()), parent);
                 text->setReadOnly(edit.readOnly());
+                text->setTabChangesFocus(true);
                 if (!layout.scrollBars) {
                     text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
                     text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
                 }
                 follower = std::make_unique<UnitFollower>(
-                    [text](Unit& u) { text->setPlainText(qtText(static_cast<TextUnit&>(u).text())); },
+                    [text](Unit& u) { text->setPlainText(shownCaption(static_cast<TextUnit&>(u).text())); },
                     nullptr);
                 widget = text;
             } else {
@@ -366,28 +505,31 @@ void DesktopWindows::buildUnit(WindowView& view, Window& window, UnitSlot& slot)
             break;
         }
         case UnitKind::Label: {
-            auto* label = new QLabel(qtText(static_cast<Label&>(unit).text()), parent);
+            auto* label = new QLabel(shownCaption(static_cast<Label&>(unit).text()), parent);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setWordWrap(true);
             follower = std::make_unique<UnitFollower>(
-                [label](Unit& u) { label->setText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+                [label](Unit& u) { label->setText(shownCaption(static_cast<TextUnit&>(u).text())); },
+                nullptr);
             widget = label;
             break;
         }
         case UnitKind::Button: {
-            auto* button = new QPushButton(qtText(static_cast<Button&>(unit).text()), parent);
+            auto* button = new QPushButton(shownCaption(static_cast<Button&>(unit).text()), parent);
             button->setAutoDefault(false);
             connect(button, &QPushButton::clicked, this,
                     [this, ref] { model_.raiseEvent(ref, unit_event::kButtonClicked); });
             follower = std::make_unique<UnitFollower>(
-                [button](Unit& u) { button->setText(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+                [button](Unit& u) { button->setText(shownCaption(static_cast<TextUnit&>(u).text())); },
+                nullptr);
             widget = button;
             break;
         }
         case UnitKind::GroupBox: {
-            auto* group = new QGroupBox(qtText(static_cast<GroupBox&>(unit).text()), parent);
+            auto* group = new QGroupBox(shownCaption(static_cast<GroupBox&>(unit).text()), parent);
             follower = std::make_unique<UnitFollower>(
-                [group](Unit& u) { group->setTitle(qtText(static_cast<TextUnit&>(u).text())); }, nullptr);
+                [group](Unit& u) { group->setTitle(shownCaption(static_cast<TextUnit&>(u).text())); },
+                nullptr);
             widget = group;
             break;
         }
@@ -395,7 +537,8 @@ void DesktopWindows::buildUnit(WindowView& view, Window& window, UnitSlot& slot)
             auto& tabUnit = static_cast<TabControl&>(unit);
             auto* tabs = new UnitTabWidget(parent);
             tabs->tabBar()->setFocusPolicy(Qt::NoFocus);
-            for (const std::string& caption : tabUnit.pages()) tabs->addTab(new QWidget, qtText(caption));
+            for (const std::string& caption : tabUnit.pages())
+                tabs->addTab(new QWidget, shownCaption(caption));
             tabs->setCurrentIndex(tabUnit.currentPage());
             connect(tabs, &QTabWidget::currentChanged, this,
                     [&tabUnit](int page) { tabUnit.setCurrentPage(page); });
@@ -406,9 +549,25 @@ void DesktopWindows::buildUnit(WindowView& view, Window& window, UnitSlot& slot)
             widget = tabs;
             break;
         }
-        case UnitKind::ReportList:
-            widget = new ReportListView(static_cast<ReportList&>(unit), parent);
+        case UnitKind::ReportList: {
+            auto* list = new ReportListView(static_cast<ReportList&>(unit), parent);
+            std::vector<std::pair<QKeySequence, UnitRef>> keyClicks;
+            for (const auto& [key, button] : layout.keyClicks)
+                keyClicks.emplace_back(QKeySequence(QString::fromStdString(key)),
+                                       UnitRef{window.id(), button});
+            list->setKeyCommand([this, keyClicks](const QKeySequence& pressed) {
+                for (const auto& [key, button] : keyClicks) {
+                    // Exactly as a click: a disabled or hidden button does nothing.
+                    auto* target = qobject_cast<QPushButton*>(unitWidget(button));
+                    if (key != pressed || target == nullptr) continue;
+                    if (target->isEnabled()) target->click();
+                    return true;
+                }
+                return false;
+            });
+            widget = list;
             break;
+        }
         default:
             return;  // non-visual units have no widget
     }
@@ -461,6 +620,7 @@ void DesktopWindows::windowLoaded(Window& window) {
     for (UnitSlot& slot : window.units()) {
         if (slot.layout != nullptr && slot.unit) buildUnit(*view, window, slot);
     }
+    view->top->addFocusRing();
     if (window.modal()) view->top->setWindowModality(Qt::ApplicationModal);
     TopLevel* top = view->top;
     views_[id] = std::move(view);

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -57,6 +58,11 @@ private:
     WindowModel& model_;
     std::unordered_map<std::uint32_t, std::unique_ptr<WindowView>> views_;
 };
+
+// A caption, page or column title of a layout as the window shows it: in the
+// user's language, line by line. Texts the program sets at run time pass too;
+// those without a translation (data, paths) show as they are.
+QString shownCaption(const std::string& text);
 
 // Registers every drop target on the viewport of the report list whose handle
 // it is given, through `windows`. Call once, before the main window is loaded.

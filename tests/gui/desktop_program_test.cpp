@@ -43,7 +43,10 @@ protected:
         setDataDirectoryOverride(dir_.string());
         setMessagePresenter(
             [this](MessageKind, const std::string& text, const std::string&) { messages_.push_back(text); });
-        setWebAddressOpener([this](const std::string& address) { opened_.push_back(address); });
+        setWebAddressOpener([this](const std::string& address) {
+            opened_.push_back(address);
+            return true;
+        });
         setRevealHook([this](const std::string& path, const std::string&) { revealed_.push_back(path); });
     }
     void TearDown() override {
@@ -119,6 +122,16 @@ TEST_F(DesktopProgramTest, aFolderNamedLikeTheStoreGivesOneMessageAndAnEmptyList
     EXPECT_TRUE(fs::is_directory(dir_ / "data.mdb"));
     EXPECT_EQ(messages_.size(), 1u);
     EXPECT_EQ(list(mw::confirmedList).itemCount(), 0);
+}
+
+TEST_F(DesktopProgramTest, theHomePageWithoutABrowserNamesItsPath) {
+    start();
+    setWebAddressOpener([](const std::string&) { return false; });
+    click(mw::homePageButton);
+    ASSERT_EQ(messages_.size(), 1u) << "the button never fails silently";
+    const std::string address = homePageAddress();
+    EXPECT_NE(messages_[0].find(address.substr(std::string("file://").size())), std::string::npos)
+        << messages_[0];
 }
 
 TEST_F(DesktopProgramTest, headerClicksSortBothWaysAndTheHomePageOpens) {

@@ -121,7 +121,7 @@ TEST_F(MainWindowTest, windowFrameAndPagesAreAsLaidOut) {
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("第一步->文件特征值实验库"));
     EXPECT_EQ(tabs->tabText(3), QStringLiteral("帮助及使用技巧"));
     EXPECT_EQ(tabs->currentIndex(), 0);
-    EXPECT_EQ(tabs->geometry(), QRect(0, 8, 800, 424));
+    EXPECT_EQ(tabs->geometry(), QRect(0, 8, 800, 428));
 }
 
 TEST_F(MainWindowTest, unitsSitWhereTheLayoutPutsThem) {

@@ -1,20 +1,33 @@
-// Pictures of the four pages and the message window for the README. Runs only
-// when VEXORIN_SCREENSHOT_DIR names the folder to write them to, under a real
-// display server (xvfb-run), since the offscreen platform draws no fonts:
+// Pictures of the four pages and the message window for the README, in both
+// languages, taken after the three steps were worked through the window's own
+// handlers: sample files dropped, typical rows confirmed, unknown files dropped.
+// Runs only when VEXORIN_SCREENSHOT_DIR names the folder to write them to, under
+// a real display server (xvfb-run), since the offscreen platform draws no fonts:
 //   VEXORIN_SCREENSHOT_DIR=docs/screenshots xvfb-run -a build/bin/test_gui --gtest_filter='Screenshots.*'
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QUrl>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "runtime/basic_units.h"
+#include "runtime/data_dir.h"
 #include "runtime/gui/window_views.h"
+#include "runtime/messages.h"
 #include "runtime/report_list.h"
+#include "runtime/translation.h"
+#include "tests/support/temp_dir.h"
+#include "ui/main_window_handlers.h"
 #include "ui/main_window_layout.h"
 #include "ui/units.h"
 
@@ -22,77 +35,129 @@ namespace vex {
 namespace {
 
 namespace mw = main_window;
-
-void fillWithSamples() {
-    unitAt<ReportList>(mw::experimentList)
-        .appendRows({
-            {"1", "png", "89504E470D0A1A0A0000", "/home/ada/samples/logo.png"},
-            {"2", "pdf", "255044462D312E350D0A", "/home/ada/samples/manual.pdf"},
-            {"3", "zip", "504B0304140000000800", "/home/ada/samples/backup.zip"},
-            {"4", "jpg", "FFD8FFE000104A464946", "/home/ada/samples/holiday.jpg"},
-        });
-    unitAt<ReportList>(mw::experimentList).setCheckState(1, check_state::kChecked);
-    unitAt<ReportList>(mw::confirmedList)
-        .appendRows({
-            {"106", "png", "89504E470D0A1A0A0000"},
-            {"107", "pdf", "255044462D312E350D0A"},
-            {"108", "zip", "504B0304140000000800"},
-        });
-    unitAt<ReportList>(mw::identificationList)
-        .appendRows({
-            {"1", "CHK", "89504E470D0A1A0A0000", "/media/usb/FOUND.000/FILE0001.CHK", "png"},
-            {"2", "CHK", "504B0304140000000800", "/media/usb/FOUND.000/FILE0002.CHK", "zip"},
-            {"3", "CHK", "0000000000000000AB12", "/media/usb/FOUND.000/FILE0003.CHK", "未知类型"},
-        });
-    unitAt<ReportList>(mw::identificationList).setCheckState(0, check_state::kChecked);
-    unitAt<ReportList>(mw::identificationList).setCheckState(1, check_state::kChecked);
-    unitAt<EditBox>(mw::samplePathEdit).setText("/home/ada/samples/logo.png");
-    unitAt<EditBox>(mw::sampleClassEdit).setText("png");
-    unitAt<EditBox>(mw::sampleSignatureEdit).setText("89504E470D0A1A0A0000");
-    unitAt<EditBox>(mw::confirmTypeEdit).setText("png");
-    unitAt<EditBox>(mw::confirmSignatureEdit).setText("89504E470D0A1A0A0000");
-    unitAt<EditBox>(mw::resultPathEdit).setText("/media/usb/FOUND.000/FILE0001.CHK");
-    unitAt<EditBox>(mw::resultClassEdit).setText("CHK");
-    unitAt<EditBox>(mw::resultSignatureEdit).setText("89504E470D0A1A0A0000");
-    unitAt<EditBox>(mw::resultTypeEdit).setText("png");
-}
+namespace fs = std::filesystem;
 
 void settle() {
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
-TEST(Screenshots, ofEveryPageAndTheMessageWindow) {
+class Workflow {
+public:
+    explicit Workflow(DesktopWindows& windows) : windows_(windows) {}
+
+    void drop(UnitRef list, const std::vector<fs::path>& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const fs::path& path : paths)
+            urls.append(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+        data.setUrls(urls);
+        QWidget* viewport = qobject_cast<QTableView*>(windows_.unitWidget(list))->viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        QDropEvent dropEvent(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &dropEvent);
+        settle();
+    }
+    // Step 2 as a user takes it: double-click the row, then the confirm button.
+    void confirmRow(int row) {
+        unitAt<ReportList>(mw::experimentList).selectItem(row);
+        WindowModel::instance().raiseEvent(
+            mw::experimentList, unit_event::kDoubleClicked,
+            {Value(std::int32_t{5}), Value(std::int32_t{5}), Value(std::int32_t{1})});
+        qobject_cast<QPushButton*>(windows_.unitWidget(mw::storeToConfirmedButton))->click();
+        settle();
+    }
+
+private:
+    DesktopWindows& windows_;
+};
+
+fs::path writeFile(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+TEST(Screenshots, ofEveryPageAndTheMessageWindowInBothLanguages) {
     const char* folder = std::getenv("VEXORIN_SCREENSHOT_DIR");
     if (folder == nullptr || *folder == '\0')
         GTEST_SKIP() << "set VEXORIN_SCREENSHOT_DIR to take screenshots";
     ASSERT_TRUE(QDir().mkpath(QString::fromLocal8Bit(folder)));
 
-    WindowModel& model = WindowModel::instance();
-    model.reset();
-    DesktopWindows windows(model);
-    registerWindowLayouts(model);
-    ASSERT_TRUE(model.loadWindow(mw::kWindowId));
-    fillWithSamples();
-    unitAt<ReportList>(mw::identificationList).selectItem(1);
+    for (Language language : {Language::Chinese, Language::English}) {
+        useLanguage(language);
+        const QString suffix = language == Language::English ? QStringLiteral("-en") : QString();
+        test::TempDir temp;
+        const fs::path home = fs::path(temp.path());
+        setDataDirectoryOverride((home / "data").string());
+        std::vector<std::string> messages;
+        setMessagePresenter(
+            [&](MessageKind, const std::string& text, const std::string&) { messages.push_back(text); });
 
-    auto* tabs = qobject_cast<QTabWidget*>(windows.unitWidget(mw::pages));
-    ASSERT_NE(tabs, nullptr);
-    QWidget* window = windows.windowWidget(mw::kWindowId);
-    for (int page = 0; page < tabs->count(); ++page) {
-        tabs->setCurrentIndex(page);
+        const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+        const std::string pdf = "%PDF-1.5\r\n%\xe2\xe3\xcf\xd3";
+        const std::string zip("PK\x03\x04\x14\0\0\0\x08\0", 10);
+        const std::string jpg("\xff\xd8\xff\xe0\0\x10JFIF\0", 11);
+        const fs::path samples = home / "samples";
+        const std::vector<fs::path> known = {
+            writeFile(samples / "logo.png", png), writeFile(samples / "manual.pdf", pdf),
+            writeFile(samples / "backup.zip", zip), writeFile(samples / "holiday.jpg", jpg)};
+        const fs::path found = home / "FOUND.000";
+        const std::vector<fs::path> unknown = {writeFile(found / "FILE0001.CHK", png),
+                                               writeFile(found / "FILE0002.CHK", zip),
+                                               writeFile(found / "FILE0003.CHK", jpg),
+                                               writeFile(found / "FILE0004.CHK", std::string(12, '\x07'))};
+
+        WindowModel& model = WindowModel::instance();
+        model.reset();
+        DesktopWindows windows(model);
+        installDropTargetRegistrar(windows);
+        registerMainWindowHandlers(model, DataDirectory::current);
+        registerWindowLayouts(model);
+        ASSERT_TRUE(model.loadWindow(mw::kWindowId));
+        settle();
+
+        Workflow workflow(windows);
+        workflow.drop(mw::experimentList, known);            // step 1
+        for (int row : {0, 1, 2}) workflow.confirmRow(row);  // step 2: png, pdf, zip
+        workflow.drop(mw::identificationList, unknown);      // step 3
+        ReportList& results = unitAt<ReportList>(mw::identificationList);
+        ASSERT_EQ(results.itemCount(), 4);
+        EXPECT_EQ(results.itemText(0, 4), "png");
+        results.setCheckState(0, check_state::kChecked);
+        results.setCheckState(1, check_state::kChecked);
+        results.selectItem(0);
+        model.raiseEvent(mw::identificationList, unit_event::kDoubleClicked,
+                         {Value(std::int32_t{5}), Value(std::int32_t{5}), Value(std::int32_t{1})});
+        EXPECT_TRUE(messages.empty()) << messages.front();
+
+        auto* tabs = qobject_cast<QTabWidget*>(windows.unitWidget(mw::pages));
+        ASSERT_NE(tabs, nullptr);
+        QWidget* window = windows.windowWidget(mw::kWindowId);
+        for (int page = 0; page < tabs->count(); ++page) {
+            tabs->setCurrentIndex(page);
+            settle();
+            const QString file = QStringLiteral("%1/page%2%3.png")
+                                     .arg(QString::fromLocal8Bit(folder))
+                                     .arg(page + 1)
+                                     .arg(suffix);
+            EXPECT_TRUE(window->grab().save(file)) << file.toStdString();
+        }
+
+        // Step 2 again with a value already stored opens the message window.
+        tabs->setCurrentIndex(0);
+        workflow.confirmRow(0);
+        QWidget* message = windows.windowWidget(message_window::kWindowId);
+        ASSERT_NE(message, nullptr);
         settle();
         const QString file =
-            QStringLiteral("%1/page%2.png").arg(QString::fromLocal8Bit(folder)).arg(page + 1);
-        EXPECT_TRUE(window->grab().save(file)) << file.toStdString();
+            QStringLiteral("%1/message-window%2.png").arg(QString::fromLocal8Bit(folder), suffix);
+        EXPECT_TRUE(message->grab().save(file));
+        model.reset();
+        setMessagePresenter({});
+        setDataDirectoryOverride({});
     }
-
-    ASSERT_TRUE(showMessageWindow("特征值存在！\r\n请重输入其他特征值！", model));
-    settle();
-    QWidget* message = windows.windowWidget(message_window::kWindowId);
-    ASSERT_NE(message, nullptr);
-    const QString file = QStringLiteral("%1/message-window.png").arg(QString::fromLocal8Bit(folder));
-    EXPECT_TRUE(message->grab().save(file));
-    model.reset();
+    useLanguage(Language::Chinese);
 }
 
 }  // namespace

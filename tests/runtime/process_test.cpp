@@ -101,7 +101,10 @@ TEST_F(ProcessTest, startedProgramsInheritNoStrayDescriptors) {
 
 TEST_F(ProcessTest, openWebAddressGoesThroughTheInstalledOpener) {
     std::vector<std::string> opened;
-    setWebAddressOpener([&](const std::string& address) { opened.push_back(address); });
+    setWebAddressOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
     openWebAddress("https://example.org/vexorin");
     openWebAddress();
     openWebAddress("");
