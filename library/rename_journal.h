@@ -1,0 +1,90 @@
+#pragma once
+// The rename journal: an append-only record of every rename the program makes
+// on disk, kept beside the stores ("rename.journal" in the data directory).
+//
+// A rename is written here before the file is renamed, and a "saved" line
+// follows once the identification list holds the new names. A run killed in
+// between leaves renames without their "saved" line; the next run that takes
+// the data directory's lock moves those entries to the names the disk now
+// has (see reconcileIdentificationList), so list and disk agree again. The
+// journal is also what an undo reads: every rename ever made, newest last.
+//
+// Format (UTF-8 text, one record per line, fields separated by a tab; in a
+// field "\\" stands for a backslash, "\t" for a tab, "\n" and "\r" for line
+// breaks, so any path fits on one line):
+//   vexorin-rename-journal<TAB>1            first line, the format's version
+//   run<TAB><unix time><TAB><process id>     a rename run begins
+//   rename<TAB><old path><TAB><new path><TAB><signature><TAB><type>
+//                                            about to rename; the disk decides whether it happened
+//   saved                                    the identification list holds every rename above
+// Lines of a kind this version does not know are skipped by readers, so later
+// versions may add kinds (an undo's own records) without breaking this one.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "library/data_directory.h"
+
+namespace vex {
+
+inline constexpr std::string_view kRenameJournalFileName = "rename.journal";
+
+struct JournalRecord {
+    enum class Kind { Run, Rename, Saved };
+    Kind kind = Kind::Rename;
+    // Rename: the path before and after, and the entry's values.
+    std::string oldPath;
+    std::string newPath;
+    std::string signature;
+    std::string type;
+    // Run: when and by which process.
+    std::int64_t time = 0;
+    std::int64_t processId = 0;
+};
+
+std::string renameJournalPath(const DataDirectory& data);
+
+// Every record of the journal in file order. A missing journal has none. A
+// last line without its line break (a write cut short) is left out. Returns ""
+// or why the journal could not be read.
+std::string readRenameJournal(const std::string& file, std::vector<JournalRecord>& records);
+
+// The renames after the last "saved" line: those the list may not hold yet.
+std::vector<JournalRecord> unsavedRenames(const std::vector<JournalRecord>& records);
+
+// One run's writer. Each record reaches the file (the kernel's cache) when it
+// is appended, so a killed process loses none; flush() also waits for the disk.
+class RenameJournalWriter {
+public:
+    RenameJournalWriter() = default;
+    RenameJournalWriter(RenameJournalWriter&& other) noexcept;
+    RenameJournalWriter& operator=(RenameJournalWriter&& other) noexcept;
+    RenameJournalWriter(const RenameJournalWriter&) = delete;
+    RenameJournalWriter& operator=(const RenameJournalWriter&) = delete;
+    ~RenameJournalWriter();
+
+    // Opens (creating when missing) the journal for appending and writes a run
+    // line. "" or why not.
+    std::string open(const std::string& file);
+    bool isOpen() const { return fd_ >= 0; }
+
+    std::string appendRename(std::string_view oldPath, std::string_view newPath, std::string_view signature,
+                             std::string_view type);
+    std::string appendSaved();
+    // Waits until what was appended is on the disk.
+    std::string flush();
+
+private:
+    std::string appendLine(const std::string& line);
+
+    int fd_ = -1;
+    std::string file_;
+};
+
+// Field escaping of the journal's lines, shared by reader and writer.
+std::string escapeJournalField(std::string_view field);
+std::string unescapeJournalField(std::string_view field);
+
+}  // namespace vex
