@@ -11,6 +11,7 @@
 
 #include "library/data_directory.h"
 #include "library/store.h"
+#include "library/store_lock.h"
 #include "runtime/data_dir.h"
 #include "runtime/translation.h"
 #include "vexorin/version.h"
@@ -182,7 +183,13 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         err << "vexorin-cli: " << error << "\n";
         return kExitStoreError;
     }
-    return action();
+    // A run that waits for another's lock says so after a second, and on standard error.
+    setLockWaitNotice([&err](const std::string& message) {
+        err << "vexorin-cli: " << message << "\n" << std::flush;
+    });
+    const int code = action();
+    setLockWaitNotice({});
+    return code;
 }
 
 int run(int argc, char** argv, std::istream& in, std::ostream& out, std::ostream& err) {

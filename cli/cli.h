@@ -4,6 +4,8 @@
 // Everything is written through the streams of the Context so tests can run
 // commands in-process and capture what they print.
 
+#include <signal.h>
+
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -74,6 +76,31 @@ private:
 void addSignatureCommands(CLI::App& app, Context& context, CommandSet& commands);
 void addLibraryCommands(CLI::App& app, Context& context, CommandSet& commands);
 void addListCommands(CLI::App& app, Context& context, CommandSet& commands);
+
+// A path as commands record and match it: blanks at either end trimmed (unless
+// they belong to an existing file's name), then absolute and lexically normal
+// ("./x", "x", "dir//x" are one entry); symbolic links are not resolved.
+std::string normalisedPath(const std::string& given);
+std::vector<std::string> normalisedPaths(const std::vector<std::string>& given);
+// Leaves out the paths that name nothing, each named on standard error with its
+// reason; true when every path exists.
+bool keepExistingPaths(Context& context, std::vector<std::string>& paths);
+
+// While it lives, SIGINT and SIGTERM only ask the running operation to stop
+// after the file it is on; the command then exits 128 + the signal's number.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    int received() const;  // the signal's number, 0 when none came
+    int exitCode() const;  // 130 for SIGINT, 143 for SIGTERM, 0 when none came
+
+private:
+    struct sigaction previousInterrupt_ {};
+    struct sigaction previousTerminate_ {};
+};
 
 // Parses `args` (without the program name) and runs the chosen command; returns the exit code.
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);

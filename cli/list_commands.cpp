@@ -1,9 +1,12 @@
 // The experiment and identification list commands: sample, experiments,
 // identify, results and rename, each the desktop program's operation on the same files.
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string_view>
@@ -13,6 +16,7 @@
 #include "flow/drop.h"
 #include "flow/lists.h"
 #include "flow/rename.h"
+#include "ident/signature.h"
 #include "library/store.h"
 #include "runtime/translation.h"
 
@@ -102,17 +106,51 @@ std::unordered_set<std::string_view> listedPaths(Context& context, const std::ve
     return wanted;
 }
 
+// Each path as the list holds it: its absolute, normal form, or as typed when
+// only that is listed (an entry recorded before paths were made absolute).
+template <class Entry>
+std::vector<std::string> listedForms(const std::vector<Entry>& entries,
+                                     const std::vector<std::string>& paths) {
+    std::unordered_set<std::string_view> listed;
+    listed.reserve(entries.size());
+    for (const Entry& entry : entries) listed.insert(entry.path);
+    std::vector<std::string> forms;
+    forms.reserve(paths.size());
+    for (const std::string& path : paths) {
+        std::string normal = normalisedPath(path);
+        forms.push_back(listed.count(normal) || !listed.count(path) ? std::move(normal) : path);
+    }
+    return forms;
+}
+
+// A file that exists but could not be read is recorded with the too-short text;
+// the reason goes to standard error. Only those files are opened again.
+void reportUnreadable(Context& context, const DropOutcome& outcome) {
+    for (const IdentifiedFile& file : outcome.files) {
+        if (file.signature != kTooShortText) continue;
+        const int fd = ::open(file.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd >= 0) {
+            ::close(fd);
+            continue;
+        }
+        context.err << "vexorin-cli: cannot read '" << file.path << "': " << std::strerror(errno) << "\n";
+    }
+}
+
 void addSample(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command =
         app.add_subcommand("sample", "Record files in the experiment library, as if dropped on its list");
     auto arguments = std::make_shared<PathArguments>();
     addPathArguments(command, *arguments, PathOptions::Recursive, "Files of known types");
     commands.add(command, [&context, arguments]() -> int {
-        const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
+        GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
+        gathered.paths = normalisedPaths(gathered.paths);
+        if (!keepExistingPaths(context, gathered.paths)) gathered.someUnreadable = true;
         ProgressBar bar(context, gathered.paths.size());
         const DropOutcome outcome = samplePaths(dataDirectoryOf(context), gathered.paths, bar.callback());
         bar.end();
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
+        reportUnreadable(context, outcome);
         std::unordered_set<std::string_view> refused;
         for (const Refusal& refusal : outcome.refused) refused.insert(refusal.subject);
         // Only what this command recorded: the rest of the list did not change.
@@ -157,8 +195,9 @@ void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, 
         const Listing<Entry> listing = list(data);
         if (!listing.error.empty()) return reportStoreError(context, listing.error);
         bool allListed = true;
+        const std::vector<std::string> forms = listedForms(listing.entries, gathered.paths);
         const std::unordered_set<std::string_view> wanted =
-            listedPaths(context, listing.entries, gathered.paths, allListed);
+            listedPaths(context, listing.entries, forms, allListed);
         std::vector<std::string> removed;
         std::vector<Row> rows;
         for (std::size_t i = 0; i < listing.entries.size(); ++i) {
@@ -192,16 +231,16 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
                       "Identify only: record nothing in the identification list");
     commands.add(command, [&context, arguments, options]() -> int {
         GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
+        gathered.paths = normalisedPaths(gathered.paths);
+        if (!keepExistingPaths(context, gathered.paths)) gathered.someUnreadable = true;
         const DataDirectory data = dataDirectoryOf(context);
-        // As at start-up: a missing library is written out empty first. When that
-        // fails the lookups simply find nothing, which the results show.
-        if (const EnsureStoreResult store = ensureStoreExists(data.libraryPath());
-            store.outcome == StoreCreation::Failed)
-            context.err << "vexorin-cli: " << store.error << "\n";
         ProgressBar bar(context, gathered.paths.size());
         DropOutcome outcome = identifyPaths(data, gathered.paths, bar.callback(), nullptr, *options);
         bar.end();
         gathered.paths = {};
+        // An unreadable library refuses the whole identification: nothing is printed or recorded.
+        if (!outcome.error.empty() && outcome.files.empty()) return reportStoreError(context, outcome.error);
+        reportUnreadable(context, outcome);
         {
             RowWriter writer = rowWriter(context, {"type", "signature", "path"});
             for (IdentifiedFile& file : outcome.files)
@@ -233,12 +272,16 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
         if (!listing.error.empty()) return reportStoreError(context, listing.error);
         bool allListed = true;
         std::unordered_set<std::string_view> wanted;
-        if (!*all) wanted = listedPaths(context, listing.entries, gathered.paths, allListed);
+        const std::vector<std::string> forms = listedForms(listing.entries, gathered.paths);
+        if (!*all) wanted = listedPaths(context, listing.entries, forms, allListed);
         std::vector<RenameRequest> requests;
         for (const IdentificationEntry& entry : listing.entries)
             if (*all || wanted.count(entry.path))
                 requests.push_back({entry.path, entry.type, entry.signature});
-        const RenameOutcome outcome = renameFiles(data, requests);
+        // Ctrl-C or SIGTERM: the file at hand is finished and what is done is saved.
+        StopSignals signals;
+        const RenameOutcome outcome =
+            renameFiles(data, requests, nullptr, [&signals] { return signals.received() != 0; });
         {
             RowWriter writer = rowWriter(context, {"old", "new"});
             for (const auto& [oldPath, newPath] : outcome.renamed) writer.add({oldPath, newPath});
@@ -248,6 +291,7 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
                         << message("'%1' not renamed: %2", {failure.subject, failure.reason}) << "\n";
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
         summarise(context, requests.size(), std::to_string(outcome.renamed.size()) + " files renamed");
+        if (outcome.interrupted) return signals.exitCode();
         const int code = outcome.refused.empty() && allListed ? kExitDone : kExitRenameFailed;
         return withPathProblems(code, gathered.someUnreadable);
     });

@@ -1,6 +1,7 @@
 #include "flow/confirm.h"
 
 #include "flow/lists.h"
+#include "library/store_lock.h"
 #include "runtime/translation.h"
 
 namespace vex {
@@ -8,6 +9,8 @@ namespace vex {
 ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature,
                                      std::string_view type) {
     ConfirmOutcome outcome;
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.reason);
+    if (!lock) return outcome;
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.reason);
     if (!store) return outcome;
     std::string reason;

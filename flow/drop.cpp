@@ -2,10 +2,16 @@
 
 #include <future>
 #include <optional>
+#include <type_traits>
+#include <unordered_set>
 
+#include "flow/lists.h"
 #include "ident/read_ahead.h"
 #include "ident/signature.h"
+#include "library/rename_journal.h"
 #include "library/signature_store.h"
+#include "library/store.h"
+#include "library/store_lock.h"
 
 namespace vex {
 namespace {
@@ -36,6 +42,19 @@ void finish(List& list, bool loaded, Outcome& outcome, std::vector<Entry>* listA
     *listAfter = again.entries();
 }
 
+// A drop refused as a whole (the lock could not be had): nothing recorded, and
+// the list as it stands.
+template <class Entry>
+DropOutcome& refuseWhole(const DataDirectory& data, DropOutcome& outcome, std::vector<Entry>* listAfter) {
+    outcome.files.clear();
+    if (!listAfter) return outcome;
+    if constexpr (std::is_same_v<Entry, ExperimentEntry>)
+        *listAfter = listExperiments(data).entries;
+    else
+        *listAfter = listIdentifications(data).entries;
+    return outcome;
+}
+
 }  // namespace
 
 std::vector<std::string> splitDroppedPaths(std::string_view droppedText) {
@@ -54,56 +73,91 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
                           const Progress& progress, std::vector<IdentificationEntry>* listAfter,
                           const IdentifyOptions& options) {
     DropOutcome outcome;
-    IdentificationList list(data.identificationListPath());
-    if (!options.dryRun) outcome.error = list.load();
-    const bool loaded = outcome.error.empty();
+    // A rename while this drop is identified moves files it has seen; they must
+    // not come back into the list under the names they no longer have.
+    const std::string journal = renameJournalPath(data);
+    const std::uint64_t journalAtStart = renameJournalSize(journal);
     // One reading of the library serves the whole drop; it is built at the first
     // file, so a drop of folders only never opens the library.
     std::optional<LookupSession> lookup;
     outcome.files.reserve(paths.size());
-    list.reserve(paths.size());
-    ReadAhead reads(paths);
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const std::string& path = paths[i];
-        if (ExaminedPath examined = reads.take(i); !examined.isDirectory) {
-            std::string signature = std::move(examined.signature);
-            if (!lookup) lookup.emplace(data.libraryPath());
-            std::string type = lookup->lookup(signature);
-            if (options.dryRun) {
-                // A dry run only tells what the list would be given.
-            } else if (std::string reason = list.record(signature, path, type); !reason.empty()) {
-                outcome.refused.push_back({path, std::move(reason)});
+    {
+        ReadAhead reads(paths);
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (ExaminedPath examined = reads.take(i); !examined.isDirectory) {
+                if (!lookup) {
+                    // As at start-up: a missing library is written out empty first.
+                    if (const EnsureStoreResult store = ensureStoreExists(data.libraryPath());
+                        store.outcome == StoreCreation::Failed) {
+                        outcome.error = store.error;
+                        outcome.files.clear();
+                        if (listAfter) *listAfter = listIdentifications(data).entries;
+                        return outcome;
+                    }
+                    lookup.emplace(data.libraryPath());
+                    // A library that cannot be read would name every file "unknown", over
+                    // earlier right answers: refuse the drop instead, and record nothing.
+                    if (!lookup->libraryReadable()) {
+                        outcome.error = lookup->failure();
+                        outcome.files.clear();
+                        if (listAfter) *listAfter = listIdentifications(data).entries;
+                        return outcome;
+                    }
+                }
+                std::string type = lookup->lookup(examined.signature);
+                outcome.files.push_back({std::move(type), std::move(examined.signature), paths[i]});
+                outcome.lastHandedIn = paths[i];
             }
-            outcome.files.push_back({std::move(type), std::move(signature), path});
-            outcome.lastHandedIn = path;
+            if (progress) progress(i + 1, paths.size());
         }
-        if (progress) progress(i + 1, paths.size());
     }
-    if (!options.dryRun) finish(list, loaded, outcome, listAfter);
+    if (options.dryRun) return outcome;  // a dry run only tells what the list would be given
+    // Identifying takes long and changes nothing; only the change of the list,
+    // read again now, holds the data directory's lock.
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
+    if (!lock) return refuseWhole(data, outcome, listAfter);
+    IdentificationList list(data.identificationListPath());
+    outcome.error = list.load();
+    const bool loaded = outcome.error.empty();
+    list.reserve(outcome.files.size());
+    std::unordered_set<std::string> renamedMeanwhile;
+    for (JournalRecord& rename : renamesSince(journal, journalAtStart))
+        renamedMeanwhile.insert(std::move(rename.oldPath));
+    for (const IdentifiedFile& file : outcome.files)
+        if (renamedMeanwhile.count(file.path))
+            outcome.refused.push_back({file.path, "it was renamed while it was identified"});
+        else if (std::string reason = list.record(file.signature, file.path, file.type); !reason.empty())
+            outcome.refused.push_back({file.path, std::move(reason)});
+    finish(list, loaded, outcome, listAfter);
     return outcome;
 }
 
 DropOutcome samplePaths(const DataDirectory& data, const std::vector<std::string>& paths,
                         const Progress& progress, std::vector<ExperimentEntry>* listAfter) {
     DropOutcome outcome;
+    outcome.files.reserve(paths.size());
+    {
+        ReadAhead reads(paths);
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (ExaminedPath examined = reads.take(i); !examined.isDirectory) {
+                std::string trimmed = paths[i];
+                std::string fileClass = FileClassOf(trimmed);
+                outcome.files.push_back({std::move(fileClass), std::move(examined.signature), paths[i]});
+                outcome.lastHandedIn = paths[i];
+            }
+            if (progress) progress(i + 1, paths.size());
+        }
+    }
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
+    if (!lock) return refuseWhole(data, outcome, listAfter);
     ExperimentList list(data.experimentListPath());
     outcome.error = list.load();
     const bool loaded = outcome.error.empty();
-    list.reserve(paths.size());
-    ReadAhead reads(paths);
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const std::string& handedIn = paths[i];
-        if (ExaminedPath examined = reads.take(i); !examined.isDirectory) {
-            std::string path = handedIn;
-            std::string signature = std::move(examined.signature);
-            std::string trimmed = path;
-            std::string fileClass = FileClassOf(trimmed);
-            if (std::string reason = list.record(signature, path); !reason.empty())
-                outcome.refused.push_back({path, std::move(reason)});
-            outcome.files.push_back({std::move(fileClass), std::move(signature), path});
-            outcome.lastHandedIn = handedIn;
-        }
-        if (progress) progress(i + 1, paths.size());
+    list.reserve(outcome.files.size());
+    for (IdentifiedFile& file : outcome.files) {
+        // Recorded under the trimmed path, which the row then shows.
+        if (std::string reason = list.record(file.signature, file.path); !reason.empty())
+            outcome.refused.push_back({file.path, std::move(reason)});
     }
     finish(list, loaded, outcome, listAfter);
     return outcome;
@@ -113,6 +167,11 @@ Outcome storeExperiment(const DataDirectory& data, const std::string& path, cons
                         std::vector<ExperimentEntry>* listAfter) {
     Outcome outcome;
     if (path.empty()) return outcome;
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
+    if (!lock) {
+        if (listAfter) *listAfter = listExperiments(data).entries;
+        return outcome;
+    }
     ExperimentList list(data.experimentListPath());
     outcome.error = list.load();
     const bool loaded = outcome.error.empty();

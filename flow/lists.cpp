@@ -1,6 +1,7 @@
 #include "flow/lists.h"
 
 #include "library/store.h"
+#include "library/store_lock.h"
 #include "runtime/translation.h"
 
 namespace vex {
@@ -16,11 +17,12 @@ Listing<Entry> listFile(const std::string& file) {
 }
 
 template <class List, class Entry>
-Outcome deleteFromFile(const std::string& file, const std::vector<std::string>& paths,
-                       std::vector<Entry>* listAfter) {
+Outcome deleteFromFile(const DataDirectory& data, const std::string& file,
+                       const std::vector<std::string>& paths, std::vector<Entry>* listAfter) {
     Outcome outcome;
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
     List list(file);
-    outcome.error = list.load();
+    if (lock) outcome.error = list.load();
     if (outcome.error.empty()) {
         for (const std::string& path : paths) list.remove(path);
         outcome.error = list.save();
@@ -42,7 +44,15 @@ std::optional<SignatureStore> openLibrary(const DataDirectory& data, LibraryFail
         return std::nullopt;
     }
     std::optional<SignatureStore> store = SignatureStore::open(data.libraryPath(), &failure.reason);
-    if (!store) failure.step = LibraryFailure::Step::Open;
+    if (!store) {
+        failure.step = LibraryFailure::Step::Open;
+        return store;
+    }
+    // A store made elsewhere must hold the library's table, not a view or a table of other columns.
+    if (std::string reason = store->checkTable(); !reason.empty()) {
+        failure = {LibraryFailure::Step::Read, std::move(reason)};
+        return std::nullopt;
+    }
     return store;
 }
 
@@ -83,6 +93,8 @@ Listing<ExperimentEntry> listExperiments(const DataDirectory& data) {
 }
 
 Listing<IdentificationEntry> listIdentifications(const DataDirectory& data) {
+    // A rename that was killed leaves the list behind the disk; bring it in line before showing it.
+    if (std::string error = reconcileIfInterrupted(data); !error.empty()) return {error, {}};
     return listFile<IdentificationList, IdentificationEntry>(data.identificationListPath());
 }
 
@@ -100,17 +112,22 @@ Listing<StoredSignature> listConfirmed(const DataDirectory& data, LibraryFailure
 
 Outcome deleteExperiments(const DataDirectory& data, const std::vector<std::string>& paths,
                           std::vector<ExperimentEntry>* listAfter) {
-    return deleteFromFile<ExperimentList>(data.experimentListPath(), paths, listAfter);
+    return deleteFromFile<ExperimentList>(data, data.experimentListPath(), paths, listAfter);
 }
 
 Outcome deleteIdentifications(const DataDirectory& data, const std::vector<std::string>& paths,
                               std::vector<IdentificationEntry>* listAfter) {
-    return deleteFromFile<IdentificationList>(data.identificationListPath(), paths, listAfter);
+    return deleteFromFile<IdentificationList>(data, data.identificationListPath(), paths, listAfter);
 }
 
 Outcome deleteConfirmed(const DataDirectory& data, const std::vector<std::string>& signatures,
                         std::vector<StoredSignature>* listAfter) {
     Outcome outcome;
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
+    if (!lock) {
+        if (listAfter) *listAfter = listConfirmed(data).entries;
+        return outcome;
+    }
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
     if (!store) return outcome;
     std::string reason;
@@ -119,14 +136,27 @@ Outcome deleteConfirmed(const DataDirectory& data, const std::vector<std::string
     return outcome;
 }
 
-Outcome clearExperiments(const DataDirectory& data) { return {TruncateFile(data.experimentListPath()), {}}; }
+namespace {
+
+Outcome clearFile(const DataDirectory& data, const std::string& file) {
+    Outcome outcome;
+    if (std::optional<DataLock> lock = DataLock::acquire(data, outcome.error))
+        outcome.error = TruncateFile(file);
+    return outcome;
+}
+
+}  // namespace
+
+Outcome clearExperiments(const DataDirectory& data) { return clearFile(data, data.experimentListPath()); }
 
 Outcome clearIdentifications(const DataDirectory& data) {
-    return {TruncateFile(data.identificationListPath()), {}};
+    return clearFile(data, data.identificationListPath());
 }
 
 Outcome clearConfirmed(const DataDirectory& data) {
     Outcome outcome;
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
+    if (!lock) return outcome;
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
     std::string reason;
     if (store && !store->clear(&reason)) outcome.error = deletionRefusal(reason);

@@ -1,57 +1,183 @@
 #include "flow/rename.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "flow/lists.h"
 #include "ident/prefix_index.h"
+#include "ident/signature.h"
+#include "library/rename_journal.h"
+#include "library/store_lock.h"
 #include "runtime/files.h"
 #include "runtime/translation.h"
 
 namespace vex {
+namespace {
 
-RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameRequest>& requests,
-                          std::vector<IdentificationEntry>* listAfter) {
-    RenameOutcome outcome;
-    IdentificationList list(data.identificationListPath());
-    if (std::string error = list.load(); !error.empty()) {
-        outcome.error = std::move(error);
-        if (listAfter) *listAfter = list.entries();
-        return outcome;
+// Files renamed per saving of the list: large enough that a long job does not
+// rewrite a big list file for every few files, small enough that other runs
+// get their turn and that a failed save puts back a bounded number.
+std::size_t batchSizeFor(std::size_t requests) { return std::max<std::size_t>(1000, requests / 10); }
+
+struct SplitPath {
+    std::string folder;
+    std::string name;
+};
+
+SplitPath splitPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {"", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+class BatchRenamer {
+public:
+    BatchRenamer(const DataDirectory& data, RenameOutcome& outcome) : data_(data), outcome_(outcome) {}
+
+    // Renames requests[from, to) under the lock; false when the run must stop (the store refused).
+    bool run(const std::vector<RenameRequest>& requests, std::size_t from, std::size_t to,
+             const std::function<bool()>& stopRequested, std::size_t& taken);
+    std::optional<IdentificationList>& list() { return list_; }
+
+private:
+    void renameOne(const RenameRequest& request);
+    std::string signatureNow(const SplitPath& where, std::string* reason);
+
+    const DataDirectory& data_;
+    RenameOutcome& outcome_;
+    std::optional<IdentificationList> list_;
+    RenameJournalWriter journal_;
+    FolderHandle folder_;
+    std::vector<std::pair<std::string, std::string>> batch_;
+};
+
+std::string BatchRenamer::signatureNow(const SplitPath& where, std::string* reason) {
+    if (!folder_.isOpen() || folder_.folder() != where.folder) {
+        if (!folder_.open(where.folder, reason)) return {};
     }
-    for (const RenameRequest& request : requests) {
-        const std::string& path = request.path;
-        if (request.type == kUnknownFileType) continue;
-        if (!isUsableExtension(request.type)) {
-            outcome.refused.push_back({path, message("'%1' is no file type to rename to", {request.type})});
-            continue;
-        }
-        std::string base = path;
-        const std::string newPath = PathWithoutExtension(base) + "." + request.type;
-        if (newPath == path) continue;  // already named after its type
-        if (std::string reason = checkListPath(newPath); !reason.empty()) {
-            outcome.refused.push_back({path, reason});
-            continue;
-        }
-        std::string reason;
-        if (!renameFile(path, newPath, &reason)) {
-            outcome.refused.push_back(
-                {path, reason.empty() ? message("the file could not be renamed") : reason});
-            continue;
-        }
-        list.move(path, newPath, request.signature, request.type);
-        outcome.renamed.emplace_back(path, newPath);
+    std::string bytes;
+    if (!folder_.readFirstBytes(where.name, kSignatureBytes, bytes, reason)) return {};
+    if (bytes.size() < static_cast<std::size_t>(kSignatureBytes)) return std::string(kTooShortText);
+    return hexDigitsOf(reinterpret_cast<const unsigned char*>(bytes.data()), kSignatureBytes);
+}
+
+void BatchRenamer::renameOne(const RenameRequest& request) {
+    const std::string& path = request.path;
+    const std::optional<IdentificationEntry> listed = list_->find(path);
+    if (!listed) {
+        outcome_.refused.push_back({path, message("it is no longer in the identification list")});
+        return;
     }
-    if (std::string error = list.save(); !error.empty()) {
+    // The list as it is now decides, not the one the request was made from.
+    const std::string& type = listed->type;
+    if (type == kUnknownFileType) return;
+    if (!isUsableExtension(type)) {
+        outcome_.refused.push_back({path, message("'%1' is no file type to rename to", {type})});
+        return;
+    }
+    std::string base = path;
+    const std::string newPath = PathWithoutExtension(base) + "." + type;
+    if (newPath == path) return;  // already named after its type
+    if (std::string reason = checkListPath(newPath); !reason.empty()) {
+        outcome_.refused.push_back({path, reason});
+        return;
+    }
+    const SplitPath where = splitPath(path);
+    const SplitPath target = splitPath(newPath);
+    std::string reason;
+    const std::string signature = signatureNow(where, &reason);
+    if (!reason.empty()) {
+        outcome_.refused.push_back({path, reason});
+        return;
+    }
+    if (signature != listed->signature) {
+        outcome_.refused.push_back({path, std::string(kChangedSinceIdentification) +
+                                              " (its signature value is now " + signature + ", listed " +
+                                              listed->signature + ")"});
+        return;
+    }
+    if (!journal_.isOpen()) {
+        if (std::string error = journal_.open(renameJournalPath(data_)); !error.empty()) {
+            outcome_.refused.push_back({path, error});
+            return;
+        }
+    }
+    if (std::string error = journal_.appendRename(path, newPath, listed->signature, type); !error.empty()) {
+        outcome_.refused.push_back({path, error});
+        return;
+    }
+    if (!folder_.renameNoReplace(where.name, target.name, &reason)) {
+        outcome_.refused.push_back(
+            {path, reason.empty() ? message("the file could not be renamed") : reason});
+        return;
+    }
+    list_->move(path, newPath, listed->signature, type);
+    batch_.emplace_back(path, newPath);
+}
+
+bool BatchRenamer::run(const std::vector<RenameRequest>& requests, std::size_t from, std::size_t to,
+                       const std::function<bool()>& stopRequested, std::size_t& taken) {
+    std::string error;
+    std::optional<DataLock> lock = DataLock::acquire(data_, error);
+    if (!lock) {
+        outcome_.error = error;
+        return false;
+    }
+    list_.emplace(data_.identificationListPath());
+    if (error = list_->load(); error.empty() && !journal_.isOpen())
+        error = journal_.open(renameJournalPath(data_));
+    if (!error.empty()) {
+        outcome_.error = error;
+        return false;
+    }
+    batch_.clear();
+    taken = from;
+    while (taken < to) {
+        renameOne(requests[taken++]);
+        if (stopRequested && stopRequested()) {
+            outcome_.interrupted = true;
+            break;
+        }
+    }
+    if (batch_.empty()) return true;
+    journal_.flush();
+    if (error = list_->save(); !error.empty()) {
         // The list file still names the old paths: put the files back so both agree.
-        for (const auto& [oldPath, newPath] : outcome.renamed) {
+        for (const auto& [oldPath, newPath] : batch_) {
             std::string reason;
             if (!renameFile(newPath, oldPath, &reason))
-                outcome.refused.push_back({newPath, message("renamed, but not recorded: %1", {reason})});
+                outcome_.refused.push_back({newPath, message("renamed, but not recorded: %1", {reason})});
         }
-        outcome.renamed.clear();
-        outcome.error = std::move(error);
-        if (listAfter) *listAfter = listIdentifications(data).entries;
-        return outcome;
+        outcome_.error = error;
+        list_.reset();
+    } else {
+        outcome_.renamed.insert(outcome_.renamed.end(), batch_.begin(), batch_.end());
     }
-    if (listAfter) *listAfter = list.entries();
+    // Either way the list now agrees with the disk.
+    journal_.appendSaved();
+    return error.empty();
+}
+
+}  // namespace
+
+RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameRequest>& requests,
+                          std::vector<IdentificationEntry>* listAfter,
+                          const std::function<bool()>& stopRequested) {
+    RenameOutcome outcome;
+    BatchRenamer renamer(data, outcome);
+    const std::size_t batch = batchSizeFor(requests.size());
+    std::size_t next = 0;
+    do {
+        std::size_t taken = next;
+        if (!renamer.run(requests, next, std::min(requests.size(), next + batch), stopRequested, taken))
+            break;
+        next = taken;
+    } while (next < requests.size() && !outcome.interrupted);
+    if (!listAfter) return outcome;
+    if (renamer.list() && outcome.error.empty())
+        *listAfter = renamer.list()->entries();
+    else
+        *listAfter = listIdentifications(data).entries;
     return outcome;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Renaming identified files to their probable type.
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,14 +20,29 @@ struct RenameRequest {
 
 struct RenameOutcome : Outcome {
     std::vector<std::pair<std::string, std::string>> renamed;  // old path, new path
+    // Stopped on request before every file was taken; what was renamed is saved.
+    bool interrupted = false;
 };
 
+inline constexpr std::string_view kChangedSinceIdentification = "changed since identification";
+
 // Renames each file to the path without its extension, a full stop and its
-// type. Files of type "未知类型" are left alone. A rename never replaces an
-// existing file; the entry moves to the new name only when the rename
-// succeeded, and every failure is in `refused` with its reason. The list file
-// is written once; when it cannot be, the files are put back.
+// type. Files of type "未知类型" are left alone. Only what was identified is
+// renamed: the file must still be listed, and its first bytes, read again
+// through its folder opened once (a final symbolic link is not followed),
+// must still give the listed signature value, else it is refused as
+// "changed since identification". The rename happens in that same folder and
+// never replaces an existing file; the entry moves to the new name only when
+// the rename succeeded, and every failure is in `refused` with its reason.
+//
+// Every rename is written to the rename journal before it happens, and the
+// list is saved in batches, each under the data directory's lock: a kill
+// loses no rename (the next run reconciles), and other runs may work between
+// batches. `stopRequested` is asked after each file; when it answers true the
+// batch is saved and the rest left alone. When a batch's list cannot be
+// saved, that batch's files are put back.
 RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameRequest>& requests,
-                          std::vector<IdentificationEntry>* listAfter = nullptr);
+                          std::vector<IdentificationEntry>* listAfter = nullptr,
+                          const std::function<bool()>& stopRequested = {});
 
 }  // namespace vex

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "runtime/runtime_error.h"
 #include "runtime/text.h"
 
 namespace vex {
@@ -10,14 +9,16 @@ namespace {
 
 constexpr int prefixLengthAt(int position) { return kLongestPrefix - position; }
 
-// The decided record's type; the lookup gives up on it when it reads empty.
-std::string typeText(const Value& type) {
-    if (type.omitted()) return {};
-    if (!type.is<std::string>()) raiseRuntimeError(runtime_error_code::kTypeMismatch);
-    return type.as<std::string>();
-}
-
 }  // namespace
+
+std::string storedTypeText(const Value& type) {
+    if (const auto* text = type.get_if<std::string>()) return *text;
+    if (const auto* number = type.get_if<std::int64_t>()) return std::to_string(*number);
+    if (const auto* number = type.get_if<std::int32_t>()) return std::to_string(*number);
+    if (const auto* number = type.get_if<std::int16_t>()) return std::to_string(*number);
+    if (const auto* number = type.get_if<std::uint8_t>()) return std::to_string(*number);
+    return {};
+}
 
 std::string_view signaturePrefix(std::string_view signature, int length) {
     // The same cut as cutToBytes, without copying: this runs 17 times per file.
@@ -110,7 +111,7 @@ std::string PrefixIndex::lookup(std::string_view signature) const {
     for (int position = 0; position < kPrefixCount; ++position) {
         const std::uint32_t record = find(position, prefixes[position], hashes[position]);
         if (record == kNotFound) continue;
-        std::string type = typeText(types_[record]);
+        std::string type = storedTypeText(types_[record]);
         if (!type.empty()) return type;
     }
     return std::string(kUnknownFileType);

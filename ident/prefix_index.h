@@ -24,6 +24,12 @@ inline constexpr int kPrefixCount = kLongestPrefix - kShortestPrefix + 1;
 // so no stored prefix is broken text. Storing and lookup both cut here.
 std::string_view signaturePrefix(std::string_view signature, int length);
 
+// A stored type as text. A library received from someone may hold any kind of
+// value there: text is read as it is, a whole number in decimal, and anything
+// else (bytes, a real number, a date) as no type at all, so that it can never
+// become a file name's extension nor stop an identification.
+std::string storedTypeText(const Value& type);
+
 // The prefix columns of a library's records, indexed so that one signature is
 // answered with at most 17 hash look-ups. Fed with the records in the order
 // the store delivers them; among records that share a prefix the first one
@@ -35,8 +41,8 @@ public:
     void addRecord(Value fileType, const std::array<std::string_view, kPrefixCount>& prefixes);
     void reserve(std::size_t records);
 
-    // The answer of the 17-query procedure. Raises the type-mismatch runtime
-    // error when the record that decides holds a type that is not text.
+    // The answer of the 17-query procedure; a record whose type reads empty
+    // (see storedTypeText) is passed over.
     std::string lookup(std::string_view signature) const;
 
     std::size_t recordCount() const { return types_.size(); }

@@ -65,6 +65,16 @@ std::vector<IdentificationEntry> IdentificationList::entries() const {
     return entries;
 }
 
+std::optional<IdentificationEntry> IdentificationList::find(const std::string& path) const {
+    if (!document_.hasSection(path)) return std::nullopt;
+    std::string named = path;
+    std::string fileClass = FileClassOf(named);
+    return IdentificationEntry{
+        path, std::move(fileClass),
+        document_.read(path, kIdentificationSignatureKey, kIdentificationSignatureDefault),
+        document_.read(path, kIdentificationTypeKey, kIdentificationTypeDefault)};
+}
+
 void IdentificationList::move(const std::string& path, const std::string& newPath,
                               const std::string& signature, const std::string& type) {
     document_.removeSection(path);

@@ -6,6 +6,7 @@
 // file edited by hand between two operations is always seen. Nothing here
 // shows a message: every failure comes back as a reason text ("" when fine).
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,7 @@ public:
 
     // True when there was an entry for `path` (compared exactly).
     bool remove(std::string_view path) { return document_.removeSection(path); }
+    bool contains(std::string_view path) const { return document_.hasSection(path); }
     bool modified() const { return document_.modified(); }
     std::size_t size() const { return document_.sectionCount(); }
     void reserve(std::size_t entries) { document_.reserveSections(entries); }
@@ -77,6 +79,8 @@ public:
     // RecordIdentification on this list.
     std::string record(const std::string& signature, const std::string& path, const std::string& type);
     std::vector<IdentificationEntry> entries() const;
+    // The entry listed under exactly `path`, when there is one.
+    std::optional<IdentificationEntry> find(const std::string& path) const;
     // The entry of `path` now names `newPath`, with the same values.
     void move(const std::string& path, const std::string& newPath, const std::string& signature,
               const std::string& type);

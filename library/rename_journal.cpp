@@ -1,8 +1,10 @@
 #include "library/rename_journal.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -97,7 +99,8 @@ std::string unescapeJournalField(std::string_view field) {
     return out;
 }
 
-std::string readRenameJournal(const std::string& file, std::vector<JournalRecord>& records) {
+std::string readRenameJournal(const std::string& file, std::vector<JournalRecord>& records,
+                              std::uint64_t fromOffset) {
     records.clear();
     std::string content, error;
     if (!readWholeFile(file, content, &error)) {
@@ -105,6 +108,7 @@ std::string readRenameJournal(const std::string& file, std::vector<JournalRecord
         return error;
     }
     std::string_view rest = content;
+    rest.remove_prefix(std::min<std::uint64_t>(fromOffset, rest.size()));
     for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(end + 1)) {
         const std::vector<std::string_view> fields = splitFields(rest.substr(0, end));
         JournalRecord record;
@@ -125,6 +129,20 @@ std::string readRenameJournal(const std::string& file, std::vector<JournalRecord
         records.push_back(std::move(record));
     }
     return {};
+}
+
+std::uint64_t renameJournalSize(const std::string& file) {
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+std::vector<JournalRecord> renamesSince(const std::string& file, std::uint64_t offset) {
+    std::vector<JournalRecord> records, renames;
+    if (renameJournalSize(file) <= offset) return renames;
+    readRenameJournal(file, records, offset);
+    for (JournalRecord& record : records)
+        if (record.kind == JournalRecord::Kind::Rename) renames.push_back(std::move(record));
+    return renames;
 }
 
 std::vector<JournalRecord> unsavedRenames(const std::vector<JournalRecord>& records) {

@@ -49,7 +49,15 @@ std::string renameJournalPath(const DataDirectory& data);
 // Every record of the journal in file order. A missing journal has none. A
 // last line without its line break (a write cut short) is left out. Returns ""
 // or why the journal could not be read.
-std::string readRenameJournal(const std::string& file, std::vector<JournalRecord>& records);
+// `fromOffset` skips the start (a size renameJournalSize gave, so at a line's start).
+std::string readRenameJournal(const std::string& file, std::vector<JournalRecord>& records,
+                              std::uint64_t fromOffset = 0);
+
+// The journal's size now: a run that identifies files remembers it, so it can
+// later ask which files were renamed meanwhile (renamesSince).
+std::uint64_t renameJournalSize(const std::string& file);
+// The renames written after byte `offset` (a size renameJournalSize gave).
+std::vector<JournalRecord> renamesSince(const std::string& file, std::uint64_t offset);
 
 // The renames after the last "saved" line: those the list may not hold yet.
 std::vector<JournalRecord> unsavedRenames(const std::vector<JournalRecord>& records);

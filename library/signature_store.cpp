@@ -53,20 +53,50 @@ bool fail(std::string* out, std::string reason) {
     return false;
 }
 
-// The decided record's type; the lookup gives up on it when it reads empty.
-std::string typeText(const Value& type) {
-    if (type.omitted()) return {};
-    if (!type.is<std::string>()) raiseRuntimeError(runtime_error_code::kTypeMismatch);
-    return type.as<std::string>();
-}
+std::string typeText(const Value& type) { return storedTypeText(type); }
 
 }  // namespace
+
+std::string checkStoreTable(sqlite::Database& database) {
+    auto kind = sqlite::Statement::prepare(database, "select type from sqlite_schema where name = ?");
+    if (!kind) return database.lastError();
+    kind->bindText(1, schema::kTable);
+    const sqlite::StepResult found = kind->step();
+    if (found == sqlite::StepResult::Error) return kind->lastError();
+    const std::string name(schema::kTable);
+    if (found != sqlite::StepResult::Row) return "no such table: " + name;
+    const sqlite::Cell type = kind->column(0);
+    const std::string* typeName = std::get_if<std::string>(&type);
+    if (!typeName || *typeName != "table")
+        return "'" + name + "' is " + (typeName ? "a " + *typeName : std::string("no table")) +
+               ", not a table: only a table is read";
+
+    auto columns = sqlite::Statement::prepare(database, "select name from pragma_table_info(?)");
+    if (!columns) return database.lastError();
+    columns->bindText(1, schema::kTable);
+    std::vector<std::string> names;
+    sqlite::StepResult step;
+    while ((step = columns->step()) == sqlite::StepResult::Row)
+        if (auto text = columns->textAt(0)) names.emplace_back(*text);
+    if (step == sqlite::StepResult::Error) return columns->lastError();
+    auto lacks = [&names](const std::string& column) {
+        return std::find(names.begin(), names.end(), column) == names.end();
+    };
+    if (lacks(std::string(schema::kFileTypeColumn)))
+        return "no such column: " + name + "." + std::string(schema::kFileTypeColumn);
+    for (int length = kShortestPrefix; length <= kLongestPrefix; ++length)
+        if (lacks(schema::signatureColumnName(length)))
+            return "no such column: " + name + "." + schema::signatureColumnName(length);
+    return {};
+}
 
 std::optional<SignatureStore> SignatureStore::open(const std::string& path, std::string* error) {
     auto database = sqlite::Database::open(path, sqlite::OpenMode::ReadWrite, error);
     if (!database) return std::nullopt;
     return SignatureStore(std::move(*database));
 }
+
+std::string SignatureStore::checkTable() { return checkStoreTable(database_); }
 
 bool SignatureStore::list(std::vector<StoredSignature>& records, std::string* error,
                           std::optional<std::size_t> limit) {
@@ -202,10 +232,15 @@ LookupSession::LookupSession(const std::string& libraryPath) : libraryPath_(libr
 // would turn every field into a value through its named operations, which
 // costs more than all the look-ups of a drop together.
 void LookupSession::readLibrary() {
-    auto database = sqlite::Database::open(libraryPath_, sqlite::OpenMode::ReadOnly);
-    if (!database) return;
-    auto select = sqlite::Statement::prepare(*database, "select * from " + table());
-    if (!select) return;
+    auto fail = [this](const std::string& reason) {
+        failure_ = "Cannot read the confirmed library '" + libraryPath_ + "'. Reason: " + reason;
+    };
+    std::string reason;
+    auto database = sqlite::Database::open(libraryPath_, sqlite::OpenMode::ReadOnly, &reason);
+    if (!database) return fail(reason);
+    if (reason = checkStoreTable(*database); !reason.empty()) return fail(reason);
+    auto select = sqlite::Statement::prepare(*database, "select * from " + table(), &reason);
+    if (!select) return fail(reason);
 
     // The first column of each name, as reading a field by name finds it.
     auto columnNamed = [&](std::string_view name) -> int {
@@ -244,6 +279,7 @@ void LookupSession::readLibrary() {
                          prefixes);
     }
     readable_ = step == sqlite::StepResult::Done;
+    if (!readable_) fail(select->lastError());
 }
 
 // The index cannot tell an empty stored prefix from one that holds nothing;

@@ -33,6 +33,9 @@ public:
     // Nothing when it cannot be opened; `error` then says why.
     static std::optional<SignatureStore> open(const std::string& path, std::string* error = nullptr);
 
+    // Why the store's table cannot serve as the library, or "" (see checkStoreTable).
+    std::string checkTable();
+
     // Every record in record order (the first `limit` of them, when given). False (with `error`)
     // when the table cannot be read.
     bool list(std::vector<StoredSignature>& records, std::string* error = nullptr,
@@ -64,6 +67,10 @@ private:
     sqlite::Database database_;
 };
 
+// Why the store's table cannot be used as the confirmed library (it is missing,
+// a view, or lacks a column the program reads), or "" when it can.
+std::string checkStoreTable(sqlite::Database& database);
+
 // One drop's view of the library: read once, then any number of look-ups.
 // It sees the library as it was when the session began; build a new one for
 // every drop.
@@ -79,6 +86,8 @@ public:
     // False when the library could not be opened or read; every look-up then
     // gives "未知类型".
     bool libraryReadable() const { return readable_; }
+    // Why the library could not be read, for the user; "" when it could.
+    const std::string& failure() const { return failure_; }
     std::size_t recordCount() const { return index_.recordCount(); }
 
 private:
@@ -87,6 +96,7 @@ private:
 
     std::string libraryPath_;
     bool readable_ = false;
+    std::string failure_;
     PrefixIndex index_;
     std::optional<std::string> emptySignatureType_;
 };

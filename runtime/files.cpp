@@ -14,6 +14,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "runtime/atomic_file.h"
 
@@ -262,6 +263,83 @@ bool renameFile(const std::string& oldName, const std::string& newName, std::str
             const bool sourceIsDirectory = ::lstat(oldName.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
             // EINVAL from a directory means "into its own subfolder", not "flag unsupported".
             if (failure == ENOSYS || !sourceIsDirectory) failure = renameNoReplaceFallback(oldName, newName);
+        }
+    }
+    if (failure != 0 && error) *error = reasonText(what, failure);
+    return failure == 0;
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), folder_(std::move(other.folder_)) {}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        folder_ = std::move(other.folder_);
+    }
+    return *this;
+}
+
+FolderHandle::~FolderHandle() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FolderHandle::open(const std::string& folder, std::string* error) {
+    if (fd_ >= 0) ::close(fd_);
+    folder_ = folder;
+    fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0 && error) *error = reasonText("Cannot open the folder '" + folder + "'.", errno);
+    return fd_ >= 0;
+}
+
+bool FolderHandle::readFirstBytes(const std::string& name, std::size_t count, std::string& bytes,
+                                  std::string* error) const {
+    bytes.clear();
+    const std::string what = "Cannot read '" + folder_ + "/" + name + "'.";
+    const int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        if (error)
+            *error = errno == ELOOP ? what + " Reason: it is a symbolic link" : reasonText(what, errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (error) *error = what + " Reason: it is not a regular file";
+        return false;
+    }
+    bytes.resize(count);
+    std::size_t filled = 0;
+    while (filled < count) {
+        const ssize_t got = ::read(fd, bytes.data() + filled, count - filled);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int failure = errno;
+            ::close(fd);
+            if (error) *error = reasonText(what, failure);
+            return false;
+        }
+        if (got == 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(filled);
+    return true;
+}
+
+bool FolderHandle::renameNoReplace(const std::string& from, const std::string& to, std::string* error) const {
+    const std::string what = "Cannot rename '" + folder_ + "/" + from + "' to '" + to + "'.";
+    int failure = 0;
+    if (::syscall(SYS_renameat2, fd_, from.c_str(), fd_, to.c_str(), RENAME_NOREPLACE) != 0) {
+        failure = errno;
+        if (failure == EINVAL || failure == ENOSYS) {
+            // A file system without the flag: a hard link cannot replace either.
+            failure = ::linkat(fd_, from.c_str(), fd_, to.c_str(), 0) == 0 ? 0 : errno;
+            if (failure == 0 && ::unlinkat(fd_, from.c_str(), 0) != 0) {
+                failure = errno;
+                ::unlinkat(fd_, to.c_str(), 0);
+            }
         }
     }
     if (failure != 0 && error) *error = reasonText(what, failure);

@@ -29,6 +29,36 @@ bool isDirectory(const std::string& path);
 // `oldName` is missing. `error`, when given, receives the reason of a failure.
 bool renameFile(const std::string& oldName, const std::string& newName, std::string* error = nullptr);
 
+// A folder opened once, so that what is read in it and what is renamed in it
+// are in the same folder, even when a folder on its path is swapped for a
+// symbolic link meanwhile.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    FolderHandle(FolderHandle&& other) noexcept;
+    FolderHandle& operator=(FolderHandle&& other) noexcept;
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    ~FolderHandle();
+
+    // Opens `folder` ("" is the current folder). False, with the reason, when it cannot be opened.
+    bool open(const std::string& folder, std::string* error = nullptr);
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string& folder() const { return folder_; }
+
+    // Up to `count` first bytes of the regular file `name` in the folder. A
+    // final symbolic link is not followed and nothing blocks: a link, FIFO,
+    // device or socket is refused. False with the reason when it cannot be read.
+    bool readFirstBytes(const std::string& name, std::size_t count, std::string& bytes,
+                        std::string* error = nullptr) const;
+    // Renames `from` to `to`, both names in this folder, never replacing an existing entry.
+    bool renameNoReplace(const std::string& from, const std::string& to, std::string* error = nullptr) const;
+
+private:
+    int fd_ = -1;
+    std::string folder_;
+};
+
 // Creates or replaces `name` with the byte-sets written in order. A regular file
 // is replaced atomically, so a failed write leaves the old content (or no file)
 // rather than a torn one; a FIFO or device is written in place. False for an empty

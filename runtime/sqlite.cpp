@@ -5,15 +5,78 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace vex::sqlite {
 namespace {
 
 std::atomic<int> g_busyTimeoutMs{kDefaultBusyTimeoutMs};
+std::atomic<int> g_statementTimeLimitMs{kDefaultStatementTimeLimitMs};
+
+std::mutex g_busyNoticeMutex;
+std::function<void()> g_busyNotice;
+
+// When the statement running on this thread must give up. Set as a statement
+// starts; the progress handler checks it every few thousand steps.
+thread_local std::chrono::steady_clock::time_point t_statementDeadline =
+    std::chrono::steady_clock::time_point::max();
+
+void startStatementClock() {
+    t_statementDeadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(g_statementTimeLimitMs.load());
+}
+
+int stopWhenPastDeadline(void*) { return std::chrono::steady_clock::now() > t_statementDeadline ? 1 : 0; }
+
+// SQLite's own busy timeout, plus one notice after a second of waiting, so a
+// person knows why nothing moves.
+int waitWhileBusy(void* context, int attempt) {
+    static thread_local std::chrono::steady_clock::time_point waitingSince;
+    static thread_local bool noticed = false;
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0) {
+        waitingSince = now;
+        noticed = false;
+    }
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - waitingSince).count();
+    if (waited >= *static_cast<const int*>(context)) return 0;
+    if (waited >= kBusyNoticeAfterMs && !noticed) {
+        noticed = true;
+        std::function<void()> notice;
+        {
+            std::lock_guard lock(g_busyNoticeMutex);
+            notice = g_busyNotice;
+        }
+        if (notice) notice();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 2 : 20));
+    return 1;
+}
+
+// A store received from someone else may hold views, triggers or schema
+// functions meant to hang or change things when read; none of them runs here,
+// and no value or statement can grow past what a store of ours ever needs.
+void harden(sqlite3* db) {
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kValueLengthLimit);
+    sqlite3_limit(db, SQLITE_LIMIT_SQL_LENGTH, kValueLengthLimit);
+    sqlite3_limit(db, SQLITE_LIMIT_COLUMN, 200);
+    sqlite3_limit(db, SQLITE_LIMIT_EXPR_DEPTH, 100);
+    sqlite3_limit(db, SQLITE_LIMIT_COMPOUND_SELECT, 10);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_limit(db, SQLITE_LIMIT_TRIGGER_DEPTH, 1);
+}
 
 void setError(std::string* error, std::string text) {
     if (error) *error = std::move(text);
@@ -98,16 +161,23 @@ std::optional<double> parseIsoDate(const std::string& text) {
 }  // namespace
 
 void setDefaultBusyTimeout(int milliseconds) { g_busyTimeoutMs = std::max(0, milliseconds); }
+void setStatementTimeLimit(int milliseconds) { g_statementTimeLimitMs = std::max(1, milliseconds); }
+void setBusyNotice(std::function<void()> notice) {
+    std::lock_guard lock(g_busyNoticeMutex);
+    g_busyNotice = std::move(notice);
+}
 int defaultBusyTimeout() { return g_busyTimeoutMs; }
 
 // ---- Database ----
 
-Database::Database(Database&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+Database::Database(Database&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)), busyTimeoutMs_(std::move(other.busyTimeoutMs_)) {}
 
 Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
         if (db_) sqlite3_close_v2(db_);
         db_ = std::exchange(other.db_, nullptr);
+        busyTimeoutMs_ = std::move(other.busyTimeoutMs_);
     }
     return *this;
 }
@@ -147,6 +217,8 @@ std::optional<Database> Database::openOnce(const std::string& path, OpenMode mod
         setError(error, "no database file was named");
         return std::nullopt;
     }
+    static std::once_flag heapLimited;
+    std::call_once(heapLimited, [] { sqlite3_hard_heap_limit64(kHeapLimitBytes); });
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &raw, openFlags(mode) | SQLITE_OPEN_NOMUTEX, nullptr);
     Database db(raw);
@@ -156,7 +228,9 @@ std::optional<Database> Database::openOnce(const std::string& path, OpenMode mod
     }
     sqlite3_extended_result_codes(raw, 1);
     db.setBusyTimeout(defaultBusyTimeout());
+    sqlite3_progress_handler(raw, 4096, &stopWhenPastDeadline, nullptr);
     if (mode == OpenMode::ReadWriteCreate) return db;
+    harden(raw);
 
     // SQLite opens lazily: read the header now, so a file that is no database
     // (or an empty one, which SQLite would silently treat as a new database) fails here.
@@ -178,6 +252,7 @@ std::optional<Database> Database::openOnce(const std::string& path, OpenMode mod
 bool Database::execute(std::string_view sql, std::string* error) {
     char* message = nullptr;
     const std::string text(sql);
+    startStatementClock();
     const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
         setError(error, message ? message : sqlite3_errstr(rc));
@@ -191,7 +266,10 @@ std::string Database::lastError() const { return db_ ? sqlite3_errmsg(db_) : "no
 std::int64_t Database::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
 int Database::changes() const { return sqlite3_changes(db_); }
 bool Database::isReadOnly() const { return sqlite3_db_readonly(db_, "main") == 1; }
-void Database::setBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_, milliseconds); }
+void Database::setBusyTimeout(int milliseconds) {
+    *busyTimeoutMs_ = milliseconds;
+    sqlite3_busy_handler(db_, &waitWhileBusy, busyTimeoutMs_.get());
+}
 
 // ---- Statement ----
 
@@ -264,6 +342,7 @@ bool Statement::bindInt(int index, std::int64_t value) {
 }
 
 StepResult Statement::step() {
+    if (!sqlite3_stmt_busy(stmt_)) startStatementClock();
     switch (sqlite3_step(stmt_)) {
         case SQLITE_ROW:
             return StepResult::Row;

@@ -4,6 +4,7 @@
 // Every failure comes back as a result with SQLite's own description of it.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,20 @@ enum class OpenMode {
 constexpr int kDefaultBusyTimeoutMs = 2000;
 void setDefaultBusyTimeout(int milliseconds);  // tests shorten it
 int defaultBusyTimeout();
+// After this long waiting for another connection's lock, the busy notice is given (once per wait).
+constexpr int kBusyNoticeAfterMs = 1000;
+// Called on the waiting thread; front ends say there that another program is writing.
+void setBusyNotice(std::function<void()> notice);
+
+// Every statement gives up ("interrupted") after this long, so no store, however
+// it was made, can hang the program; a store of ours is read in well under a second.
+constexpr int kDefaultStatementTimeLimitMs = 60000;
+void setStatementTimeLimit(int milliseconds);  // tests shorten it
+// Longest text or byte value, and longest statement, a store may hold: far above
+// the 50-character columns, far below what could exhaust memory.
+constexpr int kValueLengthLimit = 1 << 20;
+// SQLite's own memory in this process never grows past this.
+constexpr std::int64_t kHeapLimitBytes = 100LL << 20;
 
 class Statement;
 
@@ -62,6 +77,8 @@ private:
     static std::optional<Database> openOnce(const std::string& path, OpenMode mode, std::string* error);
     explicit Database(sqlite3* db) : db_(db) {}
     sqlite3* db_ = nullptr;
+    // Where the busy handler reads the wait; on the heap, so it stays put when the Database moves.
+    std::unique_ptr<int> busyTimeoutMs_ = std::make_unique<int>(0);
 };
 
 enum class StepResult { Row, Done, Error };

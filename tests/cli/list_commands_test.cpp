@@ -90,7 +90,7 @@ TEST_F(ListCommands, resultsDeleteAndClear) {
 
 TEST_F(ListCommands, renamePrintsRenamedFilesAndFailsForTheRest) {
     std::ofstream(data_ + "/setok.ini")
-        << "[" << a_ << "]\ntype=X\ntype1=jpg\n[" << b_ << "]\ntype=Y\ntype1=未知类型\n";
+        << "[" << a_ << "]\ntype=30313233343536373839\ntype1=jpg\n[" << b_ << "]\ntype=Y\ntype1=未知类型\n";
     const Result result = runCli({"rename", a_, b_});
     const std::string renamed = dir_.file("a.jpg");
     EXPECT_EQ(result.out, a_ + "\t" + renamed + "\n");
@@ -98,7 +98,7 @@ TEST_F(ListCommands, renamePrintsRenamedFilesAndFailsForTheRest) {
     EXPECT_EQ(result.code, kExitDone) << result.err;  // an unknown type is skipped, not failed
 
     const std::string taken = dir_.write("b.gif", "taken");
-    std::ofstream(data_ + "/setok.ini") << "[" << b_ << "]\ntype=Y\ntype1=gif\n";
+    std::ofstream(data_ + "/setok.ini") << "[" << b_ << "]\ntype=4142434445464748494A\ntype1=gif\n";
     const Result refused = runCli({"rename", b_});
     EXPECT_EQ(refused.code, kExitRenameFailed);
     EXPECT_EQ(refused.out, "");

@@ -16,12 +16,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The files renamed here begin with these bytes, so the listed signature value is theirs.
+const std::string kJpegHeader("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10);
+constexpr const char* kJpeg = "FFD8FFE000104A464946";
+
 class RenameFilesTest : public ::testing::Test {
 protected:
     void SetUp() override { fs::create_directories(dir_.file("files")); }
     void TearDown() override { setAtomicSaveWriteFunction({}); }
 
-    std::string file(const std::string& name, const std::string& bytes = "0123456789") {
+    std::string file(const std::string& name, const std::string& bytes = kJpegHeader) {
         const std::string path = dir_.file("files/" + name);
         test::writeAll(path, bytes);
         return path;
@@ -101,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RenameFilesTest, renameInsideDottedFolderStaysInThatFolder) {
     fs::create_directories(dir_.file("files/x.d"));
     const std::string path = file("x.d/readme");
-    recordIdentifications({{"S", path, "txt"}});
+    recordIdentifications({{kJpeg, path, "txt"}});
     const RenameOutcome outcome = renameFiles(data_, everyListedFile());
     ASSERT_EQ(outcome.renamed.size(), 1u);
     EXPECT_EQ(outcome.renamed[0].second, path + ".txt");
@@ -112,7 +116,7 @@ TEST_F(RenameFilesTest, renameNeverReplacesAndKeepsEntriesOfFailures) {
     const std::string a = file("a.dat", "original a"), taken = file("a.jpg", "someone else's");
     const std::string gone = dir_.file("files/gone.dat");
     const std::string b = file("b.dat");
-    recordIdentifications({{"1", a, "jpg"}, {"2", gone, "png"}, {"3", b, "gif"}});
+    recordIdentifications({{"6F726967696E616C2061", a, "jpg"}, {kJpeg, gone, "png"}, {kJpeg, b, "gif"}});
 
     std::vector<IdentificationEntry> after;
     const RenameOutcome outcome = renameFiles(data_, everyListedFile(), &after);
@@ -128,7 +132,7 @@ TEST_F(RenameFilesTest, renameNeverReplacesAndKeepsEntriesOfFailures) {
 
 TEST_F(RenameFilesTest, renameUndoneWhenTheListFileCannotBeWritten) {
     const std::string a = file("a.dat");
-    recordIdentifications({{"1", a, "jpg"}});
+    recordIdentifications({{kJpeg, a, "jpg"}});
     const std::string before = test::readAll(data_.identificationListPath());
     const std::vector<RenameRequest> requests = everyListedFile();
     setAtomicSaveWriteFunction([](int, const void*, std::size_t) -> ssize_t {

@@ -1,0 +1,90 @@
+// Paths as the commands that change a list record and match them, and the
+// signals a long rename stops at.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+
+#include "cli/cli.h"
+#include "runtime/text.h"
+
+namespace vex::cli {
+
+std::string normalisedPath(const std::string& given) {
+    std::string path = trimBothEnds(given);
+    struct stat info {};
+    // Blanks that belong to an existing file's name stay; the operation then says why it cannot keep them.
+    if (path != given && ::lstat(given.c_str(), &info) == 0) path = given;
+    if (path.empty()) return path;
+    std::filesystem::path full(path);
+    if (!full.is_absolute()) {
+        std::error_code error;
+        const std::filesystem::path here = std::filesystem::current_path(error);
+        if (error) return path;
+        full = here / full;
+    }
+    // Lexical only: "." and ".." and doubled slashes go, symbolic links stay as named.
+    std::string normal = full.lexically_normal().string();
+    while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+    return normal;
+}
+
+std::vector<std::string> normalisedPaths(const std::vector<std::string>& given) {
+    std::vector<std::string> paths;
+    paths.reserve(given.size());
+    for (const std::string& path : given) paths.push_back(normalisedPath(path));
+    return paths;
+}
+
+bool keepExistingPaths(Context& context, std::vector<std::string>& paths) {
+    bool allExist = true;
+    std::size_t kept = 0;
+    for (std::string& path : paths) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0) {
+            context.err << "vexorin-cli: '" << path << "' not recorded: " << std::strerror(errno) << "\n";
+            allExist = false;
+            continue;
+        }
+        if (&paths[kept] != &path) paths[kept] = std::move(path);
+        ++kept;
+    }
+    paths.resize(kept);
+    return allExist;
+}
+
+namespace {
+
+std::atomic<int> g_stopSignal{0};
+
+extern "C" void rememberStopSignal(int signal) { g_stopSignal = signal; }
+
+}  // namespace
+
+StopSignals::StopSignals() {
+    g_stopSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = &rememberStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInterrupt_);
+    sigaction(SIGTERM, &action, &previousTerminate_);
+}
+
+StopSignals::~StopSignals() {
+    sigaction(SIGINT, &previousInterrupt_, nullptr);
+    sigaction(SIGTERM, &previousTerminate_, nullptr);
+}
+
+int StopSignals::received() const { return g_stopSignal; }
+
+int StopSignals::exitCode() const {
+    const int signal = g_stopSignal;
+    return signal == 0 ? 0 : 128 + signal;
+}
+
+}  // namespace vex::cli
