@@ -29,7 +29,7 @@ std::string checkListPath(const std::string& path) {
 
 std::string ListFile::clear() {
     std::string error = TruncateFile(file_);
-    if (error.empty()) document_ = IniDocument();
+    if (error.empty()) document_ = IniDocument(IniDocument::SectionNames::Exact);
     return error;
 }
 

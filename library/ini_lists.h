@@ -46,7 +46,7 @@ public:
 
     // A missing file loads as an empty list. Returns "" or why the file could
     // not be read; nothing may then be saved over it.
-    std::string load() { return IniDocument::load(file_, document_); }
+    std::string load() { return IniDocument::load(file_, document_, IniDocument::SectionNames::Exact); }
     // Writes the file atomically when the list changed; "" or why not.
     std::string save() { return document_.modified() ? document_.save(file_) : std::string(); }
     // Leaves the file existing and empty.
@@ -62,7 +62,8 @@ public:
 
 protected:
     std::string file_;
-    IniDocument document_;
+    // Paths compare exactly: "PHOTO.dat" and "photo.dat" are two files, so two entries.
+    IniDocument document_{IniDocument::SectionNames::Exact};
 };
 
 class ExperimentList : public ListFile {

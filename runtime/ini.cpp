@@ -131,8 +131,11 @@ std::string joinedText(std::initializer_list<std::string_view> parts) {
 
 }  // namespace
 
-IniDocument IniDocument::parse(std::string_view bytes) {
-    IniDocument document;
+IniDocument::IniDocument(SectionNames names)
+    : index_(0, FoldedHash{names == SectionNames::Exact}, FoldedEqual{names == SectionNames::Exact}) {}
+
+IniDocument IniDocument::parse(std::string_view bytes, SectionNames names) {
+    IniDocument document(names);
     bool styleKnown = false;
     bool firstLine = true;
     std::size_t position = 0;
@@ -175,8 +178,8 @@ IniDocument IniDocument::parse(std::string_view bytes) {
     return document;
 }
 
-std::string IniDocument::load(const std::string& path, IniDocument& out) {
-    out = IniDocument();
+std::string IniDocument::load(const std::string& path, IniDocument& out, SectionNames names) {
+    out = IniDocument(names);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) return {};
@@ -204,7 +207,7 @@ std::string IniDocument::load(const std::string& path, IniDocument& out) {
     }
     ::close(fd);
     bytes.resize(filled);
-    out = parse(bytes);
+    out = parse(bytes, names);
     return {};
 }
 
@@ -240,14 +243,14 @@ std::string IniDocument::serialise() const {
 std::size_t IniDocument::FoldedHash::operator()(std::string_view name) const {
     std::uint64_t hash = 14695981039346656037ull;
     for (char c : name) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (!exact && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
     return static_cast<std::size_t>(hash);
 }
 
 bool IniDocument::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
-    return equalFolded(a, b);
+    return exact ? a == b : equalFolded(a, b);
 }
 
 IniDocument& IniDocument::operator=(IniDocument&& other) noexcept {

@@ -44,7 +44,12 @@ namespace vex {
 
 class IniDocument {
 public:
-    IniDocument() = default;
+    // How section names compare. Keys always fold case. Lists of file paths
+    // compare their section names exactly, as the file system compares paths.
+    enum class SectionNames : std::uint8_t { FoldCase, Exact };
+
+    IniDocument() : IniDocument(SectionNames::FoldCase) {}
+    explicit IniDocument(SectionNames names);
     // The section index points into the document's own names, so a document moves but is never copied.
     IniDocument(IniDocument&&) = default;
     IniDocument& operator=(IniDocument&& other) noexcept;
@@ -52,12 +57,13 @@ public:
     IniDocument& operator=(const IniDocument&) = delete;
 
     // Parses `bytes`; never fails (anything that is no header or key is kept as it is).
-    static IniDocument parse(std::string_view bytes);
+    static IniDocument parse(std::string_view bytes, SectionNames names = SectionNames::FoldCase);
 
     // Reads `path` into `out`. A missing file is an empty document and not an error.
     // Returns "" on success or a reason (unreadable file, not a regular file); then
     // `out` is empty and must not be saved over the file.
-    static std::string load(const std::string& path, IniDocument& out);
+    static std::string load(const std::string& path, IniDocument& out,
+                            SectionNames names = SectionNames::FoldCase);
 
     // Writes the document to `path` through the atomic save. Returns "" or the reason.
     std::string save(const std::string& path) const;
@@ -146,13 +152,16 @@ private:
     }
     Text joined(std::initializer_list<std::string_view> parts);
 
-    // Section names hash and compare with A-Z folded, without building folded copies.
+    // Section names hash and compare with A-Z folded, without building folded copies
+    // (or byte for byte, for a document of exact section names).
     struct FoldedHash {
         using is_transparent = void;
+        bool exact;  // no default member initialiser: the enclosing class needs it default-constructible
         std::size_t operator()(std::string_view name) const;
     };
     struct FoldedEqual {
         using is_transparent = void;
+        bool exact;
         bool operator()(std::string_view a, std::string_view b) const;
     };
     struct IndexEntry {

@@ -40,18 +40,33 @@ protected:
     std::string setokIni_ = dir_.file("setok.ini");
 };
 
+// Paths compare as the file system compares them: two names that differ only in
+// case are two files, and neither entry may take the other's values.
 TEST_F(IniListsTest, samePathInAnyCaseIsOneExperimentWithLaterValues) {
-    IniDocument document;
-    std::string first = "C:/x/a.jpg", second = "c:/X/A.JPG";
-    ASSERT_EQ(RecordExperiment(document, "FFD8FFE0", first), "");
-    ASSERT_EQ(RecordExperiment(document, "89504E47", second), "");
-    ASSERT_EQ(document.save(setIni_), "");
-    EXPECT_EQ(contents(setIni_), "[C:/x/a.jpg]\r\n特征值=89504E47\r\n文件类型=JPG\r\n");
+    ExperimentList list(setIni_);
+    ASSERT_EQ(list.load(), "");
+    std::string first = "/x/PHOTO.dat", second = "/x/photo.dat";
+    ASSERT_EQ(list.record("FFD8FFE0", first), "");
+    ASSERT_EQ(list.record("25504446", second), "");
+    ASSERT_EQ(list.save(), "");
     const std::vector<ExperimentEntry> entries = entriesOf<ExperimentList>(setIni_);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].path, "C:/x/a.jpg");
-    EXPECT_EQ(entries[0].fileClass, "JPG");
-    EXPECT_EQ(entries[0].signature, "89504E47");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].path, "/x/PHOTO.dat");
+    EXPECT_EQ(entries[0].signature, "FFD8FFE0");
+    EXPECT_EQ(entries[1].path, "/x/photo.dat");
+    EXPECT_EQ(entries[1].signature, "25504446");
+
+    IdentificationList results(setokIni_);
+    ASSERT_EQ(results.load(), "");
+    ASSERT_EQ(results.record("89504E47", "/x/PHOTO.dat", "png"), "");
+    ASSERT_EQ(results.record("25504446", "/x/photo.dat", "pdf"), "");
+    EXPECT_TRUE(results.remove("/x/photo.dat"));
+    EXPECT_FALSE(results.remove("/x/Photo.dat"));
+    ASSERT_EQ(results.find("/x/PHOTO.dat").value().type, "png");
+    // The profile layer still folds case for everything else: keys, and sections outside the lists.
+    IniDocument profile;
+    ASSERT_EQ(profile.setValue("Section", "Key", "1"), "");
+    EXPECT_EQ(profile.read("SECTION", "KEY", "none"), "1");
 }
 
 TEST_F(IniListsTest, experimentPathIsTrimmedForTheCaller) {
@@ -76,8 +91,8 @@ TEST_F(IniListsTest, handEditedFilesShowDefaultsDuplicatesAndOrder) {
     put(setIni_,
         "; my notes\n[/b/no-keys]\n\n[/a/only-signature]\n  特征值 = 4D5A \r\n[/a/only-class]\n文件类型=exe");
     put(setokIni_,
-        "[/x/a.d/readme]\r\ntype=1234\r\n[/x/b.bin]\r\ntype1=zip\r\n[/X/A.D/"
-        "README]\r\ntype=5678\r\ntype1=txt\r\n");
+        "[/x/a.d/readme]\r\ntype=1234\r\n[/x/b.bin]\r\ntype1=zip\r\n[/x/a.d/"
+        "readme]\r\ntype=5678\r\ntype1=txt\r\n");
     const std::vector<ExperimentEntry> experiments = entriesOf<ExperimentList>(setIni_);
     EXPECT_EQ(column(experiments, &ExperimentEntry::fileClass),
               (std::vector<std::string>{"未知", "未知", "exe"}));
