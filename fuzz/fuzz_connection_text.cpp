@@ -13,23 +13,18 @@
 
 namespace {
 
-// Paths holding one of the markers that end the file name, and paths wholly in braces
-// (which read as quoted), cannot round-trip; neither is ever the library's path, which
-// ends in "/data.mdb".
-bool canRoundTrip(std::string_view path) {
-    for (std::string_view marker : vex::connection_text::kKeysAfterFile)
-        if (path.find(marker) != std::string_view::npos) return false;
-    const bool wholeInBraces = path.starts_with('{') && path.find('}') == path.size() - 1;
-    return !wholeInBraces && path.find('\0') == std::string_view::npos;
-}
+// Every path the program can be handed round-trips: values holding ";", "{" or "}"
+// are quoted in braces. Only a NUL byte can never be part of a path.
+bool canRoundTrip(std::string_view path) { return path.find('\0') == std::string_view::npos; }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
 
+    // Reading any text never crashes; a quoted value may differ from its text by its doubled braces.
     const std::string anyFile = vex::database_backend::databaseFileFromConnectionText(text);
-    if (text.find(anyFile) == std::string::npos) __builtin_trap();
+    if (anyFile.size() > text.size()) __builtin_trap();
 
     const vex::Value password = (size & 1) ? vex::Value(std::string("tulip")) : vex::Value();
     const std::string built = vex::buildExternalDatabaseConnectionText(text, vex::Value(), password);
@@ -38,10 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The same for the text of the database connection unit (its data source).
     const std::string anySource = vex::dataSourceFromConnectionText(text);
-    if (text.find(anySource) == std::string::npos) __builtin_trap();
+    if (anySource.size() > text.size()) __builtin_trap();
     const std::string forRecordSets = vex::buildDatabaseConnectionText(text, (size & 1) ? "tulip" : "");
-    if (text.find(vex::connection_text::kOptionsStart) == std::string::npos &&
-        vex::dataSourceFromConnectionText(forRecordSets) != text)
-        __builtin_trap();
+    if (canRoundTrip(text) && vex::dataSourceFromConnectionText(forRecordSets) != text) __builtin_trap();
     return 0;
 }

@@ -5,9 +5,52 @@
 // rely on exactly these forms. Here they are only text; nothing is loaded by
 // the names they contain.
 
+#include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace vex::connection_text {
+
+// A value holding ";", "{" or "}" is written in braces, with each "}" inside
+// doubled, as connection texts quote values: otherwise a folder named
+// "lib;FIL=x" would end the file name at its ";" and name another file.
+inline bool needsQuoting(std::string_view value) {
+    return value.find_first_of(";{}") != std::string_view::npos;
+}
+
+inline std::string quotedValue(std::string_view value) {
+    if (!needsQuoting(value)) return std::string(value);
+    std::string quoted = "{";
+    for (char c : value) {
+        quoted += c;
+        if (c == '}') quoted += '}';
+    }
+    quoted += '}';
+    return quoted;
+}
+
+// A value in braces at the start of `text`: the value without them, "}}" read as
+// "}", and in `length` how much of `text` it took. Nothing when `text` does not
+// begin with a closed brace-quoted value.
+inline std::optional<std::string> unquotedValue(std::string_view text, std::size_t& length) {
+    if (text.empty() || text.front() != '{') return std::nullopt;
+    std::string value;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        if (text[i] != '}') {
+            value += text[i];
+            continue;
+        }
+        if (i + 1 < text.size() && text[i + 1] == '}') {
+            value += '}';
+            ++i;
+            continue;
+        }
+        length = i + 1;
+        return value;
+    }
+    return std::nullopt;
+}
 
 // The database connection unit's text (record sets read and write through it):
 //   "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=<file>"

@@ -319,23 +319,18 @@ std::string databaseFileFromConnectionText(std::string_view text) {
     const auto start = text.find(connection_text::kFileKey);
     if (start == std::string_view::npos) return {};
     std::string_view rest = text.substr(start + connection_text::kFileKey.size());
+    // A value in braces is quoted when a key (or the end) follows its closing brace;
+    // a path may itself begin with "{" and is then read like any other.
+    std::size_t length = 0;
+    if (const std::optional<std::string> quoted = connection_text::unquotedValue(rest, length)) {
+        const std::string_view after = rest.substr(length);
+        bool keyFollows = after.empty() || after == ";";
+        for (std::string_view next : connection_text::kKeysAfterFile)
+            keyFollows = keyFollows || after.starts_with(next);
+        if (keyFollows) return *quoted;
+    }
     std::size_t end = rest.size();
-    for (std::string_view next : connection_text::kKeysAfterFile) {
-        end = std::min(end, rest.find(next));
-    }
-    if (!rest.empty() && rest.front() == '{') {
-        // Braces quote the value only when they close before the next key and a key
-        // (or the end) follows them: a path may itself begin with "{", and is then read
-        // like any other.
-        const auto close = rest.find('}');
-        if (close != std::string_view::npos && close < end) {
-            const std::string_view after = rest.substr(close + 1);
-            bool quoted = after.empty() || after == ";";
-            for (std::string_view next : connection_text::kKeysAfterFile)
-                quoted = quoted || after.starts_with(next);
-            if (quoted) return std::string(rest.substr(1, close - 1));
-        }
-    }
+    for (std::string_view next : connection_text::kKeysAfterFile) end = std::min(end, rest.find(next));
     if (end == rest.size() && !rest.empty() && rest.back() == ';') --end;
     return std::string(rest.substr(0, end));
 }

@@ -5,7 +5,8 @@
 namespace vex {
 
 std::string buildDatabaseConnectionText(const std::string& fileName, const std::string& password) {
-    std::string text = std::string(connection_text::kConnectionStart) + fileName;
+    std::string text =
+        std::string(connection_text::kConnectionStart) + connection_text::quotedValue(fileName);
     if (!password.empty()) {
         text += connection_text::kPasswordOption;
         text += password;
@@ -18,6 +19,11 @@ std::string dataSourceFromConnectionText(const std::string& connectionText) {
     const auto start = connectionText.find(connection_text::kDataSourceKey);
     if (start == std::string::npos) return {};
     const auto from = start + connection_text::kDataSourceKey.size();
+    std::size_t length = 0;
+    const std::string_view rest = std::string_view(connectionText).substr(from);
+    if (const std::optional<std::string> quoted = connection_text::unquotedValue(rest, length);
+        quoted && (length == rest.size() || rest.substr(length).starts_with(connection_text::kOptionsStart)))
+        return *quoted;
     const auto end = connectionText.find(connection_text::kOptionsStart, from);
     return connectionText.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }

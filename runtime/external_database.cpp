@@ -51,12 +51,12 @@ Value call(std::string_view name, std::initializer_list<Value> arguments, Value 
 
 std::string buildExternalDatabaseConnectionText(const std::string& fileName, const Value& userName,
                                                 const Value& password) {
-    std::string text = std::string(connection_text::kExternalStart) + fileName;
+    std::string text = std::string(connection_text::kExternalStart) + connection_text::quotedValue(fileName);
     // '/' never occurs inside a multi-byte UTF-8 character, so a plain search is character-aware.
     const auto lastSeparator = fileName.rfind('/');
     if (lastSeparator != std::string::npos) {
         text += connection_text::kFolderKey;
-        text += fileName.substr(0, lastSeparator);
+        text += connection_text::quotedValue(fileName.substr(0, lastSeparator));
     }
     text += connection_text::kDriverAndFormat;
     if (const auto* user = nonEmptyText(userName)) {

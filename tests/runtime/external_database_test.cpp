@@ -9,6 +9,7 @@
 #include <set>
 
 #include "runtime/database_backend.h"
+#include "runtime/database_connection.h"
 #include "runtime/sqlite.h"
 #include "tests/support/temp_dir.h"
 
@@ -416,6 +417,35 @@ INSTANTIATE_TEST_SUITE_P(Types, DeclaredTypeTest,
                                            DeclaredTypeCase{"BLOB", DeclaredKind::Binary},
                                            DeclaredTypeCase{"GUID", DeclaredKind::Other}),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
+
+}  // namespace
+}  // namespace vex
+
+namespace vex {
+namespace {
+
+// A folder may be named anything; the file a connection text names must be exactly the file asked for.
+TEST(ConnectionTextQuoting, everyPathComesBackFromBothTexts) {
+    const std::string paths[] = {
+        "/data/lib;FIL=x/data.mdb",
+        "/d/{braced}",
+        "/d/a}}b{",
+        "{",
+        "}",
+        "/d/x;Jet OLEDB:Database Password=y",
+        "/d/x;DefaultDir=/etc;PWD=z",
+        "{/d/whole}",
+        "/d/plain/data.mdb",
+        "/d/;",
+    };
+    for (const std::string& path : paths) {
+        const std::string external =
+            buildExternalDatabaseConnectionText(path, Value(), Value(std::string("tulip")));
+        EXPECT_EQ(database_backend::databaseFileFromConnectionText(external), path) << external;
+        const std::string forRecordSets = buildDatabaseConnectionText(path, "tulip");
+        EXPECT_EQ(dataSourceFromConnectionText(forRecordSets), path) << forRecordSets;
+    }
+}
 
 }  // namespace
 }  // namespace vex
