@@ -152,9 +152,11 @@ ChildResult runChild(const std::vector<std::string>& argv, const ChildOptions& o
     closeFd(pipes.out[0]);
     closeFd(pipes.err[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    struct rusage usage {};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     decodeStatus(status, result);
+    result.maxResidentKb = usage.ru_maxrss;
     return result;
 }
 
@@ -162,6 +164,11 @@ Child::Child(const std::vector<std::string>& argv, const ChildOptions& options)
     : pid_(spawn(argv, options, nullptr)) {}
 
 Child::~Child() { kill(); }
+
+bool Child::signal(int number) {
+    if (pid_ <= 0 || reaped_) return false;
+    return ::kill(pid_, number) == 0;
+}
 
 bool Child::kill() {
     if (pid_ <= 0 || reaped_) return false;

@@ -31,6 +31,7 @@ struct ChildResult {
     bool timedOut = false;
     std::string out;
     std::string err;
+    long maxResidentKb = 0;  // the child's peak resident memory (runChild only)
 };
 
 // Starts `argv` (argv[0] is the program's path) and waits for it.
@@ -46,6 +47,8 @@ public:
     Child& operator=(const Child&) = delete;
 
     bool started() const { return pid_ > 0; }
+    // Sends `number` to the child while it has not been reaped; it may then still run.
+    bool signal(int number);
     // Sends SIGKILL (if still running) and reaps the child; returns whether it was still running.
     bool kill();
     // Waits for the child to end; output is not captured by this class.
