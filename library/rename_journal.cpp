@@ -155,12 +155,13 @@ std::vector<JournalRecord> unsavedRenames(const std::vector<JournalRecord>& reco
 }
 
 RenameJournalWriter::RenameJournalWriter(RenameJournalWriter&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), file_(std::move(other.file_)) {}
+    : fd_(std::exchange(other.fd_, -1)), runWritten_(other.runWritten_), file_(std::move(other.file_)) {}
 
 RenameJournalWriter& RenameJournalWriter::operator=(RenameJournalWriter&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = std::exchange(other.fd_, -1);
+        runWritten_ = other.runWritten_;
         file_ = std::move(other.file_);
     }
     return *this;
@@ -183,12 +184,19 @@ std::string RenameJournalWriter::open(const std::string& file) {
         // A line cut short (a full disk) is ended, so it cannot swallow the next record.
         if (std::string error = appendLine({}); !error.empty()) return error;
     }
-    return appendLine(std::string(kRunTag) + "\t" + std::to_string(std::time(nullptr)) + "\t" +
-                      std::to_string(::getpid()));
+    return {};
 }
 
 std::string RenameJournalWriter::appendRename(std::string_view oldPath, std::string_view newPath,
                                               std::string_view signature, std::string_view type) {
+    // A run line heads each run's renames; a run that renames nothing leaves none.
+    if (!runWritten_) {
+        if (std::string error = appendLine(std::string(kRunTag) + "\t" + std::to_string(std::time(nullptr)) +
+                                           "\t" + std::to_string(::getpid()));
+            !error.empty())
+            return error;
+        runWritten_ = true;
+    }
     return appendLine(std::string(kRenameTag) + "\t" + escapeJournalField(oldPath) + "\t" +
                       escapeJournalField(newPath) + "\t" + escapeJournalField(signature) + "\t" +
                       escapeJournalField(type));

@@ -73,8 +73,8 @@ public:
     RenameJournalWriter& operator=(const RenameJournalWriter&) = delete;
     ~RenameJournalWriter();
 
-    // Opens (creating when missing) the journal for appending and writes a run
-    // line. "" or why not.
+    // Opens (creating when missing) the journal for appending; the first rename
+    // appended is preceded by a run line. "" or why not.
     std::string open(const std::string& file);
     bool isOpen() const { return fd_ >= 0; }
 
@@ -88,6 +88,7 @@ private:
     std::string appendLine(const std::string& line);
 
     int fd_ = -1;
+    bool runWritten_ = false;
     std::string file_;
 };
 

@@ -35,7 +35,8 @@ std::multiset<std::string> contentsUnder(const std::string& root) {
     std::multiset<std::string> contents;
     for (const auto& entry : fs::recursive_directory_iterator(root))
         if (entry.is_regular_file() && entry.path().filename() != "set.ini" &&
-            entry.path().filename() != "setok.ini" &&
+            entry.path().filename() != "setok.ini" && entry.path().filename() != "rename.journal" &&
+            entry.path().filename() != "vexorin.lock" &&
             entry.path().filename().string().rfind("data.mdb", 0) != 0)
             contents.insert(readAll(entry.path().string()));
     return contents;
