@@ -64,6 +64,9 @@ int confirm(Context& context, const std::string& signature, const std::string& t
             return kExitDuplicate;
         case ConfirmOutcome::Result::Refused:
             return reportError(context, outcome.reason);
+        case ConfirmOutcome::Result::Invalid:
+            context.err << "vexorin-cli: " << outcome.reason << "\n";
+            return kExitUsage;
         case ConfirmOutcome::Result::Added:
             break;
     }

@@ -1,5 +1,6 @@
 #include "flow/confirm.h"
 
+#include "flow/confirm_rules.h"
 #include "flow/lists.h"
 #include "library/store_lock.h"
 #include "runtime/translation.h"
@@ -9,12 +10,19 @@ namespace vex {
 ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature,
                                      std::string_view type) {
     ConfirmOutcome outcome;
+    const ConfirmCheck check = checkConfirmedPair(signature, type);
+    if (!check.accepted()) {
+        outcome.result = ConfirmOutcome::Result::Invalid;
+        outcome.reason = message("Cannot confirm the signature value '%1' as '%2'. Reason: %3",
+                                 {signature, type, check.reason});
+        return outcome;
+    }
     std::optional<DataLock> lock = DataLock::acquire(data, outcome.reason);
     if (!lock) return outcome;
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.reason);
     if (!store) return outcome;
     std::string reason;
-    switch (store->add(signature, type, &reason)) {
+    switch (store->add(check.signature, type, &reason)) {
         case SignatureStore::AddResult::Added:
             outcome.result = ConfirmOutcome::Result::Added;
             // New records go last, so the new one's place is the count; another program adding at
@@ -28,7 +36,7 @@ ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view
         case SignatureStore::AddResult::Refused:
             outcome.reason =
                 message("Cannot store the signature value '%1' in the confirmed library. Reason: %2",
-                        {signature, reason.empty() ? message("the database refused the write") : reason});
+                        {check.signature, reason.empty() ? message("the database refused the write") : reason});
             break;
     }
     return outcome;

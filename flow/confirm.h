@@ -13,14 +13,15 @@ namespace vex {
 inline constexpr std::string_view kDuplicateSignatureMessage = "特征值存在！\r\n请重输入其他特征值！";
 
 struct ConfirmOutcome {
-    enum class Result { Added, Duplicate, Refused };
+    // Invalid: the pair breaks a confirm rule (flow/confirm_rules.h); the store was not touched.
+    enum class Result { Added, Duplicate, Refused, Invalid };
     Result result = Result::Refused;
     std::string reason;      // why a refused value was not stored
     std::int64_t index = 0;  // an added record's place in the library's list, counted from 1 (0: unknown)
 };
 
-// Stores `signature` with `type` unless the value is there already; neither
-// text is checked for form, and an empty one is stored as nothing.
+// Stores `signature` with `type` when both pass the confirm rules (the
+// signature upper-cased) and the value is not there already.
 ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature,
                                      std::string_view type);
 

@@ -239,6 +239,10 @@ void StoreEditorToConfirmed(WindowModel& model, const DataDirectory& data) {
         case ConfirmOutcome::Result::Refused:
             showLibraryError(outcome.reason);
             break;
+        case ConfirmOutcome::Result::Invalid:
+            // The editors stay read-only, so the refusal is a message rather than a marked field.
+            showMessage(MessageKind::Warning, outcome.reason, kCaption);
+            break;
     }
 }
 

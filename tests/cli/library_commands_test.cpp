@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "flow/confirm.h"
 #include "runtime/sqlite.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
@@ -59,9 +60,9 @@ TEST_F(LibraryCommands, duplicateSaysSoOnTwoLinesAndExitsThree) {
 }
 
 TEST_F(LibraryCommands, deleteRemovesTheNamedSignaturesOnly) {
-    for (const char* value : {"1111", "it's", "3333"})
+    for (const char* value : {"1111", "2222", "3333"})
         ASSERT_EQ(run({"confirm", value, "t"}).exitCode, kExitDone);
-    const Result deleted = run({"library", "delete", "it's", "3333", "not-there"});
+    const Result deleted = run({"library", "delete", "2222", "3333", "not-there"});
     EXPECT_EQ(deleted.exitCode, kExitDone) << deleted.err;
     EXPECT_EQ(deleted.out, "2\tt\tit's\n3\tt\t3333\n");  // the deleted rows, numbered as they were listed
     EXPECT_THAT(deleted.err, HasSubstr("not-there"));
@@ -84,11 +85,21 @@ TEST_F(LibraryCommands, jsonUsesTheEnglishKeys) {
     EXPECT_EQ(run({"--json", "library"}).out, "[]\n");
 }
 
-TEST_F(LibraryCommands, typeOverFiftyCharactersIsAStoreError) {
-    const Result refused = run({"confirm", kExeValue, std::string(51, 'x')});
-    EXPECT_EQ(refused.exitCode, kExitStoreError);
-    EXPECT_THAT(refused.err, HasSubstr(kExeValue));
-    EXPECT_EQ(run({"library"}).out, "");
+// A pair that breaks a confirm rule is a usage error with the operation's own
+// reason (the window shows the same text); the library is untouched.
+TEST_F(LibraryCommands, pairBreakingAConfirmRuleIsAUsageErrorWithTheSharedReason) {
+    ASSERT_EQ(run({"library"}).exitCode, kExitDone);
+    const std::string before = test::readAll(dir_.file("data.mdb"));
+    for (const auto& [signature, type] : std::vector<std::pair<std::string, std::string>>{
+             {kExeValue, std::string(51, 'x')}, {"0x4D5A", "exe"}, {"4D5A", "未知类型"}}) {
+        const Result refused = run({"confirm", signature, type});
+        EXPECT_EQ(refused.exitCode, kExitUsage) << signature;
+        EXPECT_EQ(refused.err, "vexorin-cli: " +
+                                   AddConfirmedSignature(DataDirectory(dir_.path()), signature, type).reason +
+                                   "\n");
+        EXPECT_EQ(refused.out, "");
+    }
+    EXPECT_EQ(test::readAll(dir_.file("data.mdb")), before);
 }
 
 TEST_F(LibraryCommands, unusableStoreIsAStoreErrorWithTheReason) {

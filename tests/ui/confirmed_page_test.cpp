@@ -62,6 +62,20 @@ TEST_F(ConfirmedPageTest, duplicateOpensTheMessageWindow) {
     EXPECT_TRUE(messages_.empty());
 }
 
+// The editors are read-only, so a pair breaking a confirm rule is refused in a
+// message, in the words the command line prints; the library is untouched.
+TEST_F(ConfirmedPageTest, pairBreakingAConfirmRuleIsRefusedInAMessage) {
+    store("4D5A 9000", "exe");
+    ASSERT_EQ(messages_.size(), 1u);
+    test::TempDir other;
+    EXPECT_EQ(messages_[0], AddConfirmedSignature(DataDirectory(other.path()), "4D5A 9000", "exe").reason);
+    EXPECT_EQ(list().itemCount(), 0);
+    EXPECT_FALSE(model_.isLoaded(message_window::kWindowId));
+    store("4d5a", "exe");
+    ASSERT_EQ(list().itemCount(), 1);
+    EXPECT_EQ(list().itemText(0, confirmed_column::kSignature), "4D5A");
+}
+
 TEST_F(ConfirmedPageTest, buttonsDeleteCheckedThenAll) {
     for (const char* value : {"1111", "2222", "3333"}) store(value, "t");
     ASSERT_EQ(list().itemCount(), 3);
