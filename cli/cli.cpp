@@ -146,6 +146,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     addSignatureCommands(app, context, commands);
     addLibraryCommands(app, context, commands);
     addListCommands(app, context, commands);
+    addShareCommands(app, context, commands);
 
     if (const std::optional<std::string> word = commandWord(app, args)) {
         const bool asksForHelp = std::any_of(args.begin(), args.end(), [](const std::string& arg) {

@@ -76,6 +76,8 @@ private:
 void addSignatureCommands(CLI::App& app, Context& context, CommandSet& commands);
 void addLibraryCommands(CLI::App& app, Context& context, CommandSet& commands);
 void addListCommands(CLI::App& app, Context& context, CommandSet& commands);
+// Export, import and restore; added after the library commands, whose subcommands they are.
+void addShareCommands(CLI::App& app, Context& context, CommandSet& commands);
 
 // A path as commands record and match it: blanks at either end trimmed (unless
 // they belong to an existing file's name), then absolute and lexically normal

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <unordered_map>
 
 #include "library/store_schema.h"
 #include "runtime/database_backend.h"
@@ -165,6 +166,30 @@ bool SignatureStore::inTransaction(const std::function<bool(std::string*)>& work
     return true;
 }
 
+std::optional<sqlite::Statement> SignatureStore::prepareInsert(std::string* error) {
+    std::string sql = "insert into " + table() + " (" + quoted(schema::kFileTypeColumn);
+    std::string values = "?";
+    for (int length = kShortestPrefix; length <= kLongestPrefix; ++length) {
+        sql += ", " + quoted(schema::signatureColumnName(length));
+        values += ", ?";
+    }
+    sql += ") values (" + values + ")";
+    return sqlite::Statement::prepare(database_, sql, error);
+}
+
+bool SignatureStore::insertRecord(sqlite::Statement& insert, std::string_view signature,
+                                  std::string_view type, std::string* error) {
+    insert.reset();
+    auto bindText = [&](int index, std::string_view text) {
+        return text.empty() ? insert.bindNull(index) : insert.bindText(index, text);
+    };
+    bindText(1, type);
+    for (int length = kShortestPrefix; length <= kLongestPrefix; ++length)
+        bindText(2 + length - kShortestPrefix, signaturePrefix(signature, length));
+    if (insert.step() != sqlite::StepResult::Done) return fail(error, insert.lastError());
+    return true;
+}
+
 SignatureStore::AddResult SignatureStore::add(std::string_view signature, std::string_view type,
                                               std::string* reason) {
     bool duplicate = false;
@@ -174,27 +199,47 @@ SignatureStore::AddResult SignatureStore::add(std::string_view signature, std::s
             duplicate = contains(signature, &containsError);
             if (!containsError.empty()) return fail(error, containsError);
             if (duplicate) return false;
-            std::string sql = "insert into " + table() + " (" + quoted(schema::kFileTypeColumn);
-            std::string values = "?";
-            for (int length = kShortestPrefix; length <= kLongestPrefix; ++length) {
-                sql += ", " + quoted(schema::signatureColumnName(length));
-                values += ", ?";
-            }
-            sql += ") values (" + values + ")";
-            auto insert = sqlite::Statement::prepare(database_, sql, error);
-            if (!insert) return false;
-            auto bindText = [&](int index, std::string_view text) {
-                return text.empty() ? insert->bindNull(index) : insert->bindText(index, text);
-            };
-            bindText(1, type);
-            for (int length = kShortestPrefix; length <= kLongestPrefix; ++length)
-                bindText(2 + length - kShortestPrefix, signaturePrefix(signature, length));
-            if (insert->step() != sqlite::StepResult::Done) return fail(error, insert->lastError());
-            return true;
+            auto insert = prepareInsert(error);
+            return insert && insertRecord(*insert, signature, type, error);
         },
         reason);
     if (stored) return AddResult::Added;
     return duplicate ? AddResult::Duplicate : AddResult::Refused;
+}
+
+bool SignatureStore::addAll(const std::vector<StoredSignature>& records,
+                            std::vector<std::optional<std::string>>& heldTypes, std::string* reason) {
+    heldTypes.assign(records.size(), std::nullopt);
+    // A large import outgrows SQLite's default page cache, which then spills
+    // pages to the file in the middle of the transaction; a larger cache for
+    // this one change keeps it to one write at the commit.
+    database_.execute("pragma cache_size = -131072");
+    const bool stored = inTransaction(
+        [&](std::string* error) {
+            // One reading of the held values: asking the table once per record
+            // would scan it once per record, as the value column has no index.
+            std::vector<StoredSignature> held;
+            if (!list(held, error)) return false;
+            std::unordered_map<std::string, std::string> typeOf;
+            typeOf.reserve(held.size() + records.size());
+            for (StoredSignature& record : held)
+                typeOf.try_emplace(std::move(record.signature), std::move(record.type));
+            auto insert = prepareInsert(error);
+            if (!insert) return false;
+            for (std::size_t i = 0; i < records.size(); ++i) {
+                const StoredSignature& record = records[i];
+                const auto [at, isNew] = typeOf.try_emplace(record.signature, record.type);
+                if (!isNew) {
+                    heldTypes[i] = at->second;
+                    continue;
+                }
+                if (!insertRecord(*insert, record.signature, record.type, error)) return false;
+            }
+            return true;
+        },
+        reason);
+    database_.execute("pragma cache_size = -2000");
+    return stored;
 }
 
 bool SignatureStore::remove(const std::vector<std::string>& signatures, std::string* reason) {

@@ -53,6 +53,15 @@ public:
     // duplicate. The check and the insert are one transaction.
     AddResult add(std::string_view signature, std::string_view type, std::string* reason = nullptr);
 
+    // Adds, in one transaction, each record whose value the library does not
+    // hold yet, in the given order; either all of them are stored or, when the
+    // store refuses, none is. `heldTypes[i]`, for a record left out, is the
+    // type the library holds for that value (the first record's, when several
+    // do); for a stored one it is nothing. The values already held are read in
+    // the same transaction, so another program's confirm cannot slip between.
+    bool addAll(const std::vector<StoredSignature>& records,
+                std::vector<std::optional<std::string>>& heldTypes, std::string* reason = nullptr);
+
     // Removes every record whose longest prefix column holds one of
     // `signatures` (an empty one: the records that hold nothing there), all in
     // one transaction: either all go or, when the store refuses, none does.
@@ -63,6 +72,10 @@ public:
 private:
     explicit SignatureStore(sqlite::Database database) : database_(std::move(database)) {}
     bool inTransaction(const std::function<bool(std::string*)>& work, std::string* reason);
+    // The statement that inserts one record; bind it with bindRecord.
+    std::optional<sqlite::Statement> prepareInsert(std::string* error);
+    static bool insertRecord(sqlite::Statement& insert, std::string_view signature, std::string_view type,
+                             std::string* error);
 
     sqlite::Database database_;
 };

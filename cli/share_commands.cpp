@@ -1,0 +1,104 @@
+// library export, library import: moving the confirmed library between machines and people.
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <ostream>
+
+#include "cli/cli.h"
+#include "flow/library_exchange.h"
+#include "flow/starter_set.h"
+
+namespace vex::cli {
+namespace {
+
+struct ExportArgs {
+    std::string format;  // empty: from the file's ending, else CSV
+    std::string file;
+};
+
+struct ImportArgs {
+    std::string file;
+    bool starter = false;
+    bool skipBad = false;
+};
+
+int exportLibrary(Context& context, const ExportArgs& args) {
+    // Given a file, its ending chooses the format unless --format says otherwise.
+    std::string name = args.format;
+    if (name.empty()) name = args.file.ends_with(".json") || args.file.ends_with(".JSON") ? "json" : "csv";
+    const std::optional<ExchangeFormat> format = exchangeFormatNamed(name);
+    const ExportOutcome outcome = exportConfirmed(dataDirectoryOf(context), *format, args.file);
+    if (!outcome.error.empty()) {
+        context.err << "vexorin-cli: " << outcome.error << "\n";
+        return kExitStoreError;
+    }
+    context.out << outcome.text;
+    return kExitDone;
+}
+
+int importLibrary(Context& context, const ImportArgs& args) {
+    std::string file = args.file;
+    if (args.starter) {
+        if (!file.empty()) {
+            context.err << "vexorin-cli: library import takes a FILE or --starter, not both\n";
+            return kExitUsage;
+        }
+        file = starterSetPath();
+        if (file.empty()) {
+            context.err << "vexorin-cli: the starter set '" << kStarterSetFileName
+                        << "' is not installed beside the program\n";
+            return kExitStoreError;
+        }
+    } else if (file.empty()) {
+        context.err << "vexorin-cli: library import needs a FILE (or --starter)\n";
+        return kExitUsage;
+    }
+    const ImportOutcome outcome =
+        importConfirmedFile(dataDirectoryOf(context), file, std::nullopt, args.skipBad);
+    if (!outcome.error.empty()) {
+        context.err << "vexorin-cli: " << outcome.error << "\n";
+        return kExitStoreError;
+    }
+    for (const Refusal& bad : outcome.bad)
+        context.err << file << ": " << bad.subject << ": " << bad.reason << "\n";
+    for (const Refusal& conflict : outcome.conflicts)
+        context.err << file << ": " << conflict.subject << ": conflict: " << conflict.reason << "\n";
+    if (outcome.stoppedByBadRows) {
+        context.err << "vexorin-cli: nothing imported: " << outcome.bad.size()
+                    << " bad rows (--skip-bad imports the other rows)\n";
+        return kExitUsage;
+    }
+    std::vector<Row> rows;
+    rows.reserve(outcome.added.size());
+    for (const StoredSignature& record : outcome.added) rows.push_back({record.signature, record.type});
+    printRows(context, {"signature", "type"}, rows);
+    context.err << "vexorin-cli: " << describeImport(outcome) << "\n";
+    return kExitDone;
+}
+
+}  // namespace
+
+void addShareCommands(CLI::App& app, Context& context, CommandSet& commands) {
+    CLI::App* library = app.get_subcommand("library");
+
+    auto exportArgs = std::make_shared<ExportArgs>();
+    auto* exportCommand = library->add_subcommand("export", "Write the confirmed library as CSV or JSON");
+    exportCommand->add_option("--format", exportArgs->format, "csv (RFC 4180, header signature,type) or json")
+        ->check(CLI::IsMember({"csv", "json"}));
+    exportCommand->add_option("FILE", exportArgs->file,
+                              "File to write (replaced whole); standard output without");
+    commands.add(exportCommand, [&context, exportArgs] { return exportLibrary(context, *exportArgs); });
+
+    auto importArgs = std::make_shared<ImportArgs>();
+    auto* importCommand =
+        library->add_subcommand("import", "Add the values of a CSV or JSON file to the confirmed library");
+    importCommand->add_option("FILE", importArgs->file, "CSV (header signature,type) or JSON array");
+    importCommand->add_flag("--starter", importArgs->starter,
+                            "Import the starter set shipped with the program");
+    importCommand->add_flag(
+        "--skip-bad", importArgs->skipBad,
+        "Import the good rows of a file that has bad ones (default: a bad row stops all)");
+    commands.add(importCommand, [&context, importArgs] { return importLibrary(context, *importArgs); });
+}
+
+}  // namespace vex::cli
