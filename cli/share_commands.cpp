@@ -6,6 +6,7 @@
 
 #include "cli/cli.h"
 #include "flow/library_exchange.h"
+#include "flow/restore.h"
 #include "flow/starter_set.h"
 
 namespace vex::cli {
@@ -76,6 +77,33 @@ int importLibrary(Context& context, const ImportArgs& args) {
     return kExitDone;
 }
 
+struct RestoreArgs {
+    bool list = false;
+    std::string generation;
+};
+
+int restore(Context& context, StoreKind store, const RestoreArgs& args) {
+    const DataDirectory data = dataDirectoryOf(context);
+    if (args.list) {
+        if (!args.generation.empty()) {
+            context.err << "vexorin-cli: restore takes --list or a GENERATION, not both\n";
+            return kExitUsage;
+        }
+        std::vector<Row> rows;
+        for (const StoreGeneration& generation : listGenerations(data, store))
+            rows.push_back({generation.name, std::to_string(generation.bytes), generation.path});
+        printRows(context, {"generation", "bytes", "path"}, rows);
+        return kExitDone;
+    }
+    const RestoreOutcome outcome = restoreStore(data, store, args.generation);
+    if (!outcome.error.empty()) {
+        context.err << "vexorin-cli: " << outcome.error << "\n";
+        return kExitStoreError;
+    }
+    context.err << "vexorin-cli: restored the generation " << outcome.restored << "\n";
+    return kExitDone;
+}
+
 }  // namespace
 
 void addShareCommands(CLI::App& app, Context& context, CommandSet& commands) {
@@ -99,6 +127,18 @@ void addShareCommands(CLI::App& app, Context& context, CommandSet& commands) {
         "--skip-bad", importArgs->skipBad,
         "Import the good rows of a file that has bad ones (default: a bad row stops all)");
     commands.add(importCommand, [&context, importArgs] { return importLibrary(context, *importArgs); });
+
+    for (const auto& [name, store] :
+         {std::pair{"experiments", StoreKind::Experiments}, std::pair{"library", StoreKind::Library},
+          std::pair{"results", StoreKind::Results}}) {
+        auto restoreArgs = std::make_shared<RestoreArgs>();
+        auto* command = app.get_subcommand(name)->add_subcommand(
+            "restore", "Bring back a generation kept before a clear or delete (default: the newest)");
+        command->add_flag("--list", restoreArgs->list, "List the kept generations, newest first");
+        command->add_option("GENERATION", restoreArgs->generation, "The generation to bring back, as listed");
+        commands.add(command,
+                     [&context, store, restoreArgs] { return restore(context, store, *restoreArgs); });
+    }
 }
 
 }  // namespace vex::cli

@@ -1,6 +1,7 @@
 #include "flow/lists.h"
 
 #include "library/store.h"
+#include "library/store_generations.h"
 #include "library/store_lock.h"
 #include "runtime/translation.h"
 
@@ -25,7 +26,9 @@ Outcome deleteFromFile(const DataDirectory& data, const std::string& file,
     if (lock) outcome.error = list.load();
     if (outcome.error.empty()) {
         for (const std::string& path : paths) list.remove(path);
-        outcome.error = list.save();
+        // The list as it was is kept first, so the deletion can be taken back.
+        if (list.modified()) outcome.error = StoreGenerations(file, StoreFormat::ListFile).keep();
+        if (outcome.error.empty()) outcome.error = list.save();
     }
     if (listAfter && outcome.error.empty()) *listAfter = list.entries();
     if (listAfter && !outcome.error.empty()) *listAfter = listFile<List, Entry>(file).entries;
@@ -131,17 +134,23 @@ Outcome deleteConfirmed(const DataDirectory& data, const std::vector<std::string
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
     if (!store) return outcome;
     std::string reason;
-    if (!signatures.empty() && !store->remove(signatures, &reason)) outcome.error = deletionRefusal(reason);
+    if (!signatures.empty())
+        outcome.error = StoreGenerations(data.libraryPath(), StoreFormat::Database).keep();
+    if (outcome.error.empty() && !signatures.empty() && !store->remove(signatures, &reason))
+        outcome.error = deletionRefusal(reason);
     if (listAfter) store->list(*listAfter);
     return outcome;
 }
 
 namespace {
 
+// Keeps the list as it is, then empties it, under the data directory's lock; the clear can be taken back.
 Outcome clearFile(const DataDirectory& data, const std::string& file) {
     Outcome outcome;
-    if (std::optional<DataLock> lock = DataLock::acquire(data, outcome.error))
-        outcome.error = TruncateFile(file);
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
+    if (!lock) return outcome;
+    outcome.error = StoreGenerations(file, StoreFormat::ListFile).keep();
+    if (outcome.error.empty()) outcome.error = TruncateFile(file);
     return outcome;
 }
 
@@ -159,7 +168,8 @@ Outcome clearConfirmed(const DataDirectory& data) {
     if (!lock) return outcome;
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
     std::string reason;
-    if (store && !store->clear(&reason)) outcome.error = deletionRefusal(reason);
+    if (store) outcome.error = StoreGenerations(data.libraryPath(), StoreFormat::Database).keep();
+    if (store && outcome.error.empty() && !store->clear(&reason)) outcome.error = deletionRefusal(reason);
     return outcome;
 }
 

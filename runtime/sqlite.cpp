@@ -206,6 +206,28 @@ bool rollBackInterruptedWrite(const std::string& path) {
 
 }  // namespace
 
+bool copyDatabase(Database& source, Database& destination, std::string* error) {
+    sqlite3_backup* backup = sqlite3_backup_init(destination.handle(), "main", source.handle(), "main");
+    if (!backup) {
+        setError(error, sqlite3_errmsg(destination.handle()));
+        return false;
+    }
+    // The backup interface does not wait on a busy peer by itself.
+    int waited = 0;
+    int rc;
+    while ((rc = sqlite3_backup_step(backup, -1)) == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        if (waited >= defaultBusyTimeout()) break;
+        sqlite3_sleep(25);
+        waited += 25;
+    }
+    const int finished = sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE || finished != SQLITE_OK) {
+        setError(error, rc != SQLITE_DONE ? sqlite3_errstr(rc) : sqlite3_errmsg(destination.handle()));
+        return false;
+    }
+    return true;
+}
+
 std::optional<Database> Database::open(const std::string& path, OpenMode mode, std::string* error) {
     std::optional<Database> db = openOnce(path, mode, error);
     if (!db && mode == OpenMode::ReadOnly && rollBackInterruptedWrite(path)) db = openOnce(path, mode, error);

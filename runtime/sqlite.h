@@ -81,6 +81,12 @@ private:
     std::unique_ptr<int> busyTimeoutMs_ = std::make_unique<int>(0);
 };
 
+// Copies the whole of `source` into `destination` through SQLite's online
+// backup, page by page and as one transaction on the destination: a reader of
+// the destination sees it as it was or as the copy, never half of each. Waits
+// for a lock another connection holds up to the busy timeout.
+bool copyDatabase(Database& source, Database& destination, std::string* error = nullptr);
+
 enum class StepResult { Row, Done, Error };
 
 class Statement {

@@ -1,0 +1,41 @@
+#include "flow/restore.h"
+
+#include "library/store.h"
+
+namespace vex {
+namespace {
+
+StoreGenerations generationsOf(const DataDirectory& data, StoreKind store) {
+    switch (store) {
+        case StoreKind::Experiments:
+            return {data.experimentListPath(), StoreFormat::ListFile};
+        case StoreKind::Results:
+            return {data.identificationListPath(), StoreFormat::ListFile};
+        case StoreKind::Library:
+            break;
+    }
+    return {data.libraryPath(), StoreFormat::Database};
+}
+
+}  // namespace
+
+std::vector<StoreGeneration> listGenerations(const DataDirectory& data, StoreKind store) {
+    return generationsOf(data, store).list();
+}
+
+RestoreOutcome restoreStore(const DataDirectory& data, StoreKind store, const std::string& generation) {
+    RestoreOutcome outcome;
+    // The library is restored into its file, which must exist, as at start-up.
+    if (store == StoreKind::Library) {
+        const EnsureStoreResult written = ensureStoreExists(data.libraryPath());
+        if (written.outcome == StoreCreation::Failed) {
+            outcome.error =
+                "cannot write the confirmed library '" + data.libraryPath() + "'. Reason: " + written.error;
+            return outcome;
+        }
+    }
+    outcome.error = generationsOf(data, store).restore(generation, &outcome.restored);
+    return outcome;
+}
+
+}  // namespace vex
