@@ -71,8 +71,7 @@ int confirm(Context& context, const std::string& signature, const std::string& t
             break;
     }
     RowWriter writer = rowWriter(context, kLibraryKeys);
-    writer.add({outcome.index > 0 ? Cell(outcome.index) : Cell(), std::string(type),
-                std::string(signaturePrefix(signature, kLongestPrefix))});
+    writer.add({outcome.index > 0 ? Cell(outcome.index) : Cell(), std::string(type), outcome.signature});
     return kExitDone;
 }
 

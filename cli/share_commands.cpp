@@ -13,7 +13,6 @@ namespace vex::cli {
 namespace {
 
 struct ExportArgs {
-    std::string format;  // empty: from the file's ending, else CSV
     std::string file;
 };
 
@@ -25,9 +24,14 @@ struct ImportArgs {
 
 int exportLibrary(Context& context, const ExportArgs& args) {
     // Given a file, its ending chooses the format unless --format says otherwise.
-    std::string name = args.format;
-    if (name.empty()) name = args.file.ends_with(".json") || args.file.ends_with(".JSON") ? "json" : "csv";
+    // The global --format chooses; without it, the file's ending, else CSV.
+    std::string name = context.json ? std::string("json") : context.formatName;
+    if (name == "tsv") name = args.file.ends_with(".json") || args.file.ends_with(".JSON") ? "json" : "csv";
     const std::optional<ExchangeFormat> format = exchangeFormatNamed(name);
+    if (!format) {
+        context.err << "vexorin-cli: library export writes csv or json, not " << name << "\n";
+        return kExitUsage;
+    }
     const ExportOutcome outcome = exportConfirmed(dataDirectoryOf(context), *format, args.file);
     if (!outcome.error.empty()) {
         context.err << "vexorin-cli: " << outcome.error << "\n";
@@ -73,7 +77,7 @@ int importLibrary(Context& context, const ImportArgs& args) {
     rows.reserve(outcome.added.size());
     for (const StoredSignature& record : outcome.added) rows.push_back({record.signature, record.type});
     printRows(context, {"signature", "type"}, rows);
-    context.err << "vexorin-cli: " << describeImport(outcome) << "\n";
+    if (!context.quiet) context.err << "vexorin-cli: " << describeImport(outcome) << "\n";
     return kExitDone;
 }
 
@@ -100,7 +104,7 @@ int restore(Context& context, StoreKind store, const RestoreArgs& args) {
         context.err << "vexorin-cli: " << outcome.error << "\n";
         return kExitStoreError;
     }
-    context.err << "vexorin-cli: restored the generation " << outcome.restored << "\n";
+    if (!context.quiet) context.err << "vexorin-cli: restored the generation " << outcome.restored << "\n";
     return kExitDone;
 }
 
@@ -110,9 +114,9 @@ void addShareCommands(CLI::App& app, Context& context, CommandSet& commands) {
     CLI::App* library = app.get_subcommand("library");
 
     auto exportArgs = std::make_shared<ExportArgs>();
-    auto* exportCommand = library->add_subcommand("export", "Write the confirmed library as CSV or JSON");
-    exportCommand->add_option("--format", exportArgs->format, "csv (RFC 4180, header signature,type) or json")
-        ->check(CLI::IsMember({"csv", "json"}));
+    auto* exportCommand = library->add_subcommand(
+        "export",
+        "Write the confirmed library as CSV (RFC 4180, header signature,type) or, with --format json, JSON");
     exportCommand->add_option("FILE", exportArgs->file,
                               "File to write (replaced whole); standard output without");
     commands.add(exportCommand, [&context, exportArgs] { return exportLibrary(context, *exportArgs); });

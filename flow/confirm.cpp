@@ -17,6 +17,7 @@ ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view
                                  {signature, type, check.reason});
         return outcome;
     }
+    outcome.signature = check.signature;
     std::optional<DataLock> lock = DataLock::acquire(data, outcome.reason);
     if (!lock) return outcome;
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.reason);

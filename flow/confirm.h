@@ -18,6 +18,7 @@ struct ConfirmOutcome {
     Result result = Result::Refused;
     std::string reason;      // why a refused value was not stored
     std::int64_t index = 0;  // an added record's place in the library's list, counted from 1 (0: unknown)
+    std::string signature;   // the value as stored (upper-cased), once it passed the confirm rules
 };
 
 // Stores `signature` with `type` when both pass the confirm rules (the

@@ -44,8 +44,8 @@ TEST_F(LibraryCommands, confirmPrintsOnlyTheStoredRow) {
     const Result first = run({"confirm", kExeValue, "exe"});
     EXPECT_EQ(first.exitCode, kExitDone) << first.err;
     EXPECT_EQ(first.out, std::string("1\texe\t") + kExeValue + "\n");
-    // A value longer than the longest prefix is printed as it is stored and listed: cut.
-    const Result second = run({"confirm", "FFD8FFE000104A464946FFFF", "jpg"});
+    // Printed as it is stored and listed: upper-cased.
+    const Result second = run({"confirm", "ffd8ffe000104a464946", "jpg"});
     EXPECT_EQ(second.out, "2\tjpg\tFFD8FFE000104A464946\n");
     EXPECT_EQ(run({"library"}).out, first.out + second.out);
 }
@@ -64,7 +64,7 @@ TEST_F(LibraryCommands, deleteRemovesTheNamedSignaturesOnly) {
         ASSERT_EQ(run({"confirm", value, "t"}).exitCode, kExitDone);
     const Result deleted = run({"library", "delete", "2222", "3333", "not-there"});
     EXPECT_EQ(deleted.exitCode, kExitDone) << deleted.err;
-    EXPECT_EQ(deleted.out, "2\tt\tit's\n3\tt\t3333\n");  // the deleted rows, numbered as they were listed
+    EXPECT_EQ(deleted.out, "2\tt\t2222\n3\tt\t3333\n");  // the deleted rows, numbered as they were listed
     EXPECT_THAT(deleted.err, HasSubstr("not-there"));
     EXPECT_EQ(run({"library"}).out, "1\tt\t1111\n");
 }
