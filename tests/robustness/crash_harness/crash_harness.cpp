@@ -154,6 +154,8 @@ private:
         if (hasCommand("sample") && hasCommand("experiments")) jobs.push_back("sample");
         if (hasCommand("identify") && hasCommand("results")) jobs.push_back("identify");
         if (hasCommand("confirm")) jobs.push_back("confirm");
+        if (hasCommand("library") && cli({"library", "import", "--help"}).exitCode == 0)
+            jobs.push_back("import");
         if (hasCommand("confirm") && hasCommand("identify") && hasCommand("rename") && hasCommand("results"))
             jobs.push_back("rename");
         return jobs;
@@ -257,6 +259,7 @@ private:
             if (job == "sample") killed = sampleOrIdentify("sample", "experiments", kill);
             if (job == "identify") killed = sampleOrIdentify("identify", "results", kill);
             if (job == "confirm") killed = confirmMany(kill);
+            if (job == "import") killed = importMany(kill);
             if (job == "rename") killed = renameMany(kill);
             checkDatabase();
         } catch (const Failure& failure) {
@@ -331,6 +334,41 @@ private:
         if (interrupted && stored.count(*interrupted)) confirmed_.insert(*interrupted);
         require(stored == confirmed_, "data.mdb holds " + std::to_string(stored.size()) + " records, " +
                                           std::to_string(confirmed_.size()) + " confirms completed");
+        return killed;
+    }
+
+    // Imports a file of new values, all in one transaction; the kill may hit it. The library
+    // then holds the whole file or none of it, beside everything confirmed before.
+    bool importMany(bool kill) {
+        const std::size_t rows = static_cast<std::size_t>(std::max(2000, options_.files * 5));
+        const std::string type = "i" + std::to_string(importRound_++);
+        std::set<std::pair<std::string, std::string>> wanted;
+        std::string csv = "signature,type\n";
+        while (wanted.size() < rows) {
+            std::string signature = "BB";
+            for (int d = 0; d < 18; ++d) signature += "0123456789ABCDEF"[random_() & 15];
+            if (wanted.emplace(signature, type).second) csv += signature + "," + type + "\n";
+        }
+        const std::string file = root_ + "/import.csv";
+        writeFile(file, csv);
+        const bool killed = runMaybeKilled("import", {"-q", "library", "import", file}, kill);
+
+        const auto records = confirmedRecords(data_ + "/data.mdb");
+        require(records.has_value(), "data.mdb cannot be read");
+        std::set<std::pair<std::string, std::string>> stored, added;
+        for (const ConfirmedRecord& record : *records) {
+            require(isWholeRecord(record), "a record is not whole");
+            const auto longest = record.prefixes.find(20);
+            stored.emplace(longest == record.prefixes.end() ? "" : longest->second, record.type);
+        }
+        for (const auto& pair : confirmed_)
+            require(stored.count(pair), "an earlier record was lost: " + pair.first);
+        for (const auto& pair : stored)
+            if (!confirmed_.count(pair)) added.insert(pair);
+        require(added.empty() || added == wanted, "the import stored " + std::to_string(added.size()) +
+                                                      " of " + std::to_string(wanted.size()) +
+                                                      " rows: not all or nothing");
+        confirmed_.insert(added.begin(), added.end());
         return killed;
     }
 
@@ -430,6 +468,7 @@ private:
     std::set<std::pair<std::string, std::string>> confirmed_;
     bool renameTypeConfirmed_ = false;
     int renameRound_ = 0;
+    int importRound_ = 0;
 };
 
 std::optional<Options> parseOptions(int argc, char** argv) {
