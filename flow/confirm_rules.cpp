@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "ident/prefix_index.h"
+#include "runtime/translation.h"
 
 namespace vex {
 namespace {
@@ -50,54 +51,50 @@ std::optional<std::u32string> decodeUtf8(std::string_view text) {
 
 bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
-std::string quotedCharacter(char c) {
-    if (isBlank(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) < 0x20)
-        return "a control character";
-    return "'" + std::string(1, c) + "'";
-}
-
 }  // namespace
 
 std::string signatureRefusal(std::string_view signature, std::string& stored) {
     stored.clear();
-    if (signature.empty()) return "the signature value is empty";
+    if (signature.empty()) return message("the signature value is empty");
     for (char c : signature)
         if (isBlank(static_cast<unsigned char>(c)))
-            return "the signature value holds blanks; write its hexadecimal digits without spaces";
+            return message("the signature value holds blanks; write its hexadecimal digits without spaces");
     if (signature.size() >= 2 && signature[0] == '0' && (signature[1] == 'x' || signature[1] == 'X'))
-        return "the signature value starts with '0x'; write its hexadecimal digits alone";
+        return message("the signature value starts with '0x'; write its hexadecimal digits alone");
     for (char c : signature) {
         if (isHexDigit(c)) continue;
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return "the signature value holds a character that is no hexadecimal digit";
-        return "the signature value holds " + quotedCharacter(c) + ", which is no hexadecimal digit";
+        // Blanks and control characters were refused above; a byte past ASCII is part of a wider character.
+        if (static_cast<unsigned char>(c) >= 0x80 || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return message("the signature value holds a character that is no hexadecimal digit");
+        return message("the signature value holds '%1', which is no hexadecimal digit", {std::string(1, c)});
     }
     const std::string digits = std::to_string(signature.size());
     if (signature.size() < kShortestConfirmedSignature)
-        return "the signature value has " + digits + " hexadecimal digits; at least " +
-               std::to_string(kShortestConfirmedSignature) + " are needed";
+        return message("the signature value has %1 hexadecimal digits; at least %2 are needed",
+                       {digits, std::to_string(kShortestConfirmedSignature)});
     if (signature.size() > kLongestConfirmedSignature)
-        return "the signature value has " + digits + " hexadecimal digits; at most " +
-               std::to_string(kLongestConfirmedSignature) +
-               " are read from a file, and a longer value is not cut";
+        return message(
+            "the signature value has %1 hexadecimal digits; at most %2 are read from a file, "
+            "and a longer value is not cut",
+            {digits, std::to_string(kLongestConfirmedSignature)});
     stored.reserve(signature.size());
     for (char c : signature) stored.push_back(c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c);
     return {};
 }
 
 std::string typeRefusal(std::string_view type) {
-    if (type.empty()) return "the file type is empty";
+    if (type.empty()) return message("the file type is empty");
     const std::optional<std::u32string> characters = decodeUtf8(type);
-    if (!characters) return "the file type is not valid UTF-8 text";
+    if (!characters) return message("the file type is not valid UTF-8 text");
     for (char32_t c : *characters) {
-        if (c == U'/') return "the file type holds '/', which no file name can hold";
-        if (isControl(c)) return "the file type holds a control character";
+        if (c == U'/') return message("the file type holds '/', which no file name can hold");
+        if (isControl(c)) return message("the file type holds a control character");
     }
     if (characters->size() > kLongestConfirmedType)
-        return "the file type has " + std::to_string(characters->size()) + " characters; at most " +
-               std::to_string(kLongestConfirmedType) + " fit";
+        return message("the file type has %1 characters; at most %2 fit",
+                       {std::to_string(characters->size()), std::to_string(kLongestConfirmedType)});
     if (type == kUnknownFileType)
-        return "'" + std::string(kUnknownFileType) + "' is what identification answers when nothing matches";
+        return message("'%1' is what identification answers when nothing matches", {kUnknownFileType});
     return {};
 }
 

@@ -12,6 +12,7 @@
 #include "flow/confirm_rules.h"
 #include "flow/lists.h"
 #include "runtime/atomic_file.h"
+#include "runtime/translation.h"
 
 namespace vex {
 namespace {
@@ -321,7 +322,8 @@ std::string writeExchange(const std::vector<StoredSignature>& records, ExchangeF
         // One object per line: readable, and easy to compare line by line.
         std::string out = "[";
         for (std::size_t i = 0; i < records.size(); ++i) {
-            const nlohmann::ordered_json object = {{"signature", records[i].signature}, {"type", records[i].type}};
+            const nlohmann::ordered_json object = {{"signature", records[i].signature},
+                                                   {"type", records[i].type}};
             out += i == 0 ? "\n" : ",\n";
             // A hand-made library may hold broken UTF-8; it is replaced rather than failing the export.
             out += object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -426,9 +428,9 @@ ImportOutcome importConfirmedFile(const DataDirectory& data, const std::string& 
 }
 
 std::string describeImport(const ImportOutcome& outcome) {
-    return "added " + std::to_string(outcome.added.size()) + ", skipped " + std::to_string(outcome.skipped) +
-           ", conflicts " + std::to_string(outcome.conflicts.size()) + ", bad rows " +
-           std::to_string(outcome.bad.size());
+    return message("added %1, skipped %2, conflicts %3, bad rows %4",
+                   {std::to_string(outcome.added.size()), std::to_string(outcome.skipped),
+                    std::to_string(outcome.conflicts.size()), std::to_string(outcome.bad.size())});
 }
 
 ExportOutcome exportConfirmed(const DataDirectory& data, ExchangeFormat format, const std::string& path) {
