@@ -35,9 +35,9 @@ ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view
             outcome.reason = std::string(kDuplicateSignatureMessage);
             break;
         case SignatureStore::AddResult::Refused:
-            outcome.reason =
-                message("Cannot store the signature value '%1' in the confirmed library. Reason: %2",
-                        {check.signature, reason.empty() ? message("the database refused the write") : reason});
+            outcome.reason = message(
+                "Cannot store the signature value '%1' in the confirmed library. Reason: %2",
+                {check.signature, reason.empty() ? message("the database refused the write") : reason});
             break;
     }
     return outcome;
