@@ -11,6 +11,7 @@
 
 #include "flow/confirm_rules.h"
 #include "flow/lists.h"
+#include "library/store_lock.h"
 #include "runtime/atomic_file.h"
 #include "runtime/translation.h"
 
@@ -376,6 +377,8 @@ ImportOutcome importConfirmed(const DataDirectory& data, std::string_view text,
     }
     if (candidates.empty()) return outcome;
 
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
+    if (!lock) return outcome;
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
     if (!store) return outcome;
     std::vector<std::optional<std::string>> heldTypes;

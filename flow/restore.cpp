@@ -1,6 +1,7 @@
 #include "flow/restore.h"
 
 #include "library/store.h"
+#include "library/store_lock.h"
 
 namespace vex {
 namespace {
@@ -25,6 +26,9 @@ std::vector<StoreGeneration> listGenerations(const DataDirectory& data, StoreKin
 
 RestoreOutcome restoreStore(const DataDirectory& data, StoreKind store, const std::string& generation) {
     RestoreOutcome outcome;
+    // A restore replaces a store, so it waits for any other run's change to end, as every change does.
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
+    if (!lock) return outcome;
     // The library is restored into its file, which must exist, as at start-up.
     if (store == StoreKind::Library) {
         const EnsureStoreResult written = ensureStoreExists(data.libraryPath());
