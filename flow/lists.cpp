@@ -133,11 +133,12 @@ Outcome deleteConfirmed(const DataDirectory& data, const std::vector<std::string
     }
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.error);
     if (!store) return outcome;
-    std::string reason;
-    if (!signatures.empty())
+    if (!signatures.empty()) {
         outcome.error = StoreGenerations(data.libraryPath(), StoreFormat::Database).keep();
-    if (outcome.error.empty() && !signatures.empty() && !store->remove(signatures, &reason))
-        outcome.error = deletionRefusal(reason);
+        std::string reason;
+        if (outcome.error.empty() && !store->remove(signatures, &reason))
+            outcome.error = deletionRefusal(reason);
+    }
     if (listAfter) store->list(*listAfter);
     return outcome;
 }
@@ -150,7 +151,7 @@ Outcome clearFile(const DataDirectory& data, const std::string& file) {
     std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
     if (!lock) return outcome;
     outcome.error = StoreGenerations(file, StoreFormat::ListFile).keep();
-    if (outcome.error.empty()) outcome.error = TruncateFile(file);
+    if (outcome.error.empty()) outcome.error = ListFile(file).clear();
     return outcome;
 }
 
