@@ -27,7 +27,8 @@ std::string timeName(std::chrono::system_clock::time_point when) {
         std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() % 1000;
     std::tm local{};
     localtime_r(&seconds, &local);
-    char text[40];
+    // Room for any int in every field, so the compiler can prove nothing is cut.
+    char text[80];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d.%03d", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                   static_cast<int>(millis));
