@@ -307,8 +307,9 @@ TEST_F(Overlapping, anInterruptedRenameLeavesListAndDiskAgreeing) {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         child.signal(signal);
         const ChildResult ended = child.wait();
-        if (signal != SIGKILL && ended.exitCode >= 0 && ended.exitCode != 0)
+        if (signal != SIGKILL && ended.exitCode >= 0 && ended.exitCode != 0) {
             EXPECT_EQ(ended.exitCode, 128 + signal) << describe(ended);
+        }
         // The next run of either program brings the list in line; every file is listed once, by its name now.
         const std::set<std::string> listedNow = listed("results");
         int renamedCount = 0;
