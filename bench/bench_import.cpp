@@ -25,7 +25,7 @@ std::vector<vex::StoredSignature> makeRecords(std::size_t count) {
     std::vector<vex::StoredSignature> records;
     records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        char signature[21];
+        char signature[40];  // room for any row number; the value is cut to `digits` below
         // Distinct values of 8 to 20 digits: the row number keeps them apart.
         std::snprintf(signature, sizeof signature, "%08zX%012llX", i,
                       static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));

@@ -112,8 +112,9 @@ protected:
                 }
             } else if (auto* text = qobject_cast<QPlainTextEdit*>(c.widget)) {
                 // Lines below the box are reachable: the help page shows a scroll bar then.
-                if (text->verticalScrollBar()->maximum() > 0)
+                if (text->verticalScrollBar()->maximum() > 0) {
                     EXPECT_TRUE(text->verticalScrollBar()->isVisibleTo(window)) << at << " hides lines below";
+                }
             } else if (auto* tabs = qobject_cast<QTabWidget*>(c.widget)) {
                 const QTabBar* bar = tabs->tabBar();
                 for (int page = 0; page < tabs->count(); ++page) {

@@ -161,11 +161,14 @@ TEST_P(HostileLibrary, everyCommandEndsWithinBoundsAndNamesItsReason) {
         EXPECT_EQ(result.signal, 0) << what << "\n" << describe(result);
         EXPECT_TRUE(result.exitCode == 0 || result.exitCode == 2 || result.exitCode == 3) << what << "\n"
                                                                                           << describe(result);
-        if (result.exitCode == 2) EXPECT_NE(result.err, "") << what;
+        if (result.exitCode == 2) {
+            EXPECT_NE(result.err, "") << what;
+        }
         EXPECT_LT(result.maxResidentKb, 100 * 1024) << what;
-        if (args[0] == "identify" && result.exitCode == 2)
+        if (args[0] == "identify" && result.exitCode == 2) {
             EXPECT_NE(readAll(data + "/setok.ini").find("type1=png"), std::string::npos)
                 << what << ": an earlier answer was overwritten";
+        }
     }
 }
 
