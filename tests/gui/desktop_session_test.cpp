@@ -206,13 +206,14 @@ TEST_F(DesktopSession, theMainWindowHasItsOuterSizeFrameIncludedAndIsCentred) {
             QRegularExpression(QStringLiteral("Parent window id: (0x[0-9a-f]+)")).match(tree);
         if (!parent.hasMatch()) return std::nullopt;
         last = geometryOf(parent.captured(1));
-        if (last.width != 755 || last.height != 505) return std::nullopt;
+        const bool centred = std::abs(last.x - (kScreenWidth - 755) / 2) <= 1 &&
+                             std::abs(last.y - (kScreenHeight - 505) / 2) <= 1;
+        if (last.width != 755 || last.height != 505 || !centred) return std::nullopt;
         return last;
     });
-    ASSERT_TRUE(frame) << "the framed window measures " << last.width << " x " << last.height
-                       << ", not 755 x 505";
-    EXPECT_NEAR(frame->x, (kScreenWidth - 755) / 2, 1);
-    EXPECT_NEAR(frame->y, (kScreenHeight - 505) / 2, 1);
+    // The size settles before the position: a loaded machine can be asked between the two.
+    EXPECT_TRUE(frame) << "the framed window measures " << last.width << " x " << last.height << " at "
+                       << last.x << ", " << last.y << ", not 755 x 505 centred on the screen";
 }
 
 // The three steps as a user takes them: files dragged from another program onto
