@@ -1,12 +1,15 @@
-// Crash harness: starts vexorin-cli on long jobs (sample, identify, confirm, rename)
-// and kills it with SIGKILL at random moments, many times. After every kill it checks
+// Crash harness: starts vexorin-cli on long jobs (sample, identify, confirm, import,
+// rename, clear) and stops it at random moments with SIGKILL, SIGTERM or SIGINT, many
+// times. A stopped run either ends by the signal or exits 130 / 143 after saving. After every kill it checks
 // that the stores hold exactly what completed operations wrote:
 // - "set.ini" / "setok.ini" still load, every entry outside the job is unchanged, and
 //   the job's own entries show either all of its work or a prefix of it, never a
 //   torn or half-written entry;
 // - "data.mdb" passes SQLite's integrity check, every record is whole, every
 //   completed confirm is there and nothing else;
-// - after a killed rename every file exists exactly once, under its old or its new name.
+// - after a stopped rename every file exists exactly once, under its old or its new name,
+//   and the identification list names it under the name it has on disk;
+// - a stopped clear leaves the list either whole or empty.
 // Randomness is seeded; the seed is printed so any failure can be replayed.
 //
 //   crash_harness --cli PATH [--kills N] [--files N] [--seed S] [--keep]
@@ -16,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -117,6 +121,7 @@ public:
         std::cout << "crash harness: " << kills << " kills survived (" << attempts << " jobs, seed "
                   << options_.seed << ")";
         for (const auto& [job, count] : killsPerJob_) std::cout << ", " << job << " " << count;
+        for (const auto& [name, count] : stopsPerSignal_) std::cout << ", " << name << " " << count;
         std::cout << "; " << leftovers() << " leftover files in the data folder" << std::endl;
         return kills >= options_.kills ? 0 : 1;
     }
@@ -158,11 +163,39 @@ private:
             jobs.push_back("import");
         if (hasCommand("confirm") && hasCommand("identify") && hasCommand("rename") && hasCommand("results"))
             jobs.push_back("rename");
+        if (hasCommand("sample") && hasCommand("identify") && hasCommand("experiments") &&
+            hasCommand("results"))
+            jobs.push_back("clear");
         return jobs;
     }
 
-    // Runs `argv`; with `kill`, sends SIGKILL at a random moment within the job's usual
-    // duration. Returns whether the child was killed while it was still running.
+    // Stops a running child with SIGKILL, SIGTERM or SIGINT, chosen at random. A child asked
+    // to stop must end within a minute, by the signal or with 128 + its number (it saved its
+    // work first); exit 0 means it finished before the signal came. Returns whether it was
+    // stopped while running.
+    bool stop(Child& child, const std::string& job) {
+        static constexpr std::pair<int, const char*> kSignals[] = {
+            {SIGKILL, "KILL"}, {SIGTERM, "TERM"}, {SIGINT, "INT"}};
+        const auto& [number, name] = kSignals[std::uniform_int_distribution<int>(0, 2)(random_)];
+        bool stopped = false;
+        if (number == SIGKILL) {
+            stopped = child.kill();
+        } else {
+            stopped = child.signal(number);
+            const auto ended = child.waitUntil(Clock::now() + std::chrono::minutes(1));
+            if (!ended) child.kill();
+            require(ended.has_value(), job + ": still running a minute after SIG" + name);
+            require(ended->signal == number || ended->exitCode == 128 + number || ended->exitCode == 0,
+                    job + ": after SIG" + name + " it ended with exit code " +
+                        std::to_string(ended->exitCode) + ", signal " + std::to_string(ended->signal));
+            stopped = stopped && ended->exitCode != 0;
+        }
+        if (stopped) ++stopsPerSignal_[name];
+        return stopped;
+    }
+
+    // Runs `argv`; with `kill`, stops it (see stop) at a random moment within the job's usual
+    // duration. Returns whether the child was stopped while it was still running.
     bool runMaybeKilled(const std::string& job, const std::vector<std::string>& args, bool kill) {
         const auto started = Clock::now();
         Child child(cliArgs(args));
@@ -181,7 +214,7 @@ private:
             require(ended->exitCode == 0, job + ": failed with exit code " + std::to_string(ended->exitCode));
             return false;
         }
-        return child.kill();
+        return stop(child, job);
     }
 
     // ---- The pool of files and their signature values.
@@ -261,6 +294,7 @@ private:
             if (job == "confirm") killed = confirmMany(kill);
             if (job == "import") killed = importMany(kill);
             if (job == "rename") killed = renameMany(kill);
+            if (job == "clear") killed = clearList(kill);
             checkDatabase();
         } catch (const Failure& failure) {
             std::cout << "crash harness: FAILED after " << (killed ? "a kill" : "a job") << " in " << job
@@ -316,7 +350,7 @@ private:
                 confirmed_.insert(pair);
                 continue;
             }
-            killed = child.kill();
+            killed = stop(child, "confirm");
             if (killed) interrupted = pair;
             break;
         }
@@ -429,10 +463,37 @@ private:
                     stem + " changed");
         }
         require(seen.empty(), "the rename left a stray file: " + (seen.empty() ? "" : *seen.begin()));
-        // The identification list must still load; its entries are checked by the identify job.
-        listState("results");
+        // The list follows the disk: each file is listed under the one name it has now.
+        const ListState listed = listState("results");
+        for (const auto& [stem, content] : contentOf) {
+            const std::string now = fs::exists(stem + ".chk") ? stem + ".chk" : stem + "." + kRenameType;
+            const std::string other = now == stem + ".chk" ? stem + "." + kRenameType : stem + ".chk";
+            require(listed.count(now) && !listed.count(other),
+                    stem + " is on disk as " + now + " but the list does not say so");
+        }
         cliOk({"results", "clear"});
         fs::remove_all(folder);
+        return killed;
+    }
+
+    // Fills a list, then clears it; the stop may hit the clear. The list is then whole or empty.
+    bool clearList(bool kill) {
+        const bool experiments = std::bernoulli_distribution(0.5)(random_);
+        const std::string fill = experiments ? "sample" : "identify";
+        const std::string list = experiments ? "experiments" : "results";
+        std::vector<std::string> args{fill};
+        const std::vector<std::string> batch = randomBatch(poolFiles_, poolFiles_.size() / 2);
+        args.insert(args.end(), batch.begin(), batch.end());
+        cliOk(args);
+        const ListState before = listState(list);
+        const bool killed = runMaybeKilled("clear", {list, "clear"}, kill);
+        const ListState after = listState(list);
+        require(after.empty() || after.size() == before.size(),
+                list + " clear left " + std::to_string(after.size()) + " of " +
+                    std::to_string(before.size()) + " entries");
+        for (const auto& [path, entry] : after)
+            require(before.count(path) && before.at(path).signature == entry.signature,
+                    list + ": after a stopped clear the entry " + path + " changed");
         return killed;
     }
 
@@ -465,6 +526,7 @@ private:
     std::vector<std::string> poolFiles_;
     std::map<std::string, Clock::duration> duration_;
     std::map<std::string, int> killsPerJob_;
+    std::map<std::string, int> stopsPerSignal_;
     std::set<std::pair<std::string, std::string>> confirmed_;
     bool renameTypeConfirmed_ = false;
     int renameRound_ = 0;
