@@ -81,6 +81,8 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
     // file, so a drop of folders only never opens the library.
     std::optional<LookupSession> lookup;
     outcome.files.reserve(paths.size());
+    // Paths gone when they were read: renamed, perhaps, before the journal was looked at.
+    std::unordered_set<std::string> missing;
     {
         ReadAhead reads(paths);
         for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -104,6 +106,7 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
                         return outcome;
                     }
                 }
+                if (examined.missing) missing.insert(paths[i]);
                 std::string type = lookup->lookup(examined.signature);
                 outcome.files.push_back({std::move(type), std::move(examined.signature), paths[i]});
                 outcome.lastHandedIn = paths[i];
@@ -120,9 +123,15 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
     outcome.error = list.load();
     const bool loaded = outcome.error.empty();
     list.reserve(outcome.files.size());
+    // A file renamed after it was handed in but before its reading began was
+    // journaled before journalAtStart: for a path found missing the whole journal
+    // is asked, so no entry comes back under a name that is gone.
     std::unordered_set<std::string> renamedMeanwhile;
     for (JournalRecord& rename : renamesSince(journal, journalAtStart))
         renamedMeanwhile.insert(std::move(rename.oldPath));
+    if (!missing.empty())
+        for (JournalRecord& rename : renamesSince(journal, 0))
+            if (missing.count(rename.oldPath)) renamedMeanwhile.insert(std::move(rename.oldPath));
     for (const IdentifiedFile& file : outcome.files)
         if (renamedMeanwhile.count(file.path))
             outcome.refused.push_back({file.path, "it was renamed while it was identified"});

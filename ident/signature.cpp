@@ -39,13 +39,13 @@ std::string hexDigitsOf(const unsigned char* bytes, int count) {
 
 namespace {
 
-enum class HeaderRead { Read, Directory, Unreadable };
+enum class HeaderRead { Read, Directory, Unreadable, Missing };
 
 // One open, one fstat, one read: what a signature value and the drops' directory test both need.
 HeaderRead readHeaderOf(const std::string& path, unsigned char (&header)[kSignatureBytes]) {
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return HeaderRead::Unreadable;
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? HeaderRead::Missing : HeaderRead::Unreadable;
     struct stat info {};
     HeaderRead result = HeaderRead::Unreadable;
     if (::fstat(fd, &info) == 0) {
@@ -76,6 +76,9 @@ DroppedHeader readDroppedHeader(const std::string& path) {
         case HeaderRead::Directory:
             header.kind = DroppedHeader::Kind::Directory;
             return header;
+        case HeaderRead::Missing:
+            header.kind = DroppedHeader::Kind::Missing;
+            return header;
         case HeaderRead::Unreadable:
             break;
     }
@@ -88,7 +91,8 @@ DroppedHeader readDroppedHeader(const std::string& path) {
 ExaminedPath examinedPathOf(const DroppedHeader& header) {
     if (header.kind == DroppedHeader::Kind::Header)
         return {false, hexDigitsOf(header.bytes, kSignatureBytes)};
-    return {header.kind == DroppedHeader::Kind::Directory, std::string(kTooShortText)};
+    return {header.kind == DroppedHeader::Kind::Directory, std::string(kTooShortText),
+            header.kind == DroppedHeader::Kind::Missing};
 }
 
 ExaminedPath examineDroppedPath(const std::string& path) { return examinedPathOf(readDroppedHeader(path)); }

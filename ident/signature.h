@@ -24,13 +24,15 @@ std::string ReadSignatureValue(const std::string& path);
 struct ExaminedPath {
     bool isDirectory = false;
     std::string signature;
+    // Nothing of that name exists (any more): there is no file to record.
+    bool missing = false;
 };
 ExaminedPath examineDroppedPath(const std::string& path);
 
 // examineDroppedPath in two steps, for reading on one thread and using the result on another: the
 // reading step allocates nothing, the text is made by the second.
 struct DroppedHeader {
-    enum class Kind : unsigned char { Header, Directory, NoHeader };
+    enum class Kind : unsigned char { Header, Directory, NoHeader, Missing };
     Kind kind = Kind::NoHeader;
     unsigned char bytes[kSignatureBytes] = {};
 };

@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -209,6 +210,31 @@ TEST_F(DesktopProgramTest, closingTheWindowDuringALongDropLosesNothing) {
     const std::string saved((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
     for (const fs::path& file : files)
         EXPECT_NE(saved.find("[" + file.string() + "]"), std::string::npos) << file;
+}
+
+// A script identifying other files while the window's drop is being read: the
+// window's merge, under the data directory's lock, keeps the script's entries.
+TEST_F(DesktopProgramTest, aDropDuringACommandLineRunKeepsBothRunsEntries) {
+    std::vector<fs::path> windowFiles, scriptFiles;
+    for (int i = 0; i < 200; ++i) {
+        windowFiles.push_back(writeFile("W" + std::to_string(i) + ".CHK", "0123456789abc"));
+        scriptFiles.push_back(writeFile("S" + std::to_string(i) + ".CHK", "9876543210abc"));
+    }
+    int scriptExit = -1;
+    start([&](std::size_t done, std::size_t total) {
+        if (scriptExit != -1 || done != total / 2) return;
+        QStringList arguments{QStringLiteral("--data-dir"), QString::fromStdString(dir_.string()),
+                              QStringLiteral("identify")};
+        for (const fs::path& file : scriptFiles) arguments.append(QString::fromStdString(file.string()));
+        scriptExit = QProcess::execute(QCoreApplication::applicationDirPath() + "/vexorin-cli", arguments);
+    });
+    ASSERT_TRUE(drop(mw::identificationList, windowFiles));
+    ASSERT_EQ(scriptExit, 0);
+    std::ifstream ini(dir_ / "setok.ini");
+    const std::string saved((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+    for (const auto* files : {&windowFiles, &scriptFiles})
+        for (const fs::path& file : *files)
+            EXPECT_NE(saved.find("[" + file.string() + "]"), std::string::npos) << file;
 }
 
 TEST_F(DesktopProgramTest, everyButtonRunsWithoutAFault) {

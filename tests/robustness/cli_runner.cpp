@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 
@@ -11,9 +12,12 @@
 namespace vex::test {
 
 std::string cliPath() {
+    // ctest names the folder; run by hand, the test program sits beside vexorin-cli.
     const char* dir = std::getenv("VEXORIN_TEST_BIN_DIR");
-    if (!dir || !*dir) return {};
-    const std::string path = std::string(dir) + "/vexorin-cli";
+    const std::string folder = dir && *dir
+                                   ? std::string(dir)
+                                   : std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    const std::string path = folder + "/vexorin-cli";
     return ::access(path.c_str(), X_OK) == 0 ? path : std::string();
 }
 

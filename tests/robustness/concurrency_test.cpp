@@ -8,10 +8,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -45,15 +49,27 @@ protected:
         }
         return paths;
     }
-    // Runs `argsOf(i)` for i in [0, kRuns) all at once and returns their results in order.
+    // Runs `argsOf(i)` for i in [0, kRuns) at about the same time, each after a random
+    // delay of up to 50 ms, so repeated runs overlap in ever other ways; returns their
+    // results in order. VEXORIN_TEST_SEED replays a printed seed.
     std::vector<ChildResult> together(const std::function<std::vector<std::string>(int)>& argsOf,
                                       const std::function<std::string(int)>& inputOf = {}) {
+        static std::mt19937 random = [] {
+            const char* given = std::getenv("VEXORIN_TEST_SEED");
+            const unsigned seed =
+                given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
+            std::cout << "overlapping runs: VEXORIN_TEST_SEED=" << seed << std::endl;
+            return std::mt19937(seed);
+        }();
         std::vector<ChildResult> results(kRuns);
         std::vector<std::thread> threads;
-        for (int i = 0; i < kRuns; ++i)
-            threads.emplace_back([&, i] {
+        for (int i = 0; i < kRuns; ++i) {
+            const auto delay = std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 50)(random));
+            threads.emplace_back([&, i, delay] {
+                std::this_thread::sleep_for(delay);
                 results[i] = runCli(data_, argsOf(i), {.input = inputOf ? inputOf(i) : std::string()});
             });
+        }
         for (std::thread& thread : threads) thread.join();
         return results;
     }
