@@ -4,6 +4,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QUrl>
@@ -11,6 +13,7 @@
 #include "runtime/file_dialog.h"
 #include "runtime/messages.h"
 #include "runtime/process.h"
+#include "runtime/questions.h"
 #include "runtime/runtime_error.h"
 #include "runtime/translation.h"
 
@@ -48,6 +51,63 @@ void showMessageBox(QMessageBox::Icon icon, const std::string& text, const std::
                     QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                     QMessageBox::Ok, dialogParent());
     box.exec();
+}
+
+std::optional<std::size_t> askWithDialog(const Question& question) {
+    const QString text =
+        QString::fromStdString(question.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QString caption = QString::fromStdString(question.caption);
+    if (question.choices.empty()) {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                        dialogParent());
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? std::optional<std::size_t>(0) : std::nullopt;
+    }
+    QStringList items;
+    for (const std::string& choice : question.choices) items.append(QString::fromStdString(choice));
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(text);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setTextValue(items.value(static_cast<int>(question.preselected)));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const qsizetype chosen = items.indexOf(dialog.textValue());
+    return chosen < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(chosen));
+}
+
+// "Text (*.txt)" -> "txt"; empty unless the filter names exactly one pattern "*.ext".
+QString suffixOfFilter(const QString& filter) {
+    const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+    if (open < 0 || !filter.endsWith(QLatin1Char(')'))) return {};
+    const QStringList patterns = filter.mid(open + 1).chopped(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (patterns.size() != 1 || !patterns.front().startsWith(QStringLiteral("*."))) return {};
+    const QString suffix = patterns.front().mid(2);
+    const bool plain =
+        !suffix.isEmpty() && !suffix.contains(QLatin1Char('*')) && !suffix.contains(QLatin1Char('?'));
+    return plain ? suffix : QString();
+}
+
+// Saving, the file type the user picks is the one the name ends with: the
+// typed name follows the filter, and a name typed without an ending gets it.
+void followChosenFilter(QFileDialog& dialog, const QStringList& filters) {
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, filters](const QString& filter) {
+                         const QString suffix = suffixOfFilter(filter);
+                         if (suffix.isEmpty()) return;
+                         dialog.setDefaultSuffix(suffix);
+                         const QStringList chosen = dialog.selectedFiles();
+                         if (chosen.isEmpty()) return;
+                         const QFileInfo name(chosen.front());
+                         for (const QString& other : filters) {
+                             const QString otherSuffix = suffixOfFilter(other);
+                             if (otherSuffix.isEmpty() || otherSuffix == suffix ||
+                                 name.suffix().compare(otherSuffix, Qt::CaseInsensitive) != 0)
+                                 continue;
+                             dialog.selectFile(name.completeBaseName() + QLatin1Char('.') + suffix);
+                             return;
+                         }
+                     });
 }
 
 }  // namespace
@@ -103,6 +163,7 @@ std::optional<std::string> showFileDialog(const FileDialogSettings& settings) {
         dialog.setDefaultSuffix(QString::fromStdString(settings.defaultExtension));
     if (!settings.fileName.empty()) dialog.selectFile(QString::fromStdString(settings.fileName));
     if (!settings.overwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (saving && filters.size() > 1) followChosenFilter(dialog, filters);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
 }
@@ -115,6 +176,7 @@ void installDesktopHooks() {
         showMessageBox(QMessageBox::Critical, text, caption);
     });
     FileDialog::setPresenter(showFileDialog);
+    setQuestionAnswerer(askWithDialog);
     // Web addresses, and the shipped home page as a file URL, go to the desktop's own choice of program.
     setWebAddressOpener([](const std::string& address) {
         return QDesktopServices::openUrl(QUrl(QString::fromStdString(address), QUrl::TolerantMode));
