@@ -1,10 +1,10 @@
 #include "runtime/gui/desktop_hooks.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
@@ -72,42 +72,11 @@ std::optional<std::size_t> askWithDialog(const Question& question) {
     dialog.setComboBoxEditable(false);
     dialog.setTextValue(items.value(static_cast<int>(question.preselected)));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const qsizetype chosen = items.indexOf(dialog.textValue());
+    // By place, not by text: two choices may read the same (two copies kept within one second).
+    const auto* list = dialog.findChild<QComboBox*>();
+    const int chosen =
+        list != nullptr ? list->currentIndex() : static_cast<int>(items.indexOf(dialog.textValue()));
     return chosen < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(chosen));
-}
-
-// "Text (*.txt)" -> "txt"; empty unless the filter names exactly one pattern "*.ext".
-QString suffixOfFilter(const QString& filter) {
-    const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
-    if (open < 0 || !filter.endsWith(QLatin1Char(')'))) return {};
-    const QStringList patterns = filter.mid(open + 1).chopped(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (patterns.size() != 1 || !patterns.front().startsWith(QStringLiteral("*."))) return {};
-    const QString suffix = patterns.front().mid(2);
-    const bool plain =
-        !suffix.isEmpty() && !suffix.contains(QLatin1Char('*')) && !suffix.contains(QLatin1Char('?'));
-    return plain ? suffix : QString();
-}
-
-// Saving, the file type the user picks is the one the name ends with: the
-// typed name follows the filter, and a name typed without an ending gets it.
-void followChosenFilter(QFileDialog& dialog, const QStringList& filters) {
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&dialog, filters](const QString& filter) {
-                         const QString suffix = suffixOfFilter(filter);
-                         if (suffix.isEmpty()) return;
-                         dialog.setDefaultSuffix(suffix);
-                         const QStringList chosen = dialog.selectedFiles();
-                         if (chosen.isEmpty()) return;
-                         const QFileInfo name(chosen.front());
-                         for (const QString& other : filters) {
-                             const QString otherSuffix = suffixOfFilter(other);
-                             if (otherSuffix.isEmpty() || otherSuffix == suffix ||
-                                 name.suffix().compare(otherSuffix, Qt::CaseInsensitive) != 0)
-                                 continue;
-                             dialog.selectFile(name.completeBaseName() + QLatin1Char('.') + suffix);
-                             return;
-                         }
-                     });
 }
 
 }  // namespace
@@ -163,7 +132,6 @@ std::optional<std::string> showFileDialog(const FileDialogSettings& settings) {
         dialog.setDefaultSuffix(QString::fromStdString(settings.defaultExtension));
     if (!settings.fileName.empty()) dialog.selectFile(QString::fromStdString(settings.fileName));
     if (!settings.overwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (saving && filters.size() > 1) followChosenFilter(dialog, filters);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
 }

@@ -16,17 +16,13 @@
 #include <QPushButton>
 #include <memory>
 
-#include "flow/confirm.h"
 #include "flow/drop.h"
 #include "flow/lists.h"
 #include "library/store_lock.h"
-#include "runtime/basic_units.h"
 #include "runtime/gui/wait_notice.h"
 #include "runtime/gui/window_views.h"
 #include "runtime/messages.h"
-#include "runtime/report_list.h"
 #include "tests/support/temp_dir.h"
-#include "ui/list_views.h"
 #include "ui/main_window_handlers.h"
 #include "ui/main_window_layout.h"
 #include "ui/units.h"
@@ -102,7 +98,6 @@ protected:
 
     static WindowModel& model() { return WindowModel::instance(); }
     QWidget* top() { return windows_->windowWidget(mw::kWindowId); }
-    void click(UnitRef button) { qobject_cast<QPushButton*>(windows_->unitWidget(button))->click(); }
 
     test::TempDir dir_;
     DataDirectory data_{dir_.path()};
@@ -111,45 +106,23 @@ protected:
 };
 
 TEST_F(LockWaitNoticeTest, theWindowSaysAnotherRunIsWritingForAsLongAsItWaits) {
-    struct Case {
-        const char* change;
-        std::function<void()> prepare;
-        UnitRef button;
-        std::function<bool()> done;
-    };
-    const std::vector<Case> cases = {
-        {"clear",
-         [this] {
-             storeExperiment(data_, "/samples/a.png", "89504E470D0A1A0A0000");
-             LoadExperimentList(unitAt<ReportList>(mw::experimentList), data_);
-         },
-         mw::experimentClearButton, [this] { return listExperiments(data_).entries.empty(); }},
-        {"confirm",
-         [] {
-             unitAt<TextUnit>(mw::confirmTypeEdit).setText("png");
-             unitAt<TextUnit>(mw::confirmSignatureEdit).setText("89504E470D0A1A0A0000");
-         },
-         mw::storeToConfirmedButton, [this] { return listConfirmed(data_).entries.size() == 1; }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.change);
-        c.prepare();
-        LockHolder holder(dir_.path() + "/" + std::string(kLockFileName));
-        ASSERT_TRUE(holder.held());
-        int shown = 0;
-        QString said;
-        installLockWaitNotice(*windows_, [&] {
-            ++shown;
-            if (QLabel* notice = shownWaitNotice(top())) said = notice->text();
-            holder.letGo();  // the other run finishes while the window waits
-        });
-        click(c.button);
-        EXPECT_EQ(shown, 1);
-        EXPECT_EQ(said.toStdString(), anotherRunIsWritingMessage(data_));
-        EXPECT_TRUE(c.done()) << "the change is made once the other run has finished";
-        QApplication::processEvents();
-        EXPECT_EQ(shownWaitNotice(top()), nullptr) << "the word goes when the wait is over";
-    }
+    storeExperiment(data_, "/samples/a.png", "89504E470D0A1A0A0000");
+    LockHolder holder(dir_.path() + "/" + std::string(kLockFileName));
+    ASSERT_TRUE(holder.held());
+    int shown = 0;
+    QString said;
+    installLockWaitNotice(*windows_, [&] {
+        ++shown;
+        if (QLabel* notice = shownWaitNotice(top())) said = notice->text();
+        holder.letGo();  // the other run finishes while the window waits
+    });
+    qobject_cast<QPushButton*>(windows_->unitWidget(mw::experimentClearButton))->click();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(said.toStdString(), anotherRunIsWritingMessage(data_));
+    EXPECT_TRUE(listExperiments(data_).entries.empty())
+        << "the change is made once the other run has finished";
+    QApplication::processEvents();
+    EXPECT_EQ(shownWaitNotice(top()), nullptr) << "the word goes when the wait is over";
     EXPECT_TRUE(messages_.empty()) << messages_.front();
 }
 
