@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/command_line.h"
+#include "app/lock_wait_notice.h"
 #include "app/single_instance.h"
 #include "runtime/data_dir.h"
 #include "runtime/gui/desktop_hooks.h"
@@ -112,8 +113,11 @@ int runDesktopProgram(int argc, char** argv) {
     QObject::connect(&instance, &SingleInstance::raiseRequested, &windows,
                      [&windows] { raiseWindow(windows.windowWidget(main_window::kWindowId)); });
 
+    installLockWaitNotice(windows);
+
     model.loadStartWindow(main_window::kWindowId);
     QApplication::exec();
+    removeLockWaitNotice();
     model.closeAllWindows();
     return 0;
 }

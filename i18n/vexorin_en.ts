@@ -171,5 +171,53 @@
         <source>Vexorin V1.0 —— Vexorin 项目发布，2026-12-07</source>
         <translation>Vexorin V1.0 - released by the Vexorin project, 2026-12-07</translation>
     </message>
+    <message>
+        <source>导入…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>导入常用文件特征值</source>
+        <translation>Import the starter set</translation>
+    </message>
+    <message>
+        <source>恢复清空前的确认库…</source>
+        <translation>Restore a cleared library…</translation>
+    </message>
+    <message>
+        <source>恢复清空前的列表…</source>
+        <translation>Restore a cleared list…</translation>
+    </message>
+    <message>
+        <source>恢复…</source>
+        <translation>Restore…</translation>
+    </message>
+    <message>
+        <source>导入确认库</source>
+        <translation>Import into the confirmed library</translation>
+    </message>
+    <message>
+        <source>导出确认库</source>
+        <translation>Export the confirmed library</translation>
+    </message>
+    <message>
+        <source>CSV 或 JSON 文件</source>
+        <translation>CSV or JSON files</translation>
+    </message>
+    <message>
+        <source>所有文件</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>CSV 文件</source>
+        <translation>CSV files</translation>
+    </message>
+    <message>
+        <source>JSON 文件</source>
+        <translation>JSON files</translation>
+    </message>
 </context>
 </TS>

@@ -105,5 +105,85 @@
         <source>SQLite database</source>
         <translation>SQLite 数据库</translation>
     </message>
+    <message>
+        <source>Another run is writing to the stores in '%1'; waiting for it to finish.</source>
+        <translation>另一个程序正在写入“%1”中的数据，正在等它写完……</translation>
+    </message>
+    <message>
+        <source>Another run is writing to the confirmed library; waiting for it to finish.</source>
+        <translation>另一个程序正在写入确认库，正在等它写完……</translation>
+    </message>
+    <message>
+        <source>added %1, skipped %2, conflicts %3, bad rows %4</source>
+        <translation>新增 %1，跳过 %2，冲突 %3，错误行 %4</translation>
+    </message>
+    <message>
+        <source>%1: %2.</source>
+        <translation>%1：%2。</translation>
+    </message>
+    <message>
+        <source>These rows hold a value the library has with another type; the library keeps its type:</source>
+        <translation>以下各行的特征值在确认库中已存为其他类型，确认库保留原类型：</translation>
+    </message>
+    <message>
+        <source>These rows were left out:</source>
+        <translation>以下各行未导入：</translation>
+    </message>
+    <message>
+        <source>These rows cannot be imported:</source>
+        <translation>以下各行无法导入：</translation>
+    </message>
+    <message>
+        <source>Import the other rows and leave these out?</source>
+        <translation>导入其余各行，略过这些行吗？</translation>
+    </message>
+    <message>
+        <source>Imported '%1'</source>
+        <translation>已导入“%1”</translation>
+    </message>
+    <message>
+        <source>The starter set '%1' is not installed beside the program.</source>
+        <translation>常用文件特征值“%1”没有随程序安装。</translation>
+    </message>
+    <message>
+        <source>Imported the starter set</source>
+        <translation>已导入常用文件特征值</translation>
+    </message>
+    <message>
+        <source>Exported %1 signature values to '%2'.</source>
+        <translation>已把 %1 个特征值导出到“%2”。</translation>
+    </message>
+    <message>
+        <source>experiment library</source>
+        <translation>实验库</translation>
+    </message>
+    <message>
+        <source>confirmed library</source>
+        <translation>确认库</translation>
+    </message>
+    <message>
+        <source>identification list</source>
+        <translation>判断列表</translation>
+    </message>
+    <message>
+        <source>The %1 as it is now is kept, so this too can be taken back the same way.</source>
+        <translation>现在的%1也会保留一份，所以这次恢复同样可以撤回。</translation>
+    </message>
+    <message>
+        <source>Bring back the %1 as it was at %2?</source>
+        <translation>把%1恢复到 %2 时的样子吗？</translation>
+    </message>
+    <message>
+        <source>Which earlier %1 shall be brought back? Newest first:</source>
+        <translation>要恢复哪一份早先的%1？最新的在前：</translation>
+    </message>
+    <message>
+        <source>There is nothing to bring back: no earlier %1 has been kept. One is kept each time it is cleared or entries are deleted.</source>
+        <translation>没有可恢复的内容：还没有保留过早先的%1。每次清空或删除时都会保留一份。</translation>
+    </message>
+    <message>
+        <source>Brought back the %1 as it was at %2.</source>
+        <translation>已把%1恢复到 %2 时的样子。</translation>
+    </message>
 </context>
 </TS>

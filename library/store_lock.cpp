@@ -17,6 +17,7 @@
 #include "library/ini_lists.h"
 #include "library/rename_journal.h"
 #include "runtime/sqlite.h"
+#include "runtime/translation.h"
 
 namespace vex {
 namespace {
@@ -75,7 +76,8 @@ void setLockWaitLimit(int milliseconds) { waitLimit() = std::max(0, milliseconds
 int lockWaitLimit() { return waitLimit(); }
 
 std::string anotherRunIsWritingMessage(const DataDirectory& data) {
-    return "Another run is writing to the stores in '" + data.folder() + "'; waiting for it to finish.";
+    return message("Another run is writing to the stores in '%1'; waiting for it to finish.",
+                   {data.folder()});
 }
 
 void setLockWaitNotice(std::function<void(const std::string&)> notice) {
@@ -88,8 +90,9 @@ void setLockWaitNotice(std::function<void(const std::string&)> notice) {
         sqlite::setBusyNotice({});
         return;
     }
-    sqlite::setBusyNotice(
-        [notice] { notice("Another run is writing to the confirmed library; waiting for it to finish."); });
+    sqlite::setBusyNotice([notice] {
+        notice(message("Another run is writing to the confirmed library; waiting for it to finish."));
+    });
 }
 
 DataLock::DataLock(DataLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}

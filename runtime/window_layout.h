@@ -35,6 +35,16 @@ struct EventBinding {
     std::vector<Value> leadingArguments;
 };
 
+// One entry of a unit's context menu (right click, the Menu key or Shift+F10):
+// its caption, a window text shown in the user's language, and the handler it
+// runs with the leading arguments, as an event binding does. An entry without
+// a caption separates two groups of entries.
+struct MenuEntry {
+    std::string caption;
+    std::string handler;
+    std::vector<Value> leadingArguments;
+};
+
 // Which dropped formats a drop target accepts, in the order the layout stores them.
 struct DropAcceptance {
     bool text = false;
@@ -61,9 +71,10 @@ struct UnitLayout {
     // Report lists: keys that click a button of the window while the list has the
     // focus ("Ctrl+A", "Del"), so the keyboard reaches the list's commands.
     std::vector<std::pair<std::string, std::uint32_t>> keyClicks;
-    std::vector<std::string> pages;  // tab controls: page captions
-    int currentPage = 0;             // tab controls
-    DropAcceptance accepts;          // drop targets
+    std::vector<std::string> pages;      // tab controls: page captions
+    int currentPage = 0;                 // tab controls
+    DropAcceptance accepts;              // drop targets
+    std::vector<MenuEntry> contextMenu;  // report lists; none when empty
     std::vector<EventBinding> bindings;
 };
 

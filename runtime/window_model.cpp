@@ -346,16 +346,28 @@ EventResult WindowModel::raiseEvent(std::uint32_t windowId, std::uint32_t unitId
                                 [&](const EventBinding& b) { return b.event == event; });
     if (binding == bindings->end()) return {};
     if (binding->handler.empty()) return {true, {}};
-    const EventHandler* handler = handlers_.find(binding->handler);
-    if (!handler) return {};
-
     std::vector<Value> callArguments = binding->leadingArguments;
     callArguments.insert(callArguments.end(), std::make_move_iterator(arguments.begin()),
                          std::make_move_iterator(arguments.end()));
+    return runHandler(UnitRef{windowId, unitId}, binding->handler, std::move(callArguments));
+}
+
+EventResult WindowModel::chooseMenuEntry(UnitRef ref, std::size_t entry) {
+    if (runtimeErrorCount() > 0) return {};
+    const UnitSlot& slot = resolveSlot(ref);
+    const std::vector<MenuEntry>& menu = slot.layout->contextMenu;
+    if (entry >= menu.size() || menu[entry].handler.empty()) return {};
+    return runHandler(ref, menu[entry].handler, menu[entry].leadingArguments);
+}
+
+EventResult WindowModel::runHandler(UnitRef source, const std::string& name,
+                                    std::vector<Value> callArguments) {
+    const EventHandler* handler = handlers_.find(name);
+    if (!handler) return {};
     // Copy the handler: it may re-register handlers or close the window while it runs.
     const EventHandler call = *handler;
     const UnitRef previousSource = currentSource_;
-    currentSource_ = UnitRef{windowId, unitId};
+    currentSource_ = source;
     struct RestoreAfterHandler {
         WindowModel& model;
         UnitRef previous;

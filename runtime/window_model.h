@@ -183,6 +183,10 @@ public:
     EventResult raiseEvent(UnitRef ref, int event, std::vector<Value> arguments = {}) {
         return raiseEvent(ref.window, ref.unit, event, std::move(arguments));
     }
+    // Runs the handler of entry `entry` of the unit's context menu, as an
+    // event's handler runs. Not handled for a separator, an entry past the
+    // menu's end or a handler that is not registered.
+    EventResult chooseMenuEntry(UnitRef ref, std::size_t entry);
     // The unit whose event is being handled (the innermost one when nested); {} outside events.
     UnitRef currentEventSource() const { return currentSource_; }
 
@@ -190,6 +194,7 @@ public:
     void reset();
 
 private:
+    EventResult runHandler(UnitRef source, const std::string& name, std::vector<Value> callArguments);
     Window* requireWindowForProperty(UnitRef ref) const;
     bool createUnits(Window& window, const UnitContext& context);
     void registerDefaultFactories();

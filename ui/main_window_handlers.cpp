@@ -20,6 +20,7 @@
 #include "runtime/record_set.h"
 #include "runtime/report_list.h"
 #include "runtime/translation.h"
+#include "ui/context_menus.h"
 #include "ui/list_views.h"
 #include "ui/main_window_layout.h"
 #include "ui/row_commands.h"
@@ -318,6 +319,7 @@ void registerMainWindowHandlers(WindowModel& model, std::function<DataDirectory(
     });
     add(model, "RenameCheckedFiles", [m, data](const auto&) { renameCheckedFiles(*m, data()); });
     registerRowCommandHandlers();
+    registerContextMenuHandlers(model, data);
 }
 
 }  // namespace vex

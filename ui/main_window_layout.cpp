@@ -1,6 +1,7 @@
 #include "ui/main_window_layout.h"
 
 #include "runtime/basic_units.h"
+#include "ui/context_menus.h"
 #include "ui/units.h"
 
 namespace vex {
@@ -273,6 +274,7 @@ WindowLayout mainWindowLayout() {
     w.units.push_back(unit(UnitKind::ExternalDatabase, mw::lookupDatabase, "外部数据库1", kOnWindow, {}));
     w.units.push_back(unit(UnitKind::DatabaseConnection, mw::storeConnection, "数据库连接1", kOnWindow, {}));
     w.units.push_back(unit(UnitKind::RecordSet, mw::storeRecordSet, "记录集1", kOnWindow, {}));
+    addContextMenus(w);
     return w;
 }
 

@@ -15,6 +15,7 @@
 //   CheckAllRows(list), InvertRowChecks(list)   the three buttons of each page
 //   DeleteCheckedExperiments, ClearExperimentLibrary, DeleteCheckedConfirmed, DeleteAllConfirmed,
 //   DeleteCheckedIdentifications, ClearIdentificationList, RenameCheckedFiles, OpenHomePage
+//   the lists' context menus: see ui/context_menus.h
 // Arguments in parentheses are what the handler receives; a leading unit
 // reference (editBox, list) comes from the binding, so one handler serves several units.
 

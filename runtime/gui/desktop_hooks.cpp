@@ -1,9 +1,11 @@
 #include "runtime/gui/desktop_hooks.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QUrl>
@@ -11,6 +13,7 @@
 #include "runtime/file_dialog.h"
 #include "runtime/messages.h"
 #include "runtime/process.h"
+#include "runtime/questions.h"
 #include "runtime/runtime_error.h"
 #include "runtime/translation.h"
 
@@ -48,6 +51,32 @@ void showMessageBox(QMessageBox::Icon icon, const std::string& text, const std::
                     QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                     QMessageBox::Ok, dialogParent());
     box.exec();
+}
+
+std::optional<std::size_t> askWithDialog(const Question& question) {
+    const QString text =
+        QString::fromStdString(question.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QString caption = QString::fromStdString(question.caption);
+    if (question.choices.empty()) {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                        dialogParent());
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? std::optional<std::size_t>(0) : std::nullopt;
+    }
+    QStringList items;
+    for (const std::string& choice : question.choices) items.append(QString::fromStdString(choice));
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(text);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setTextValue(items.value(static_cast<int>(question.preselected)));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    // By place, not by text: two choices may read the same (two copies kept within one second).
+    const auto* list = dialog.findChild<QComboBox*>();
+    const int chosen =
+        list != nullptr ? list->currentIndex() : static_cast<int>(items.indexOf(dialog.textValue()));
+    return chosen < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(chosen));
 }
 
 }  // namespace
@@ -115,6 +144,7 @@ void installDesktopHooks() {
         showMessageBox(QMessageBox::Critical, text, caption);
     });
     FileDialog::setPresenter(showFileDialog);
+    setQuestionAnswerer(askWithDialog);
     // Web addresses, and the shipped home page as a file URL, go to the desktop's own choice of program.
     setWebAddressOpener([](const std::string& address) {
         return QDesktopServices::openUrl(QUrl(QString::fromStdString(address), QUrl::TolerantMode));

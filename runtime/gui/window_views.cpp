@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -10,6 +11,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -20,6 +22,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
+#include <optional>
 
 #include "runtime/basic_units.h"
 #include "runtime/drop_target.h"
@@ -189,8 +192,33 @@ public:
 
     void setKeyCommand(KeyCommand command) { keyCommand_ = std::move(command); }
 
+    // Runs entry `entry` of the list's context menu.
+    using MenuCommand = std::function<void(std::size_t entry)>;
+    void setContextMenu(std::vector<MenuEntry> entries, MenuCommand command) {
+        menuEntries_ = std::move(entries);
+        menuCommand_ = std::move(command);
+    }
+
 protected:
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        // From the keyboard the menu opens on the key itself (keyPressEvent): a
+        // platform that also sends its own event for the Menu key would open it twice.
+        if (menuEntries_.empty() || event->reason() == QContextMenuEvent::Keyboard) {
+            QTableView::contextMenuEvent(event);
+            return;
+        }
+        event->accept();
+        openContextMenu(event->globalPos());
+    }
+
     void keyPressEvent(QKeyEvent* event) override {
+        const bool menuKey = event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier;
+        const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+        if (!menuEntries_.empty() && (menuKey || shiftF10)) {
+            event->accept();
+            openContextMenu(keyboardMenuPosition());
+            return;
+        }
         // Space toggles the check box of the current row, whichever cell of it is current.
         if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
             const int row = currentIndex().isValid() ? currentIndex().row() : list_.currentItem();
@@ -209,6 +237,35 @@ protected:
     }
 
 private:
+    // Under the current row when it is in sight, else at the list's top-left corner.
+    QPoint keyboardMenuPosition() const {
+        const QRect row = visualRect(currentIndex());
+        const bool inSight = row.isValid() && viewport()->rect().intersects(row);
+        return viewport()->mapToGlobal(inSight ? row.bottomLeft() : QPoint(0, 0));
+    }
+
+    void openContextMenu(QPoint at) {
+        std::optional<std::size_t> chosen;
+        {
+            QMenu menu(this);
+            menu.setObjectName(QStringLiteral("contextMenu"));
+            for (std::size_t entry = 0; entry < menuEntries_.size(); ++entry) {
+                if (menuEntries_[entry].caption.empty()) {
+                    menu.addSeparator();
+                    continue;
+                }
+                QAction* action = menu.addAction(shownCaption(menuEntries_[entry].caption));
+                action->setData(QVariant::fromValue(static_cast<qulonglong>(entry)));
+            }
+            if (QAction* action = menu.exec(at)) chosen = action->data().toULongLong();
+        }
+        // The entry runs once the menu is gone. It may close the window, and
+        // this list with it, so nothing of the list is used afterwards.
+        if (!chosen) return;
+        const MenuCommand command = menuCommand_;
+        command(*chosen);
+    }
+
     void applyColumnWidths() {
         const auto& columns = list_.columns();
         for (int c = 0; c < static_cast<int>(columns.size()); ++c) setColumnWidth(c, columns[c].width);
@@ -232,6 +289,8 @@ private:
     ReportList& list_;
     bool following_ = false;
     KeyCommand keyCommand_;
+    std::vector<MenuEntry> menuEntries_;
+    MenuCommand menuCommand_;
 };
 
 // The styles draw the focus of some controls faintly or not at all (an empty
@@ -565,6 +624,10 @@ void DesktopWindows::buildUnit(WindowView& view, Window& window, UnitSlot& slot)
                 }
                 return false;
             });
+            if (!layout.contextMenu.empty()) {
+                list->setContextMenu(layout.contextMenu,
+                                     [this, ref](std::size_t entry) { model_.chooseMenuEntry(ref, entry); });
+            }
             widget = list;
             break;
         }

@@ -4,17 +4,25 @@
 // Runs only when VEXORIN_SCREENSHOT_DIR names the folder to write them to, under
 // a real display server (xvfb-run), since the offscreen platform draws no fonts:
 //   VEXORIN_SCREENSHOT_DIR=docs/screenshots xvfb-run -a build/bin/test_gui --gtest_filter='Screenshots.*'
+// The context menus are separate windows, so they are taken from the screen with
+// ImageMagick's import, under a window manager (openbox) that frames the window.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QPixmap>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <cstdlib>
 #include <filesystem>
@@ -153,6 +161,87 @@ TEST(Screenshots, ofEveryPageAndTheMessageWindowInBothLanguages) {
         const QString file =
             QStringLiteral("%1/message-window%2.png").arg(QString::fromLocal8Bit(folder), suffix);
         EXPECT_TRUE(message->grab().save(file));
+        model.reset();
+        setMessagePresenter({});
+        setDataDirectoryOverride({});
+    }
+    useLanguage(Language::Chinese);
+}
+
+// The part of the screen that shows the window and the menu open over it.
+QRect shownArea(QWidget* window, QWidget* menu) {
+    return window->frameGeometry().united(menu->frameGeometry()).adjusted(-2, -2, 2, 2);
+}
+
+TEST(Screenshots, ofTheListsContextMenusInBothLanguages) {
+    const char* folder = std::getenv("VEXORIN_SCREENSHOT_DIR");
+    if (folder == nullptr || *folder == '\0')
+        GTEST_SKIP() << "set VEXORIN_SCREENSHOT_DIR to take screenshots";
+    if (QStandardPaths::findExecutable(QStringLiteral("import")).isEmpty())
+        GTEST_SKIP() << "ImageMagick's import takes the screen";
+
+    for (Language language : {Language::Chinese, Language::English}) {
+        useLanguage(language);
+        const QString suffix = language == Language::English ? QStringLiteral("-en") : QString();
+        test::TempDir temp;
+        const fs::path home = fs::path(temp.path());
+        setDataDirectoryOverride((home / "data").string());
+        setMessagePresenter([](MessageKind, const std::string&, const std::string&) {});
+        const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+        const std::string pdf = "%PDF-1.5\r\n%\xe2\xe3\xcf\xd3";
+        const std::vector<fs::path> known = {writeFile(home / "samples" / "logo.png", png),
+                                             writeFile(home / "samples" / "manual.pdf", pdf)};
+        const std::vector<fs::path> unknown = {writeFile(home / "FOUND.000" / "FILE0001.CHK", png),
+                                               writeFile(home / "FOUND.000" / "FILE0002.CHK", pdf)};
+
+        WindowModel& model = WindowModel::instance();
+        model.reset();
+        DesktopWindows windows(model);
+        installDropTargetRegistrar(windows);
+        registerMainWindowHandlers(model, DataDirectory::current);
+        registerWindowLayouts(model);
+        ASSERT_TRUE(model.loadWindow(mw::kWindowId));
+        settle();
+        Workflow workflow(windows);
+        workflow.drop(mw::experimentList, known);
+        for (int row : {0, 1}) workflow.confirmRow(row);
+        workflow.drop(mw::identificationList, unknown);
+
+        auto* tabs = qobject_cast<QTabWidget*>(windows.unitWidget(mw::pages));
+        QWidget* window = windows.windowWidget(mw::kWindowId);
+        const std::pair<UnitRef, int> lists[] = {
+            {mw::experimentList, 0}, {mw::confirmedList, 1}, {mw::identificationList, 2}};
+        for (const auto& [list, page] : lists) {
+            tabs->setCurrentIndex(page);
+            window->activateWindow();
+            QTest::qWait(300);
+            const QString file = QStringLiteral("%1/menu-page%2%3.png")
+                                     .arg(QString::fromLocal8Bit(folder))
+                                     .arg(page + 1)
+                                     .arg(suffix);
+            bool taken = false;
+            QTimer::singleShot(500, [&] {
+                QWidget* menu = QApplication::activePopupWidget();
+                if (menu == nullptr) return;
+                const QRect area = shownArea(window, menu);
+                taken = QProcess::execute(
+                            QStringLiteral("import"),
+                            {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                             QStringLiteral("%1x%2+%3+%4")
+                                 .arg(area.width())
+                                 .arg(area.height())
+                                 .arg(area.x())
+                                 .arg(area.y()),
+                             QStringLiteral("+repage"), file}) == 0;
+                QTest::keyClick(menu, Qt::Key_Escape);
+            });
+            QWidget* viewport = qobject_cast<QTableView*>(windows.unitWidget(list))->viewport();
+            const QPoint at(160, 12);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+            QApplication::sendEvent(viewport, &event);
+            settle();
+            EXPECT_TRUE(taken) << file.toStdString();
+        }
         model.reset();
         setMessagePresenter({});
         setDataDirectoryOverride({});
