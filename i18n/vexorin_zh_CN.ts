@@ -4,6 +4,66 @@
 <context>
     <name>Messages</name>
     <message>
+        <source>Cannot confirm the signature value '%1' as '%2'. Reason: %3</source>
+        <translation>无法把特征值“%1”确认为“%2”。原因：%3</translation>
+    </message>
+    <message>
+        <source>the signature value is empty</source>
+        <translation>特征值为空</translation>
+    </message>
+    <message>
+        <source>the signature value holds blanks; write its hexadecimal digits without spaces</source>
+        <translation>特征值含有空白；请写出不带空格的十六进制数字</translation>
+    </message>
+    <message>
+        <source>the signature value starts with '0x'; write its hexadecimal digits alone</source>
+        <translation>特征值以“0x”开头；请只写出它的十六进制数字</translation>
+    </message>
+    <message>
+        <source>the signature value holds a character that is no hexadecimal digit</source>
+        <translation>特征值含有不是十六进制数字的字符</translation>
+    </message>
+    <message>
+        <source>the signature value holds '%1', which is no hexadecimal digit</source>
+        <translation>特征值含有“%1”，它不是十六进制数字</translation>
+    </message>
+    <message>
+        <source>the signature value has %1 hexadecimal digits; at least %2 are needed</source>
+        <translation>特征值有 %1 个十六进制数字；至少需要 %2 个</translation>
+    </message>
+    <message>
+        <source>the signature value has %1 hexadecimal digits; at most %2 are read from a file, and a longer value is not cut</source>
+        <translation>特征值有 %1 个十六进制数字；从文件中最多读取 %2 个，更长的值不会被截断</translation>
+    </message>
+    <message>
+        <source>the file type is empty</source>
+        <translation>文件类型为空</translation>
+    </message>
+    <message>
+        <source>the file type is not valid UTF-8 text</source>
+        <translation>文件类型不是有效的 UTF-8 文本</translation>
+    </message>
+    <message>
+        <source>the file type holds '/', which no file name can hold</source>
+        <translation>文件类型含有“/”，文件名中不能有这个字符</translation>
+    </message>
+    <message>
+        <source>the file type holds a control character</source>
+        <translation>文件类型含有控制字符</translation>
+    </message>
+    <message>
+        <source>the file type has %1 characters; at most %2 fit</source>
+        <translation>文件类型有 %1 个字符；最多只能有 %2 个</translation>
+    </message>
+    <message>
+        <source>'%1' is what identification answers when nothing matches</source>
+        <translation>“%1”是识别不到任何匹配时的回答</translation>
+    </message>
+    <message>
+        <source>it is no longer in the identification list</source>
+        <translation>它已不在识别列表中</translation>
+    </message>
+    <message>
         <source>Cannot store the signature value '%1' in the confirmed library. Reason: %2</source>
         <translation>无法把特征值“%1”存入确认库。原因：%2</translation>
     </message>
