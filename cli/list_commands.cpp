@@ -133,7 +133,8 @@ void reportUnreadable(Context& context, const DropOutcome& outcome) {
             ::close(fd);
             continue;
         }
-        context.err << "vexorin-cli: cannot read '" << file.path << "': " << std::strerror(errno) << "\n";
+        context.err << "vexorin-cli: " << message("cannot read '%1': %2", {file.path, std::strerror(errno)})
+                    << "\n";
     }
 }
 

@@ -12,6 +12,8 @@
 #include <ostream>
 #include <string_view>
 
+#include "runtime/translation.h"
+
 namespace vex::cli {
 namespace {
 
@@ -44,8 +46,8 @@ void walkFolder(const std::string& root, std::vector<std::string>& files, std::o
         pending.pop_back();
         std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
         if (!dir) {
-            err << "vexorin-cli: cannot read the folder '" << folder << "'. Reason: " << std::strerror(errno)
-                << "\n";
+            err << "vexorin-cli: "
+                << message("cannot read the folder '%1'. Reason: %2", {folder, std::strerror(errno)}) << "\n";
             unreadable = true;
             continue;
         }
@@ -131,8 +133,11 @@ GatheredPaths gatherPaths(const PathArguments& arguments, std::istream& in, std:
         if (path.find('\0') != std::string::npos) {
             std::string shown = path;
             std::replace(shown.begin(), shown.end(), '\0', '?');
-            err << "vexorin-cli: '" << shown
-                << "' holds a NUL byte, which no file name can hold (paths separated by NUL need -0)\n";
+            err << "vexorin-cli: "
+                << message(
+                       "'%1' holds a NUL byte, which no file name can hold (paths separated by NUL need -0)",
+                       {shown})
+                << "\n";
             gathered.someUnreadable = true;
             continue;
         }

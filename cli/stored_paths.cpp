@@ -12,6 +12,7 @@
 
 #include "cli/cli.h"
 #include "runtime/text.h"
+#include "runtime/translation.h"
 
 namespace vex::cli {
 
@@ -47,7 +48,8 @@ bool keepExistingPaths(Context& context, std::vector<std::string>& paths) {
     for (std::string& path : paths) {
         struct stat info {};
         if (::lstat(path.c_str(), &info) != 0) {
-            context.err << "vexorin-cli: '" << path << "' not recorded: " << std::strerror(errno) << "\n";
+            context.err << "vexorin-cli: " << message("'%1' not recorded: %2", {path, std::strerror(errno)})
+                        << "\n";
             allExist = false;
             continue;
         }

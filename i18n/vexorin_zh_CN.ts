@@ -4,6 +4,22 @@
 <context>
     <name>Messages</name>
     <message>
+        <source>cannot read the folder '%1'. Reason: %2</source>
+        <translation>无法读取文件夹“%1”。原因：%2</translation>
+    </message>
+    <message>
+        <source>'%1' holds a NUL byte, which no file name can hold (paths separated by NUL need -0)</source>
+        <translation>“%1”含有 NUL 字节，文件名中不能有它（以 NUL 分隔的路径需要 -0）</translation>
+    </message>
+    <message>
+        <source>'%1' not recorded: %2</source>
+        <translation>“%1”未记录：%2</translation>
+    </message>
+    <message>
+        <source>cannot read '%1': %2</source>
+        <translation>无法读取“%1”：%2</translation>
+    </message>
+    <message>
         <source>Cannot confirm the signature value '%1' as '%2'. Reason: %3</source>
         <translation>无法把特征值“%1”确认为“%2”。原因：%3</translation>
     </message>
