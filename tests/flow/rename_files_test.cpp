@@ -98,6 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RenameCase{"addsMissingExtension", "readme", "txt", "readme.txt", false},
                       RenameCase{"unknownTypeSkippedQuietly", "u.dat", "未知类型", "", false},
                       RenameCase{"readDefaultNeverAnExtension", "d.dat", "Un", "", true},
+                      RenameCase{"noClassNeverAnExtension", "n.dat", "无类型", "", true},
                       RenameCase{"slashInTypeRefused", "s.dat", "../evil", "", true},
                       RenameCase{"alreadyNamedAfterType", "p.jpg", "jpg", "", false}),
     [](const auto& info) { return std::string(info.param.name); });
