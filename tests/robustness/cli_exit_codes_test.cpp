@@ -64,6 +64,13 @@ const ExitCase kExitCases[] = {
          return {"rename", "--all"};
      },
      4},
+    {"library with conflicts",
+     [](const TempDir& dir, ChildOptions&) -> std::vector<std::string> {
+         runOk(dir, {"confirm", "4D5A", "exe"});
+         runOk(dir, {"confirm", "4D5A90000300", "dll"});
+         return {"library", "check"};
+     },
+     6},
     {"path holding a NUL",
      [](const TempDir& dir, ChildOptions& options) -> std::vector<std::string> {
          options.input = dir.write("a.bin", "0123456789") + std::string(1, '\0') + "x\n";
