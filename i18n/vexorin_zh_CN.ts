@@ -137,5 +137,25 @@
         <source>%1 conflicts among %2 records</source>
         <translation>%2 条记录中有 %1 处冲突</translation>
     </message>
+    <message>
+        <source>it is no longer under its new name: %1</source>
+        <translation>它已不在新名称下：%1</translation>
+    </message>
+    <message>
+        <source>it changed since the rename (its signature value is now %1, was %2)</source>
+        <translation>改名后它已改变（特征值现在是 %1，原为 %2）</translation>
+    </message>
+    <message>
+        <source>it cannot go back to '%1': %2</source>
+        <translation>无法改回“%1”：%2</translation>
+    </message>
+    <message>
+        <source>'%1' not renamed back: %2</source>
+        <translation>“%1”未改回原名：%2</translation>
+    </message>
+    <message>
+        <source>no rename to take back</source>
+        <translation>没有可撤销的改名</translation>
+    </message>
 </context>
 </TS>
