@@ -28,6 +28,7 @@ enum ExitCode : int {
     kExitDuplicate = 3,
     kExitRenameFailed = 4,
     kExitUnreadablePaths = 5,  // some paths do not exist or could not be read; the rest was done
+    kExitConflicts = 6,        // library check found conflicts
     kExitInterrupted = 130,    // SIGINT; SIGTERM gives 143 (128 + the signal's number)
 };
 

@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "flow/confirm.h"
+#include "flow/conflicts.h"
 #include "flow/lists.h"
 #include "ident/prefix_index.h"
 #include "runtime/translation.h"
@@ -72,6 +73,10 @@ int confirm(Context& context, const std::string& signature, const std::string& t
     }
     RowWriter writer = rowWriter(context, kLibraryKeys);
     writer.add({outcome.index > 0 ? Cell(outcome.index) : Cell(), std::string(type), outcome.signature});
+    // Stored all the same: the warnings are advice, so the exit code stays 0.
+    for (const std::string& warning : outcome.warnings)
+        context.err << "vexorin-cli: warning: " << outcome.signature << " (" << type << ") " << warning
+                    << "\n";
     return kExitDone;
 }
 
@@ -97,6 +102,43 @@ int deleteSignatures(Context& context, const std::vector<std::string>& signature
     return kExitDone;
 }
 
+// One row per conflict: the later record of each pair, and each record whose samples disagree.
+int checkConfirmed(Context& context) {
+    const DataDirectory data = dataDirectoryOf(context);
+    Listing<StoredSignature> probe;
+    if (!readLibrary(context, data, probe, 1)) return kExitStoreError;
+    const LibraryCheckOutcome outcome = checkLibrary(data);
+    if (!outcome.error.empty()) return reportError(context, outcome.error);
+    RowWriter writer =
+        rowWriter(context, {"record", "type", "signature", "digits", "alternatives", "conflict"});
+    std::size_t found = 0;
+    for (const LibraryConflict& conflict : outcome.conflicts) {
+        const KeyedSignature& record = conflict.record;
+        const ValueConflicts& details = conflict.conflicts;
+        // Every pair is listed: no line is cut short here, unlike a warning.
+        const std::vector<std::string> lines =
+            describeConflicts(details, record.signature, record.type, details.records.size());
+        for (std::size_t i = 0; i < details.records.size(); ++i)
+            writer.add({record.key, record.type, record.signature, details.records[i].digits,
+                        std::vector<std::string>{details.records[i].record.type}, lines[i]});
+        if (!details.samples.empty()) {
+            std::vector<std::string> classes;
+            for (const SampleClass& sample : details.samples)
+                classes.push_back(sample.fileClass + " ×" + std::to_string(sample.count));
+            writer.add({record.key, record.type, record.signature, details.sampleDigits, std::move(classes),
+                        lines.back()});
+        }
+        found += details.records.size() + (details.samples.empty() ? 0 : 1);
+    }
+    writer.finish();
+    if (!context.quiet)
+        context.err << "vexorin-cli: "
+                    << message("%1 conflicts among %2 records",
+                               {std::to_string(found), std::to_string(outcome.records)})
+                    << "\n";
+    return found == 0 ? kExitDone : kExitConflicts;
+}
+
 }  // namespace
 
 void addLibraryCommands(CLI::App& app, Context& context, CommandSet& commands) {
@@ -116,6 +158,10 @@ void addLibraryCommands(CLI::App& app, Context& context, CommandSet& commands) {
     auto signatures = std::make_shared<std::vector<std::string>>();
     remove->add_option("SIGNATURE", *signatures, "Signature values to delete")->required();
     commands.add(remove, [&context, signatures] { return deleteSignatures(context, *signatures); });
+
+    auto* check = library->add_subcommand(
+        "check", "List the records whose values share a beginning with records or samples of other types");
+    commands.add(check, [&context] { return checkConfirmed(context); });
 
     auto* clear = library->add_subcommand("clear", "Delete every entry of the confirmed library");
     commands.add(clear, [&context] {

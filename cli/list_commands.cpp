@@ -255,6 +255,26 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
     });
 }
 
+// rename --undo: the last rename run taken back, printed as the renames it made (OLD is the name it had).
+int undoRename(Context& context) {
+    const UndoRenameOutcome outcome = undoLastRename(dataDirectoryOf(context));
+    {
+        RowWriter writer = rowWriter(context, {"old", "new"});
+        for (const auto& [renamedPath, restoredPath] : outcome.renamed)
+            writer.add({renamedPath, restoredPath});
+    }
+    for (const Refusal& failure : outcome.refused)
+        context.err << "vexorin-cli: "
+                    << message("'%1' not renamed back: %2", {failure.subject, failure.reason}) << "\n";
+    if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
+    if (outcome.tried == 0) {
+        if (!context.quiet) context.err << "vexorin-cli: " << message("no rename to take back") << "\n";
+        return kExitDone;
+    }
+    summarise(context, outcome.tried, std::to_string(outcome.renamed.size()) + " files renamed back");
+    return outcome.refused.empty() ? kExitDone : kExitRenameFailed;
+}
+
 void addRename(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command = app.add_subcommand("rename", "Rename these identified files to their probable type");
     auto arguments = std::make_shared<PathArguments>();
@@ -263,10 +283,17 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
                                           "Paths as the identification list shows them", false);
     CLI::Option* allOption = command->add_flag("--all", *all, "Rename every file of the identification list");
     paths->excludes(allOption);
-    command->callback([paths, allOption] {
-        if (paths->count() == 0 && allOption->count() == 0) throw CLI::RequiredError("PATH or --all");
+    auto undo = std::make_shared<bool>(false);
+    CLI::Option* undoOption = command->add_flag(
+        "--undo", *undo,
+        "Take back the last rename run: each file still unchanged goes back to its old name");
+    undoOption->excludes(paths)->excludes(allOption);
+    command->callback([paths, allOption, undoOption] {
+        if (paths->count() == 0 && allOption->count() == 0 && undoOption->count() == 0)
+            throw CLI::RequiredError("PATH, --all or --undo");
     });
-    commands.add(command, [&context, arguments, all]() -> int {
+    commands.add(command, [&context, arguments, all, undo]() -> int {
+        if (*undo) return undoRename(context);
         const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         const DataDirectory data = dataDirectoryOf(context);
         const Listing<IdentificationEntry> listing = listIdentifications(data);

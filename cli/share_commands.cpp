@@ -68,6 +68,8 @@ int importLibrary(Context& context, const ImportArgs& args) {
         context.err << file << ": " << bad.subject << ": " << bad.reason << "\n";
     for (const Refusal& conflict : outcome.conflicts)
         context.err << file << ": " << conflict.subject << ": conflict: " << conflict.reason << "\n";
+    for (const Refusal& warning : outcome.warnings)
+        context.err << file << ": " << warning.subject << ": warning: " << warning.reason << "\n";
     if (outcome.stoppedByBadRows) {
         context.err << "vexorin-cli: nothing imported: " << outcome.bad.size()
                     << " bad rows (--skip-bad imports the other rows)\n";

@@ -1,6 +1,7 @@
 #include "flow/confirm.h"
 
 #include "flow/confirm_rules.h"
+#include "flow/conflicts.h"
 #include "flow/lists.h"
 #include "library/store_lock.h"
 #include "runtime/translation.h"
@@ -22,6 +23,8 @@ ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view
     if (!lock) return outcome;
     std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.reason);
     if (!store) return outcome;
+    // Asked before the add, so the new record is not among the records it is compared with.
+    std::vector<std::string> warnings = conflictWarnings(data, *store, check.signature, type);
     std::string reason;
     switch (store->add(check.signature, type, &reason)) {
         case SignatureStore::AddResult::Added:
@@ -29,6 +32,7 @@ ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view
             // New records go last, so the new one's place is the count; another program adding at
             // the same moment can only make it a guess, which is why it is not part of the store.
             outcome.index = store->count().value_or(0);
+            outcome.warnings = std::move(warnings);
             break;
         case SignatureStore::AddResult::Duplicate:
             outcome.result = ConfirmOutcome::Result::Duplicate;

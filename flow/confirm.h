@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "library/data_directory.h"
 
@@ -19,10 +20,14 @@ struct ConfirmOutcome {
     std::string reason;      // why a refused value was not stored
     std::int64_t index = 0;  // an added record's place in the library's list, counted from 1 (0: unknown)
     std::string signature;   // the value as stored (upper-cased), once it passed the confirm rules
+    // For an added value: the records and samples it conflicts with (flow/conflicts.h), one line each.
+    std::vector<std::string> warnings;
 };
 
 // Stores `signature` with `type` when both pass the confirm rules (the
-// signature upper-cased) and the value is not there already.
+// signature upper-cased) and the value is not there already. A value that
+// conflicts with records or samples of other types is stored all the same,
+// with the warnings.
 ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature,
                                      std::string_view type);
 

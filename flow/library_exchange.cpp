@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "flow/confirm_rules.h"
+#include "flow/conflicts.h"
 #include "flow/lists.h"
 #include "library/store_lock.h"
 #include "runtime/atomic_file.h"
@@ -23,6 +24,33 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::uintmax_t kLargestImportFile = 256u << 20;
 
 std::string lineSubject(std::size_t line) { return "line " + std::to_string(line); }
+
+// The warnings of the added rows, each checked against the records before it
+// (the library as it was, then the rows stored ahead of it) and the samples,
+// as a confirm of each row in turn would warn. One reading of the library.
+void warnOfConflicts(const DataDirectory& data, SignatureStore& store,
+                     const std::vector<StoredSignature>& added,
+                     const std::unordered_map<std::string, std::size_t>& lineOf, ImportOutcome& outcome) {
+    if (added.empty()) return;
+    std::vector<KeyedSignature> records;
+    if (!store.listKeyed(records)) return;
+    std::unordered_map<std::string_view, std::size_t> addedLine;
+    addedLine.reserve(added.size());
+    for (const StoredSignature& record : added)
+        addedLine.emplace(record.signature, lineOf.at(record.signature));
+    ConflictFinder finder;
+    ExperimentList samples(data.experimentListPath());
+    if (samples.load().empty()) finder.addSamples(samples.entries());
+    for (KeyedSignature& record : records) {
+        if (auto line = addedLine.find(record.signature); line != addedLine.end()) {
+            const ValueConflicts conflicts = finder.conflictsOf(record.signature, record.type);
+            for (std::string& warning : describeConflicts(conflicts, record.signature, record.type))
+                outcome.warnings.push_back({lineSubject(line->second), record.signature + " (" + record.type +
+                                                                           ") " + std::move(warning)});
+        }
+        finder.addRecord(std::move(record));
+    }
+}
 
 std::string_view withoutByteOrderMark(std::string_view text) {
     if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
@@ -387,8 +415,11 @@ ImportOutcome importConfirmed(const DataDirectory& data, std::string_view text,
         outcome.error = "Cannot import into the confirmed library. Reason: " + reason;
         return outcome;
     }
+    std::unordered_map<std::string, std::size_t> lineOf;
+    lineOf.reserve(candidates.size());
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         if (!heldTypes[i]) {
+            lineOf.emplace(candidates[i].signature, candidateLines[i]);
             outcome.added.push_back(std::move(candidates[i]));
         } else if (*heldTypes[i] == candidates[i].type) {
             ++outcome.skipped;
@@ -399,6 +430,7 @@ ImportOutcome importConfirmed(const DataDirectory& data, std::string_view text,
                                                      "'; it stays as it is"});
         }
     }
+    warnOfConflicts(data, *store, outcome.added, lineOf, outcome);
     return outcome;
 }
 

@@ -5,7 +5,8 @@
 //
 // An import checks every row with the confirm rules, names each bad row by its
 // line, skips values the library holds already (a different type there is a
-// conflict, reported and left as it is), and adds the rest in one transaction.
+// conflict, reported and left as it is), and adds the rest in one transaction,
+// warning of each added row's conflicts with other types as confirm does.
 // A file with any bad row changes nothing unless the caller lets bad rows be
 // skipped.
 
@@ -60,6 +61,9 @@ struct ImportOutcome : Outcome {
     std::size_t skipped = 0;  // rows whose value the library holds with the same type
     // Rows whose value the library holds with another type: left as stored.
     std::vector<Refusal> conflicts;
+    // Stored rows that conflict with records or samples of other types, one
+    // line per conflict, as confirm warns (flow/conflicts.h).
+    std::vector<Refusal> warnings;
     // Rows that break a confirm rule, repeat an earlier row, or cannot be read.
     std::vector<Refusal> bad;
     // True when bad rows kept the import from changing anything.

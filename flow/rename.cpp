@@ -30,6 +30,19 @@ SplitPath splitPath(const std::string& path) {
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
+// The signature value of `where` now, read through `folder` (opened on its
+// folder when it is not already), so the check and a rename that follows use
+// the same directory. "" with the reason when it cannot be read.
+std::string signatureInFolder(FolderHandle& folder, const SplitPath& where, std::string* reason) {
+    if (!folder.isOpen() || folder.folder() != where.folder) {
+        if (!folder.open(where.folder, reason)) return {};
+    }
+    std::string bytes;
+    if (!folder.readFirstBytes(where.name, kSignatureBytes, bytes, reason)) return {};
+    if (bytes.size() < static_cast<std::size_t>(kSignatureBytes)) return std::string(kTooShortText);
+    return hexDigitsOf(reinterpret_cast<const unsigned char*>(bytes.data()), kSignatureBytes);
+}
+
 class BatchRenamer {
 public:
     BatchRenamer(const DataDirectory& data, RenameOutcome& outcome) : data_(data), outcome_(outcome) {}
@@ -52,13 +65,7 @@ private:
 };
 
 std::string BatchRenamer::signatureNow(const SplitPath& where, std::string* reason) {
-    if (!folder_.isOpen() || folder_.folder() != where.folder) {
-        if (!folder_.open(where.folder, reason)) return {};
-    }
-    std::string bytes;
-    if (!folder_.readFirstBytes(where.name, kSignatureBytes, bytes, reason)) return {};
-    if (bytes.size() < static_cast<std::size_t>(kSignatureBytes)) return std::string(kTooShortText);
-    return hexDigitsOf(reinterpret_cast<const unsigned char*>(bytes.data()), kSignatureBytes);
+    return signatureInFolder(folder_, where, reason);
 }
 
 void BatchRenamer::renameOne(const RenameRequest& request) {
@@ -107,6 +114,8 @@ void BatchRenamer::renameOne(const RenameRequest& request) {
         return;
     }
     if (!folder_.renameNoReplace(where.name, target.name, &reason)) {
+        // An undo must not take back what never happened.
+        journal_.appendFailed(path, newPath);
         outcome_.refused.push_back(
             {path, reason.empty() ? message("the file could not be renamed") : reason});
         return;
@@ -147,6 +156,8 @@ bool BatchRenamer::run(const std::vector<RenameRequest>& requests, std::size_t f
             std::string reason;
             if (!renameFile(newPath, oldPath, &reason))
                 outcome_.refused.push_back({newPath, message("renamed, but not recorded: %1", {reason})});
+            else
+                journal_.appendFailed(oldPath, newPath);
         }
         outcome_.error = error;
         list_.reset();
@@ -158,7 +169,112 @@ bool BatchRenamer::run(const std::vector<RenameRequest>& requests, std::size_t f
     return error.empty();
 }
 
+class UndoRenamer {
+public:
+    UndoRenamer(IdentificationList& list, RenameJournalWriter& journal, UndoRenameOutcome& outcome)
+        : list_(list), journal_(journal), outcome_(outcome) {}
+
+    void undoOne(const JournalRecord& rename) {
+        const std::string& path = rename.newPath;
+        const SplitPath where = splitPath(path);
+        const SplitPath target = splitPath(rename.oldPath);
+        std::string reason;
+        const std::string signature = signatureInFolder(folder_, where, &reason);
+        if (!reason.empty()) {
+            outcome_.refused.push_back({path, message("it is no longer under its new name: %1", {reason})});
+            return;
+        }
+        if (signature != rename.signature) {
+            outcome_.refused.push_back(
+                {path, message("it changed since the rename (its signature value is now %1, was %2)",
+                               {signature, rename.signature})});
+            return;
+        }
+        if (std::string error = journal_.appendUndo(rename.oldPath, path, signature, rename.type);
+            !error.empty()) {
+            outcome_.refused.push_back({path, error});
+            return;
+        }
+        if (!folder_.renameNoReplace(where.name, target.name, &reason)) {
+            journal_.appendFailed(rename.oldPath, path);
+            outcome_.refused.push_back(
+                {path, message("it cannot go back to '%1': %2", {rename.oldPath, reason})});
+            return;
+        }
+        if (const std::optional<IdentificationEntry> listed = list_.find(path))
+            list_.move(path, rename.oldPath, listed->signature, listed->type);
+        moved_.push_back(rename);
+    }
+
+    // The list could not be saved: the files go back under the names it holds.
+    void putBack() {
+        for (const JournalRecord& rename : moved_) {
+            std::string reason;
+            if (renameFile(rename.oldPath, rename.newPath, &reason))
+                journal_.appendFailed(rename.oldPath, rename.newPath);
+            else
+                outcome_.refused.push_back(
+                    {rename.oldPath, message("renamed, but not recorded: %1", {reason})});
+        }
+        moved_.clear();
+    }
+
+    void report() {
+        for (const JournalRecord& rename : moved_)
+            outcome_.renamed.emplace_back(rename.newPath, rename.oldPath);
+    }
+
+private:
+    IdentificationList& list_;
+    RenameJournalWriter& journal_;
+    UndoRenameOutcome& outcome_;
+    FolderHandle folder_;
+    std::vector<JournalRecord> moved_;
+};
+
 }  // namespace
+
+namespace {
+
+// The undo itself, under the data directory's lock; `listAfter` gets the list it saved.
+void undoUnderLock(const DataDirectory& data, UndoRenameOutcome& outcome,
+                   std::optional<std::vector<IdentificationEntry>>& listAfter) {
+    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
+    if (!lock) return;
+    const std::string journalFile = renameJournalPath(data);
+    std::vector<JournalRecord> records;
+    if (outcome.error = readRenameJournal(journalFile, records); !outcome.error.empty()) return;
+    const std::vector<JournalRecord> run = lastStandingRun(records);
+    outcome.tried = run.size();
+    if (run.empty()) return;
+    IdentificationList list(data.identificationListPath());
+    RenameJournalWriter journal;
+    if (outcome.error = list.load(); outcome.error.empty()) outcome.error = journal.open(journalFile);
+    if (!outcome.error.empty()) return;
+
+    UndoRenamer undo(list, journal, outcome);
+    // Newest first: a file renamed onto a name another file of the run had left gives it back first.
+    for (auto rename = run.rbegin(); rename != run.rend(); ++rename) undo.undoOne(*rename);
+    journal.flush();
+    if (outcome.error = list.save(); !outcome.error.empty()) {
+        undo.putBack();
+    } else {
+        undo.report();
+        listAfter = list.entries();
+    }
+    journal.appendSaved();
+}
+
+}  // namespace
+
+UndoRenameOutcome undoLastRename(const DataDirectory& data, std::vector<IdentificationEntry>* listAfter) {
+    UndoRenameOutcome outcome;
+    std::optional<std::vector<IdentificationEntry>> saved;
+    undoUnderLock(data, outcome, saved);
+    // Read again only once the lock is released: reading may need to take it.
+    if (listAfter) *listAfter = saved ? std::move(*saved) : listIdentifications(data).entries;
+    return outcome;
+}
 
 RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameRequest>& requests,
                           std::vector<IdentificationEntry>* listAfter,

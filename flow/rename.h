@@ -45,4 +45,20 @@ RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameReq
                           std::vector<IdentificationEntry>* listAfter = nullptr,
                           const std::function<bool()>& stopRequested = {});
 
+struct UndoRenameOutcome : RenameOutcome {
+    // How many renames of the run still stood and were tried; 0: nothing to take back.
+    std::size_t tried = 0;
+};
+
+// Takes back the last rename run that still stands in the rename journal:
+// each file still under its new name whose first bytes still give the
+// journaled signature value goes back to its old name, in the same folder and
+// never replacing a file; its entry follows. `renamed` holds (new path, old
+// path) pairs, `refused` each file left with its reason. The undo is
+// journaled: what it took back no longer stands, so the next undo takes back
+// the run before; a file it could not take back stands, so the next undo tries
+// it again.
+UndoRenameOutcome undoLastRename(const DataDirectory& data,
+                                 std::vector<IdentificationEntry>* listAfter = nullptr);
+
 }  // namespace vex

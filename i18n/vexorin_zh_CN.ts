@@ -260,6 +260,56 @@
     <message>
         <source>Brought back the %1 as it was at %2.</source>
         <translation>已把%1恢复到 %2 时的样子。</translation>
+        <source>shares its first %1 digits with record %2 (%3, %4)</source>
+        <translation>与记录 %2（%3，%4）的前 %1 位相同</translation>
+    </message>
+    <message>
+        <source>extends record %1 (%2, %3): files beginning with %4 were identified as %2 and now as %5</source>
+        <translation>延长了记录 %1（%2，%3）：以 %4 开头的文件原被判断为 %2，现在成为 %5</translation>
+    </message>
+    <message>
+        <source>is the beginning of record %1 (%2, %3), which comes first and keeps answering the files this value would match</source>
+        <translation>是记录 %1（%2，%3）的开头；该记录在前，仍回答本值所能匹配的文件</translation>
+    </message>
+    <message>
+        <source>is held by record %1 (%2) too, which comes first and answers its files</source>
+        <translation>也由记录 %1（%2）持有；该记录在前，由它回答这些文件</translation>
+    </message>
+    <message>
+        <source>… and %1 more records of other types</source>
+        <translation>……另有 %1 条其他类型的记录</translation>
+    </message>
+    <message>
+        <source>shares its first %1 digits with sampled files seen as %2</source>
+        <translation>与实验库中文件类为 %2 的文件的前 %1 位相同</translation>
+    </message>
+    <message>
+        <source>The signature value %1 was stored as %2, but it:</source>
+        <translation>特征值 %1 已作为 %2 存入，但它：</translation>
+    </message>
+    <message>
+        <source>%1 conflicts among %2 records</source>
+        <translation>%2 条记录中有 %1 处冲突</translation>
+    </message>
+    <message>
+        <source>it is no longer under its new name: %1</source>
+        <translation>它已不在新名称下：%1</translation>
+    </message>
+    <message>
+        <source>it changed since the rename (its signature value is now %1, was %2)</source>
+        <translation>改名后它已改变（特征值现在是 %1，原为 %2）</translation>
+    </message>
+    <message>
+        <source>it cannot go back to '%1': %2</source>
+        <translation>无法改回“%1”：%2</translation>
+    </message>
+    <message>
+        <source>'%1' not renamed back: %2</source>
+        <translation>“%1”未改回原名：%2</translation>
+    </message>
+    <message>
+        <source>no rename to take back</source>
+        <translation>没有可撤销的改名</translation>
     </message>
 </context>
 </TS>

@@ -113,7 +113,10 @@ std::string PathWithoutExtension(std::string& path) {
 }
 
 bool isUsableExtension(std::string_view type) {
-    if (type.empty() || type == kUnknownFileType || type == kIdentificationTypeDefault) return false;
+    // "无类型" says the sample had no extension; as an extension it would name no format.
+    if (type.empty() || type == kUnknownFileType || type == kIdentificationTypeDefault ||
+        type == kNoClassText)
+        return false;
     return std::none_of(type.begin(), type.end(),
                         [](char c) { return c == '/' || isControlCharacter(static_cast<unsigned char>(c)); });
 }

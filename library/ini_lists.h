@@ -107,7 +107,7 @@ std::string TruncateFile(const std::string& file);
 std::string PathWithoutExtension(std::string& path);
 
 // Whether `type` can serve as a file extension: not empty, not a placeholder
-// ("未知类型", "Un"), no "/" and no control character.
+// ("未知类型", "Un", "无类型"), no "/" and no control character.
 bool isUsableExtension(std::string_view type);
 
 }  // namespace vex

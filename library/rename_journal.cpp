@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <unordered_map>
 #include <utility>
 
 #include "runtime/files.h"
@@ -19,6 +20,20 @@ constexpr std::string_view kHeader = "vexorin-rename-journal\t1";
 constexpr std::string_view kRunTag = "run";
 constexpr std::string_view kRenameTag = "rename";
 constexpr std::string_view kSavedTag = "saved";
+constexpr std::string_view kUndoTag = "undo";
+constexpr std::string_view kFailedTag = "failed";
+
+// An undo read as the move it makes: from the rename's new path back to its old one.
+JournalRecord asMove(const JournalRecord& record) {
+    JournalRecord move = record;
+    if (record.kind == JournalRecord::Kind::Undo) {
+        move.kind = JournalRecord::Kind::Rename;
+        std::swap(move.oldPath, move.newPath);
+    }
+    return move;
+}
+
+std::string pathsKey(const JournalRecord& record) { return record.oldPath + '\0' + record.newPath; }
 
 std::vector<std::string_view> splitFields(std::string_view line) {
     std::vector<std::string_view> fields;
@@ -112,11 +127,17 @@ std::string readRenameJournal(const std::string& file, std::vector<JournalRecord
     for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(end + 1)) {
         const std::vector<std::string_view> fields = splitFields(rest.substr(0, end));
         JournalRecord record;
-        if (fields[0] == kRenameTag && fields.size() >= 5) {
+        const bool undo = fields[0] == kUndoTag;
+        if ((fields[0] == kRenameTag || undo) && fields.size() >= 5) {
+            if (undo) record.kind = JournalRecord::Kind::Undo;
             record.oldPath = unescapeJournalField(fields[1]);
             record.newPath = unescapeJournalField(fields[2]);
             record.signature = unescapeJournalField(fields[3]);
             record.type = unescapeJournalField(fields[4]);
+        } else if (fields[0] == kFailedTag && fields.size() >= 3) {
+            record.kind = JournalRecord::Kind::Failed;
+            record.oldPath = unescapeJournalField(fields[1]);
+            record.newPath = unescapeJournalField(fields[2]);
         } else if (fields[0] == kSavedTag) {
             record.kind = JournalRecord::Kind::Saved;
         } else if (fields[0] == kRunTag && fields.size() >= 3) {
@@ -141,7 +162,8 @@ std::vector<JournalRecord> renamesSince(const std::string& file, std::uint64_t o
     if (renameJournalSize(file) <= offset) return renames;
     readRenameJournal(file, records, offset);
     for (JournalRecord& record : records)
-        if (record.kind == JournalRecord::Kind::Rename) renames.push_back(std::move(record));
+        if (record.kind == JournalRecord::Kind::Rename || record.kind == JournalRecord::Kind::Undo)
+            renames.push_back(asMove(record));
     return renames;
 }
 
@@ -149,9 +171,55 @@ std::vector<JournalRecord> unsavedRenames(const std::vector<JournalRecord>& reco
     std::vector<JournalRecord> unsaved;
     for (const JournalRecord& record : records) {
         if (record.kind == JournalRecord::Kind::Saved) unsaved.clear();
-        if (record.kind == JournalRecord::Kind::Rename) unsaved.push_back(record);
+        if (record.kind == JournalRecord::Kind::Rename || record.kind == JournalRecord::Kind::Undo)
+            unsaved.push_back(asMove(record));
     }
     return unsaved;
+}
+
+std::vector<JournalRecord> lastStandingRun(const std::vector<JournalRecord>& records) {
+    struct Entry {
+        const JournalRecord* rename;
+        bool standing;
+    };
+    struct Latest {
+        std::size_t run, entry;
+        JournalRecord::Kind lastKind;  // what the last record on these paths tried
+    };
+    std::vector<std::vector<Entry>> runs;
+    std::unordered_map<std::string, Latest> latest;
+    for (const JournalRecord& record : records) {
+        switch (record.kind) {
+            case JournalRecord::Kind::Run:
+                runs.emplace_back();
+                break;
+            case JournalRecord::Kind::Rename:
+                if (runs.empty()) runs.emplace_back();
+                runs.back().push_back({&record, true});
+                latest[pathsKey(record)] = {runs.size() - 1, runs.back().size() - 1, record.kind};
+                break;
+            case JournalRecord::Kind::Undo:
+            case JournalRecord::Kind::Failed: {
+                auto found = latest.find(pathsKey(record));
+                if (found == latest.end()) break;
+                Entry& entry = runs[found->second.run][found->second.entry];
+                // A failed undo leaves the rename standing; a failed rename never stood.
+                entry.standing = record.kind == JournalRecord::Kind::Failed &&
+                                 found->second.lastKind == JournalRecord::Kind::Undo;
+                found->second.lastKind = record.kind;
+                break;
+            }
+            case JournalRecord::Kind::Saved:
+                break;
+        }
+    }
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        std::vector<JournalRecord> standing;
+        for (const Entry& entry : *run)
+            if (entry.standing) standing.push_back(*entry.rename);
+        if (!standing.empty()) return standing;
+    }
+    return {};
 }
 
 RenameJournalWriter::RenameJournalWriter(RenameJournalWriter&& other) noexcept
@@ -200,6 +268,18 @@ std::string RenameJournalWriter::appendRename(std::string_view oldPath, std::str
     return appendLine(std::string(kRenameTag) + "\t" + escapeJournalField(oldPath) + "\t" +
                       escapeJournalField(newPath) + "\t" + escapeJournalField(signature) + "\t" +
                       escapeJournalField(type));
+}
+
+std::string RenameJournalWriter::appendUndo(std::string_view oldPath, std::string_view newPath,
+                                            std::string_view signature, std::string_view type) {
+    return appendLine(std::string(kUndoTag) + "\t" + escapeJournalField(oldPath) + "\t" +
+                      escapeJournalField(newPath) + "\t" + escapeJournalField(signature) + "\t" +
+                      escapeJournalField(type));
+}
+
+std::string RenameJournalWriter::appendFailed(std::string_view oldPath, std::string_view newPath) {
+    return appendLine(std::string(kFailedTag) + "\t" + escapeJournalField(oldPath) + "\t" +
+                      escapeJournalField(newPath));
 }
 
 std::string RenameJournalWriter::appendSaved() { return appendLine(std::string(kSavedTag)); }

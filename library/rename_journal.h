@@ -17,8 +17,13 @@
 //   rename<TAB><old path><TAB><new path><TAB><signature><TAB><type>
 //                                            about to rename; the disk decides whether it happened
 //   saved                                    the identification list holds every rename above
-// Lines of a kind this version does not know are skipped by readers, so later
-// versions may add kinds (an undo's own records) without breaking this one.
+//   failed<TAB><old path><TAB><new path>     the rename or undo of these paths just above did
+//                                            not happen (or was put back)
+//   undo<TAB><old path><TAB><new path><TAB><signature><TAB><type>
+//                                            about to take the rename of these paths back: the
+//                                            file moves from the new path to the old one
+// Lines of a kind a version does not know are skipped by its readers, so a
+// journal written with undo lines still reads in a version without undo.
 
 #include <cstdint>
 #include <string>
@@ -32,9 +37,10 @@ namespace vex {
 inline constexpr std::string_view kRenameJournalFileName = "rename.journal";
 
 struct JournalRecord {
-    enum class Kind { Run, Rename, Saved };
+    enum class Kind { Run, Rename, Saved, Undo, Failed };
     Kind kind = Kind::Rename;
-    // Rename: the path before and after, and the entry's values.
+    // Rename, Undo, Failed: the paths before and after the rename (an undo
+    // names the rename it takes back), and the entry's values (not Failed).
     std::string oldPath;
     std::string newPath;
     std::string signature;
@@ -56,11 +62,18 @@ std::string readRenameJournal(const std::string& file, std::vector<JournalRecord
 // The journal's size now: a run that identifies files remembers it, so it can
 // later ask which files were renamed meanwhile (renamesSince).
 std::uint64_t renameJournalSize(const std::string& file);
-// The renames written after byte `offset` (a size renameJournalSize gave).
+// The moves written after byte `offset` (a size renameJournalSize gave): each
+// rename, and each undo as the rename from its new path back to its old one.
 std::vector<JournalRecord> renamesSince(const std::string& file, std::uint64_t offset);
 
-// The renames after the last "saved" line: those the list may not hold yet.
+// The moves after the last "saved" line, as renamesSince gives them: those the list may not hold yet.
 std::vector<JournalRecord> unsavedRenames(const std::vector<JournalRecord>& records);
+
+// The renames of the last run that still stand, in journal order: a rename
+// that failed, or that an undo took back, no longer stands; an undo that
+// failed leaves its rename standing. A run whose renames are all taken back
+// no longer counts, so the run before it becomes the last.
+std::vector<JournalRecord> lastStandingRun(const std::vector<JournalRecord>& records);
 
 // One run's writer. Each record reaches the file (the kernel's cache) when it
 // is appended, so a killed process loses none; flush() also waits for the disk.
@@ -80,6 +93,10 @@ public:
 
     std::string appendRename(std::string_view oldPath, std::string_view newPath, std::string_view signature,
                              std::string_view type);
+    // Unlike a rename, an undo begins no run: it takes back one.
+    std::string appendUndo(std::string_view oldPath, std::string_view newPath, std::string_view signature,
+                           std::string_view type);
+    std::string appendFailed(std::string_view oldPath, std::string_view newPath);
     std::string appendSaved();
     // Waits until what was appended is on the disk.
     std::string flush();

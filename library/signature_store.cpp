@@ -150,6 +150,55 @@ bool SignatureStore::contains(std::string_view signature, std::string* error) {
     return step == sqlite::StepResult::Row;
 }
 
+std::optional<sqlite::Statement> SignatureStore::prepareKeyedSelect(const std::string& condition,
+                                                                    std::string* error) {
+    const std::string rest = ", " + column(schema::kFileTypeColumn) + ", " + signatureColumn() + " from " +
+                             table() + condition + " order by rowid";
+    // A hand-made table may lack the key column; its rowid then stands for the key.
+    if (auto select = sqlite::Statement::prepare(database_, "select " + column(schema::kKeyColumn) + rest))
+        return select;
+    return sqlite::Statement::prepare(database_, "select rowid" + rest, error);
+}
+
+bool SignatureStore::readKeyed(sqlite::Statement& select, std::vector<KeyedSignature>& records,
+                               std::string* error) {
+    sqlite::StepResult step;
+    while ((step = select.step()) == sqlite::StepResult::Row) {
+        const sqlite::Cell key = select.column(0);
+        const auto* number = std::get_if<std::int64_t>(&key);
+        records.push_back({number ? *number : 0, fieldText(select.column(1)), fieldText(select.column(2))});
+    }
+    if (step == sqlite::StepResult::Error) return fail(error, select.lastError());
+    return true;
+}
+
+bool SignatureStore::listKeyed(std::vector<KeyedSignature>& records, std::string* error) {
+    records.clear();
+    auto select = prepareKeyedSelect("", error);
+    return select && readKeyed(*select, records, error);
+}
+
+bool SignatureStore::recordsNear(std::string_view signature, std::vector<KeyedSignature>& records,
+                                 std::string* error) {
+    records.clear();
+    const int length = static_cast<int>(signature.size());
+    if (length < kShortestPrefix) return true;
+    const int shared = std::min(length, kMeaningfulSharedDigits);
+    std::string condition = " where " + column(schema::signatureColumnName(shared)) + " = ?";
+    std::vector<std::string_view> shorter;
+    for (int n = kShortestPrefix; n < shared; ++n) shorter.push_back(signaturePrefix(signature, n));
+    if (!shorter.empty()) {
+        condition += " or " + signatureColumn() + " in (?";
+        for (std::size_t i = 1; i < shorter.size(); ++i) condition += ", ?";
+        condition += ")";
+    }
+    auto select = prepareKeyedSelect(condition, error);
+    if (!select) return false;
+    select->bindText(1, signaturePrefix(signature, shared));
+    for (std::size_t i = 0; i < shorter.size(); ++i) select->bindText(static_cast<int>(i) + 2, shorter[i]);
+    return readKeyed(*select, records, error);
+}
+
 bool SignatureStore::inTransaction(const std::function<bool(std::string*)>& work, std::string* reason) {
     std::string error;
     // Immediate: the write lock is taken before the check, so two programs

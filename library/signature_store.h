@@ -27,6 +27,17 @@ struct StoredSignature {
     std::string signature;  // the longest prefix column: the value as confirmed, cut to 20 bytes
 };
 
+// One record with its key ("编号"), as a warning names it.
+struct KeyedSignature {
+    std::int64_t key = 0;
+    std::string type;
+    std::string signature;
+};
+
+// Digits two values must share before a file matching only those digits is
+// taken as a meaningful match of either.
+inline constexpr int kMeaningfulSharedDigits = 8;
+
 class SignatureStore {
 public:
     // Opens the store file at `path`, which must exist (see ensureStoreExists).
@@ -45,6 +56,15 @@ public:
 
     // Whether a record's longest prefix column holds `signature` byte for byte (case matters).
     bool contains(std::string_view signature, std::string* error = nullptr);
+
+    // Every record with its key, in record order.
+    bool listKeyed(std::vector<KeyedSignature>& records, std::string* error = nullptr);
+    // The records whose value could answer the same files as `signature`:
+    // those sharing its first 8 digits (all of it, when it is shorter) and
+    // those whose whole value is a shorter beginning of it. Asked through the
+    // prefix columns, so the library is never read whole for one value.
+    bool recordsNear(std::string_view signature, std::vector<KeyedSignature>& records,
+                     std::string* error = nullptr);
 
     enum class AddResult { Added, Duplicate, Refused };
     // Stores `signature` with `type`: the type, and the first N bytes of the
@@ -74,6 +94,9 @@ private:
     bool inTransaction(const std::function<bool(std::string*)>& work, std::string* reason);
     // The statement that inserts one record; bind it with bindRecord.
     std::optional<sqlite::Statement> prepareInsert(std::string* error);
+    // The key column when the table has one, else the rowid; then type and value.
+    std::optional<sqlite::Statement> prepareKeyedSelect(const std::string& condition, std::string* error);
+    bool readKeyed(sqlite::Statement& select, std::vector<KeyedSignature>& records, std::string* error);
     static bool insertRecord(sqlite::Statement& insert, std::string_view signature, std::string_view type,
                              std::string* error);
 

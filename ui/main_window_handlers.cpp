@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "flow/confirm.h"
+#include "flow/conflicts.h"
 #include "flow/drop.h"
 #include "flow/lists.h"
 #include "flow/rename.h"
@@ -233,6 +234,9 @@ void StoreEditorToConfirmed(WindowModel& model, const DataDirectory& data) {
     LoadConfirmedLibrary(list, data);
     switch (outcome.result) {
         case ConfirmOutcome::Result::Added:
+            if (!outcome.warnings.empty())
+                showMessage(MessageKind::Warning,
+                            describeStoredWithWarnings(outcome.signature, type, outcome.warnings), kCaption);
             break;
         case ConfirmOutcome::Result::Duplicate:
             showMessageWindow(outcome.reason, model);

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -48,6 +49,29 @@ TEST_F(LibraryCommands, confirmPrintsOnlyTheStoredRow) {
     const Result second = run({"confirm", "ffd8ffe000104a464946", "jpg"});
     EXPECT_EQ(second.out, "2\tjpg\tFFD8FFE000104A464946\n");
     EXPECT_EQ(run({"library"}).out, first.out + second.out);
+}
+
+TEST_F(LibraryCommands, conflictingValueIsStoredWithWarningsAndCheckListsEachPairOnce) {
+    ASSERT_EQ(run({"confirm", "4D5A", "exe"}).exitCode, kExitDone);
+    const Result clean = run({"library", "check"});
+    EXPECT_EQ(clean.exitCode, kExitDone) << clean.err;
+    EXPECT_EQ(clean.out, "");
+
+    const Result shadowing = run({"confirm", "4D5A90000300", "dll"});
+    EXPECT_EQ(shadowing.exitCode, kExitDone);
+    EXPECT_EQ(shadowing.out, "2\tdll\t4D5A90000300\n");
+    EXPECT_THAT(shadowing.err,
+                StartsWith("vexorin-cli: warning: 4D5A90000300 (dll) extends record 107 (exe, 4D5A)"));
+    ASSERT_EQ(run({"confirm", "4D5A90000301", "sys"}).exitCode, kExitDone);
+
+    const Result check = run({"library", "check"});
+    EXPECT_EQ(check.exitCode, kExitConflicts);
+    // 108 extends 107; 109 extends 107 and shares 11 digits with 108, the longer first.
+    EXPECT_THAT(check.out, StartsWith("108\tdll\t4D5A90000300\t4\texe\textends record 107 (exe, 4D5A)"));
+    EXPECT_THAT(check.out,
+                HasSubstr("\n109\tsys\t4D5A90000301\t11\tdll\tshares its first 11 digits with "
+                          "record 108 (dll, 4D5A90000300)\n109\tsys\t4D5A90000301\t4\texe\textends"));
+    EXPECT_EQ(std::count(check.out.begin(), check.out.end(), '\n'), 3);
 }
 
 TEST_F(LibraryCommands, duplicateSaysSoOnTwoLinesAndExitsThree) {

@@ -106,6 +106,24 @@ TEST_F(ListCommands, renamePrintsRenamedFilesAndFailsForTheRest) {
     EXPECT_EQ(contents(taken), "taken");
 }
 
+TEST_F(ListCommands, undoPutsTheLastRunBackAndTheListFollows) {
+    std::ofstream(data_ + "/setok.ini") << "[" << a_ << "]\ntype=30313233343536373839\ntype1=jpg\n";
+    ASSERT_EQ(runCli({"rename", "--all"}).code, kExitDone);
+    const std::string renamed = dir_.file("a.jpg");
+
+    const Result undone = runCli({"rename", "--undo"});
+    EXPECT_EQ(undone.code, kExitDone) << undone.err;
+    EXPECT_EQ(undone.out, renamed + "\t" + a_ + "\n");
+    EXPECT_EQ(contents(a_), "0123456789abc");
+    EXPECT_EQ(runCli({"results"}).out, "1\tdat\t30313233343536373839\t" + a_ + "\tjpg\n");
+
+    const Result nothing = runCli({"rename", "--undo"});
+    EXPECT_EQ(nothing.code, kExitDone);
+    EXPECT_EQ(nothing.out, "");
+    EXPECT_NE(nothing.err.find("no rename to take back"), std::string::npos) << nothing.err;
+    EXPECT_EQ(runCli({"rename", "--undo", "--all"}).code, kExitUsage);
+}
+
 TEST_F(ListCommands, unwritableStoreExitsWithTwo) {
     fs::create_directory(data_ + "/setok.ini");
     const Result result = runCli({"identify", a_});

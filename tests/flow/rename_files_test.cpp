@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -98,6 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RenameCase{"addsMissingExtension", "readme", "txt", "readme.txt", false},
                       RenameCase{"unknownTypeSkippedQuietly", "u.dat", "未知类型", "", false},
                       RenameCase{"readDefaultNeverAnExtension", "d.dat", "Un", "", true},
+                      RenameCase{"noClassNeverAnExtension", "n.dat", "无类型", "", true},
                       RenameCase{"slashInTypeRefused", "s.dat", "../evil", "", true},
                       RenameCase{"alreadyNamedAfterType", "p.jpg", "jpg", "", false}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -146,6 +148,44 @@ TEST_F(RenameFilesTest, renameUndoneWhenTheListFileCannotBeWritten) {
     EXPECT_TRUE(fs::exists(a));
     EXPECT_EQ(test::readAll(data_.identificationListPath()), before);
     EXPECT_EQ(pathsOf(after), std::vector<std::string>{a});
+}
+
+TEST_F(RenameFilesTest, undoTakesBackWhatItCanOfTheLastRunAndNamesTheRest) {
+    // A partial run: c's new name is taken, so c was never renamed and is no part of the undo.
+    const std::string a = file("a.dat"), b = file("b.dat"), c = file("c.dat"), d = file("d.dat");
+    const std::string blocker = file("c.jpg", "blocker 10");
+    recordIdentifications({{kJpeg, a, "jpg"}, {kJpeg, b, "jpg"}, {kJpeg, c, "jpg"}, {kJpeg, d, "jpg"}});
+    ASSERT_EQ(renameFiles(data_, everyListedFile()).renamed.size(), 3u);
+    const std::string aNew = dir_.file("files/a.jpg"), bNew = dir_.file("files/b.jpg"),
+                      dNew = dir_.file("files/d.jpg");
+    test::writeAll(a, "a newcomer takes the old name");
+    test::writeAll(dNew, "rewritten since the rename");
+
+    std::vector<IdentificationEntry> after;
+    const UndoRenameOutcome undone = undoLastRename(data_, &after);
+    EXPECT_EQ(undone.error, "");
+    EXPECT_EQ(undone.tried, 3u);
+    EXPECT_EQ(undone.renamed, (std::vector<std::pair<std::string, std::string>>{{bNew, b}}));
+    ASSERT_EQ(undone.refused.size(), 2u);
+    EXPECT_EQ(undone.refused[0].subject, dNew);
+    EXPECT_NE(undone.refused[0].reason.find("changed"), std::string::npos) << undone.refused[0].reason;
+    EXPECT_EQ(undone.refused[1].subject, aNew);
+    EXPECT_NE(undone.refused[1].reason.find(a), std::string::npos) << undone.refused[1].reason;
+    EXPECT_EQ(test::readAll(a), "a newcomer takes the old name");
+    EXPECT_EQ(test::readAll(blocker), "blocker 10");
+    EXPECT_EQ(test::readAll(b), kJpegHeader);
+    std::vector<std::string> listed = pathsOf(after);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{aNew, b, c, dNew}));
+
+    // What could not go back still stands: the next undo tries it again, and only it.
+    fs::remove(a);
+    test::writeAll(dNew, kJpegHeader);
+    const UndoRenameOutcome again = undoLastRename(data_);
+    EXPECT_TRUE(again.refused.empty());
+    EXPECT_EQ(again.renamed, (std::vector<std::pair<std::string, std::string>>{{dNew, d}, {aNew, a}}));
+    EXPECT_EQ(undoLastRename(data_).tried, 0u);  // nothing of any run stands any more
+    EXPECT_EQ(listIdentifications(data_).entries.size(), 4u);
 }
 
 }  // namespace

@@ -243,8 +243,23 @@ TEST_F(DesktopSession, theThreeStepsWithRealDragsAndClicks) {
     });
     ASSERT_TRUE(sampled) << "set.ini holds:\n" << dataFile("set.ini");
 
-    // Step 2: the editor shows the last sampled file; store its value as "jpg".
+    // Step 2: the editor shows the last sampled file; store its value as "jpg". The
+    // other samples share that value under other classes, so a warning follows the store.
     click(storeButton);
+    auto activeWindowIsTheWarning = [&] {
+        return x(QStringLiteral("xdotool"),
+                 {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")})
+                   .trimmed() == QStringLiteral("Vexorin");
+    };
+    const auto warned = within<bool>(20, [&]() -> std::optional<bool> {
+        return activeWindowIsTheWarning() ? std::optional(true) : std::nullopt;
+    });
+    ASSERT_TRUE(warned) << "no warning after storing a value the samples disagree with";
+    x(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    const auto dismissed = within<bool>(10, [&]() -> std::optional<bool> {
+        return activeWindowIsTheWarning() ? std::nullopt : std::optional(true);
+    });
+    ASSERT_TRUE(dismissed) << "the warning stayed open";
     // Step 3: identify.
     click(thirdTab);
     dragFiles({unknown}, identificationList);

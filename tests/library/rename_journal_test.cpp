@@ -65,6 +65,76 @@ TEST(RenameJournal, onlyRenamesAfterTheLastSavedLineAreUnsaved) {
     EXPECT_EQ(unsaved[0].oldPath, "/b1");
 }
 
+// Each step: 'R' a run begins, 'r' rename, 'u' undo, 'f' failed (of `name`), 's' saved.
+struct StandingCase {
+    const char* label;
+    std::vector<std::pair<char, std::string>> steps;
+    std::vector<std::string> standing;  // old paths of the last standing run
+};
+
+class LastStandingRun : public ::testing::TestWithParam<StandingCase> {};
+
+TEST_P(LastStandingRun, isTheNewestRunWithRenamesNotTakenBack) {
+    test::TempDir dir;
+    const std::string file = dir.file("rename.journal");
+    {
+        RenameJournalWriter writer;
+        ASSERT_EQ(writer.open(file), "");
+        for (const auto& [step, name] : GetParam().steps) {
+            switch (step) {
+                case 'R':
+                    writer = RenameJournalWriter();
+                    ASSERT_EQ(writer.open(file), "");
+                    break;
+                case 'r':
+                    writer.appendRename("/" + name, "/" + name + ".x", "", "x");
+                    break;
+                case 'u':
+                    writer.appendUndo("/" + name, "/" + name + ".x", "", "x");
+                    break;
+                case 'f':
+                    writer.appendFailed("/" + name, "/" + name + ".x");
+                    break;
+                default:
+                    writer.appendSaved();
+            }
+        }
+    }
+    std::vector<std::string> standing;
+    for (const JournalRecord& rename : lastStandingRun(readBack(file)))
+        standing.push_back(rename.oldPath.substr(1));
+    EXPECT_EQ(standing, GetParam().standing);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Journals, LastStandingRun,
+    ::testing::Values(
+        StandingCase{"noRenames", {{'s', ""}}, {}},
+        StandingCase{
+            "lastRunOnly", {{'r', "a"}, {'s', ""}, {'R', ""}, {'r', "b"}, {'r', "c"}, {'s', ""}}, {"b", "c"}},
+        StandingCase{"failedRenameNeverStood", {{'r', "a"}, {'r', "b"}, {'f', "b"}}, {"a"}},
+        StandingCase{"undoneRunGivesWayToTheOneBefore",
+                     {{'r', "a"}, {'R', ""}, {'r', "b"}, {'u', "b"}, {'s', ""}},
+                     {"a"}},
+        StandingCase{
+            "failedUndoStillStands", {{'r', "a"}, {'R', ""}, {'r', "b"}, {'u', "b"}, {'f', "b"}}, {"b"}},
+        StandingCase{"renamedAgainLaterStandsAgain", {{'r', "a"}, {'u', "a"}, {'R', ""}, {'r', "a"}}, {"a"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(RenameJournal, anUndoIsReadAsTheMoveBackForReconciling) {
+    test::TempDir dir;
+    const std::string file = dir.file("rename.journal");
+    RenameJournalWriter writer;
+    ASSERT_EQ(writer.open(file), "");
+    writer.appendRename("/a", "/a.x", "S", "x");
+    writer.appendSaved();
+    writer.appendUndo("/a", "/a.x", "S", "x");
+    const std::vector<JournalRecord> unsaved = unsavedRenames(readBack(file));
+    ASSERT_EQ(unsaved.size(), 1u);
+    EXPECT_EQ(unsaved[0].oldPath, "/a.x");
+    EXPECT_EQ(unsaved[0].newPath, "/a");
+}
+
 TEST(RenameJournal, aLineCutShortIsSkippedAndCannotSwallowTheNextRecord) {
     test::TempDir dir;
     const std::string file = dir.file("rename.journal");

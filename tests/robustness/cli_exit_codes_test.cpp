@@ -64,6 +64,23 @@ const ExitCase kExitCases[] = {
          return {"rename", "--all"};
      },
      4},
+    {"undo with an old name taken meanwhile",
+     [](const TempDir& dir, ChildOptions&) -> std::vector<std::string> {
+         const std::string file = dir.write("a.dat", "0123456789");
+         runOk(dir, {"confirm", "30313233343536373839", "bin"});
+         runOk(dir, {"identify", file});
+         runOk(dir, {"rename", "--all"});
+         dir.write("a.dat", "newcomer");
+         return {"rename", "--undo"};
+     },
+     4},
+    {"library with conflicts",
+     [](const TempDir& dir, ChildOptions&) -> std::vector<std::string> {
+         runOk(dir, {"confirm", "4D5A", "exe"});
+         runOk(dir, {"confirm", "4D5A90000300", "dll"});
+         return {"library", "check"};
+     },
+     6},
     {"path holding a NUL",
      [](const TempDir& dir, ChildOptions& options) -> std::vector<std::string> {
          options.input = dir.write("a.bin", "0123456789") + std::string(1, '\0') + "x\n";

@@ -243,6 +243,22 @@ TEST_F(MainWindowHandlersTest, pickAndStoreButtonsFillEditorAndLibraries) {
     EXPECT_EQ(list(mw::confirmedList).itemCount(), 1);
 }
 
+TEST_F(MainWindowHandlersTest, storingAConflictingValueStoresItThenWarnsNamingTheRecord) {
+    InitialiseMainWindow(model_, data_);
+    box(mw::confirmSignatureEdit).setText("4D5A");
+    box(mw::confirmTypeEdit).setText("exe");
+    click(mw::storeToConfirmedButton);
+    EXPECT_TRUE(messages_.empty());
+    box(mw::confirmSignatureEdit).setText("4D5A90000300");
+    box(mw::confirmTypeEdit).setText("dll");
+    click(mw::storeToConfirmedButton);
+    EXPECT_EQ(list(mw::confirmedList).itemCount(), 2);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(kinds_[0], MessageKind::Warning);
+    EXPECT_NE(messages_[0].find("4D5A90000300"), std::string::npos) << messages_[0];
+    EXPECT_NE(messages_[0].find("record 107 (exe, 4D5A)"), std::string::npos) << messages_[0];
+}
+
 TEST_F(MainWindowHandlersTest, storeToConfirmedWithBothFieldsEmptyDoesNothing) {
     StoreEditorToConfirmed(model_, data_);
     EXPECT_FALSE(fs::exists(data_.libraryPath()));
