@@ -40,7 +40,7 @@ void PrefixIndex::addRecord(Value fileType, const std::array<std::string_view, k
     }
     for (int position = 0; position < kPrefixCount; ++position) {
         const std::string_view prefix = prefixes[position];
-        if (!prefix.empty() && prefix.size() <= 0xFFFF) insert(position, prefix, hashes[position], record);
+        if (!prefix.empty() && prefix.size() <= 0xFF) insert(position, prefix, hashes[position], record);
     }
 }
 
@@ -60,7 +60,7 @@ std::uint32_t PrefixIndex::hashOf(int position, std::string_view text) {
 }
 
 bool PrefixIndex::holds(const Slot& slot, std::uint32_t hash, int position, std::string_view text) const {
-    return slot.hash == hash && slot.position == position && slot.length == text.size() &&
+    return slot.tag == tagOf(hash) && slot.position == position && slot.length == text.size() &&
            std::string_view(texts_).substr(slot.offset, slot.length) == text;
 }
 
@@ -85,41 +85,39 @@ void PrefixIndex::insert(int position, std::string_view text, std::uint32_t hash
     for (; slots_[i].record != kEmpty; i = (i + 1) & mask) {
         if (holds(slots_[i], hash, position, text)) {
             // An earlier record answers for this prefix; this one is an alternative.
-            slots_[i].extras |= kTied;
             extrasOf(i).laterRecords.push_back(record);
             return;
         }
     }
-    slots_[i] = Slot{hash, record, static_cast<std::uint32_t>(texts_.size()),
-                     static_cast<std::uint16_t>(text.size()), static_cast<std::uint8_t>(position)};
+    slots_[i] =
+        Slot{record,      static_cast<std::uint32_t>(texts_.size()), kEmpty,
+             tagOf(hash), static_cast<std::uint8_t>(text.size()),    static_cast<std::uint8_t>(position)};
     texts_ += text;
     ++used_;
 }
 
 void PrefixIndex::growTo(std::size_t slotCount) {
     std::vector<Slot> old(slotCount);
-    std::vector<std::uint32_t> oldExtras(slotCount, kEmpty);
     old.swap(slots_);
-    oldExtras.swap(extrasAt_);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t from = 0; from < old.size(); ++from) {
-        const Slot& slot = old[from];
+    for (const Slot& slot : old) {
         if (slot.record == kEmpty) continue;
-        std::size_t i = slot.hash & mask;
+        const std::string_view text = std::string_view(texts_).substr(slot.offset, slot.length);
+        std::size_t i = hashOf(slot.position, text) & mask;
         while (slots_[i].record != kEmpty) i = (i + 1) & mask;
         slots_[i] = slot;
-        extrasAt_[i] = oldExtras[from];
     }
 }
 
 PrefixIndex::Extras& PrefixIndex::extrasOf(std::size_t slot) {
-    if (extrasAt_[slot] == kEmpty) {
-        extrasAt_[slot] = static_cast<std::uint32_t>(extras_.size());
+    std::uint32_t& number = slots_[slot].extras;
+    if (number == kEmpty) {
+        number = static_cast<std::uint32_t>(extras_.size());
         extras_.emplace_back();
         workedAt_.push_back(kEmpty);
     }
-    workedAt_[extrasAt_[slot]] = kEmpty;  // the caller adds to them
-    return extras_[extrasAt_[slot]];
+    workedAt_[number] = kEmpty;  // the caller adds to them
+    return extras_[number];
 }
 
 void PrefixIndex::addSample(std::string_view signature, std::string_view fileClass) {
@@ -143,7 +141,6 @@ void PrefixIndex::addSample(std::string_view signature, std::string_view fileCla
             classNumber = at->second;
         }
         const auto slot = static_cast<std::size_t>(found - slots_.data());
-        slots_[slot].extras |= kSampled;
         auto& counts = extrasOf(slot).classCounts;
         const auto counted = std::find_if(counts.begin(), counts.end(), [classNumber](const auto& count) {
             return count.first == classNumber;
@@ -180,8 +177,7 @@ Answer PrefixIndex::explain(std::string_view signature) const {
     if (!found.slot) return answer;
     answer.details.digits = found.slot->length;
     answer.details.record = keys_[found.slot->record];
-    if (found.slot->extras == 0) return answer;
-    const std::uint32_t extras = extrasAt_[static_cast<std::size_t>(found.slot - slots_.data())];
+    const std::uint32_t extras = found.slot->extras;
     if (extras == kEmpty) return answer;
     if (const Alternatives* alternatives = alternativesOf(extras, answer.type))
         answer.details.alternatives = std::shared_ptr<const Alternatives>(workedAlternatives_, alternatives);

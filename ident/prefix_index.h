@@ -66,18 +66,17 @@ private:
     // end in one buffer: a library of 10,000 records makes 170,000 entries,
     // and one allocation per entry would cost more than all look-ups of a drop.
     struct Slot {
-        std::uint32_t hash = 0;
         std::uint32_t record = kEmpty;
         std::uint32_t offset = 0;
-        std::uint16_t length = 0;
+        std::uint32_t extras = kEmpty;  // number in extras_ of what is kept aside; kEmpty for nothing
+        std::uint16_t tag = 0;          // the hash's upper half: most other keys differ there
+        std::uint8_t length = 0;        // a look-up's prefixes are at most 20 bytes: longer ones are not kept
         std::uint8_t position = 0;
-        std::uint8_t extras = 0;  // kTied | kSampled: more is kept aside for this prefix
     };
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
-    static constexpr std::uint8_t kTied = 1, kSampled = 2;
+    static std::uint16_t tagOf(std::uint32_t hash) { return static_cast<std::uint16_t>(hash >> 16); }
 
-    // What is kept aside for one slot; `extrasAt_` holds its number beside the
-    // slot, so that the plain look-up's table stays as small as it was.
+    // What is kept aside for one slot, the first record's rivals and the samples.
     struct Extras {
         std::vector<std::uint32_t> laterRecords;                           // in the order they were added
         std::vector<std::pair<std::uint32_t, std::uint32_t>> classCounts;  // class number, samples
@@ -118,8 +117,7 @@ private:
     static constexpr std::uint32_t kNone = kEmpty - 1;
     std::vector<std::string> classes_;
     std::unordered_map<std::string, std::uint32_t> classNumbers_;
-    std::vector<Slot> slots_;              // a power of two in size, at most half full
-    std::vector<std::uint32_t> extrasAt_;  // per slot: its number in extras_, kEmpty for none
+    std::vector<Slot> slots_;  // a power of two in size, at most half full
     std::size_t used_ = 0;
     std::string texts_;
 };
