@@ -219,12 +219,5 @@ INSTANTIATE_TEST_SUITE_P(
                                   details(0, std::nullopt, {{"zip", 110}, {"jar", 12}}, {{"o", 3}})}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MatchDetails, strengthFlags) {
-    EXPECT_TRUE((Answer{"ico", {4, 1, nullptr}}).weak());
-    EXPECT_FALSE((Answer{"ico", {8, 1, nullptr}}).weak());
-    EXPECT_FALSE((Answer{std::string(kUnknownFileType), {}}).weak()) << "unknown is no weak answer";
-    EXPECT_TRUE(kZipAtSix.ambiguous());
-}
-
 }  // namespace
 }  // namespace vex
