@@ -5,8 +5,13 @@
 // an in-memory index); its cost per file includes reading the library,
 // spread over the drop. The single-call LookupFileType (one opening and up to
 // 17 queries per file) is shown on a few files for comparison.
+//
+// A second table sets the look-up with its details (digits, record,
+// alternatives from the library and from sampled files) beside the plain one,
+// on the same session and signatures, measured in alternating rounds.
 
 #include <cstdlib>
+#include <functional>
 #include <random>
 
 #include "bench/support/bench_table.h"
@@ -55,6 +60,84 @@ bool writeLibrary(const std::string& path, int records, const std::vector<std::s
     return db->execute("commit");
 }
 
+// The experiment library of a drop: half the files, sampled under a few classes.
+std::vector<std::pair<std::string, std::string>> samplesOf(const std::vector<std::string>& signatures) {
+    std::vector<std::pair<std::string, std::string>> samples;
+    for (std::size_t i = 0; i < signatures.size(); i += 2)
+        samples.emplace_back(signatures[i], "c" + std::to_string(i % 7));
+    return samples;
+}
+
+// Per-file seconds of `plain` and `detailed`, each the median of rounds taken in turn, so
+// that a change in the machine's load falls on both alike.
+std::pair<double, double> sideBySide(const std::function<void()>& plain,
+                                     const std::function<void()>& detailed, std::size_t files) {
+    std::vector<double> plainTimes, detailedTimes;
+    for (int round = 0; round < 15; ++round) {
+        plainTimes.push_back(vex::bench::medianSeconds(1, plain));
+        detailedTimes.push_back(vex::bench::medianSeconds(1, detailed));
+    }
+    auto median = [files](std::vector<double>& times) {
+        std::sort(times.begin(), times.end());
+        return times[times.size() / 2] / static_cast<double>(files) * 1e6;
+    };
+    return {median(plainTimes), median(detailedTimes)};
+}
+
+void compareDetails(const std::string& library, int records, const std::vector<std::string>& signatures,
+                    std::vector<vex::bench::TableRow>& rows) {
+    using vex::bench::TableRow;
+    const auto samples = samplesOf(signatures);
+    const std::string size = std::to_string(records) + " records";
+    long sink = 0;
+    constexpr int kPasses = 10;  // one pass over the signatures takes too short a time to measure alone
+    const std::size_t looked = signatures.size() * kPasses;
+
+    vex::LookupSession bare(library);
+    vex::LookupSession sampled(library);
+    for (const auto& [signature, fileClass] : samples) sampled.addSample(signature, fileClass);
+    auto lookups = [&](vex::LookupSession& session) {
+        return [&] {
+            for (int pass = 0; pass < kPasses; ++pass)
+                for (const std::string& signature : signatures)
+                    sink += static_cast<long>(session.lookup(signature).size());
+        };
+    };
+    auto explains = [&](vex::LookupSession& session) {
+        return [&] {
+            for (int pass = 0; pass < kPasses; ++pass)
+                for (const std::string& signature : signatures) {
+                    const vex::Answer answer = session.explain(signature);
+                    sink += static_cast<long>(answer.type.size()) + answer.details.digits +
+                            static_cast<long>(answer.details.samples().size());
+                }
+        };
+    };
+    const auto [plain, withSamples] = sideBySide(lookups(sampled), explains(sampled), looked);
+    const auto [plainAgain, libraryOnly] = sideBySide(lookups(bare), explains(bare), looked);
+    rows.push_back({"look-up, " + size, plain, 1.0, "baseline"});
+    rows.push_back(
+        {"look-up with details, " + size + " + samples", withSamples, withSamples / plain, "<= 1.10x"});
+    rows.push_back(
+        {"look-up with details, " + size + " alone", libraryOnly, libraryOnly / plainAgain, "<= 1.10x"});
+
+    auto plainDrop = [&] {
+        vex::LookupSession session(library);
+        for (const std::string& signature : signatures)
+            sink += static_cast<long>(session.lookup(signature).size());
+    };
+    auto detailedDrop = [&] {
+        vex::LookupSession session(library);
+        for (const auto& [signature, fileClass] : samples) session.addSample(signature, fileClass);
+        for (const std::string& signature : signatures) sink += session.explain(signature).details.digits;
+    };
+    const auto [dropPlain, dropDetailed] = sideBySide(plainDrop, detailedDrop, signatures.size());
+    rows.push_back({"drop: library read + look-ups, " + size, dropPlain, 1.0, "baseline"});
+    rows.push_back({"drop with details: + " + std::to_string(samples.size()) + " samples indexed",
+                    dropDetailed, dropDetailed / dropPlain, "report"});
+    if (sink == 42) std::printf(" ");  // keep the work observable
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,6 +160,7 @@ int main(int argc, char** argv) {
 
     std::vector<TableRow> rows{{"bare open/read(10)/close", barePerFile, 1.0, "baseline"}};
     std::vector<std::pair<int, double>> readMsByRecords;
+    std::vector<TableRow> detailRows;
     const std::string library = files.folder() + "/data.mdb";
     for (int records : {1000, 10000}) {
         if (!writeLibrary(library, records, signatures)) {
@@ -112,8 +196,11 @@ int main(int argc, char** argv) {
         const double plainPerFile = medianSeconds(1, plain) / plainCount * 1e6;
         rows.push_back({"LookupFileType per call, " + size + " records", plainPerFile,
                         plainPerFile / barePerFile, "single look-ups only"});
+        compareDetails(library, records, signatures, detailRows);
     }
     printTable("Longest-prefix lookup over " + std::to_string(count) + " files (per-file cost)", rows);
+    printTable("Look-up with details beside the plain look-up (same signatures, alternating rounds)",
+               detailRows);
     for (const auto& [records, ms] : readMsByRecords)
         std::printf("reading a library of %d records into a LookupSession: %.1f ms per drop\n", records, ms);
     return sink == 42 ? 1 : 0;  // keep the work observable

@@ -13,6 +13,7 @@
 #include <unordered_set>
 
 #include "cli/cli.h"
+#include "flow/answers.h"
 #include "flow/drop.h"
 #include "flow/lists.h"
 #include "flow/rename.h"
@@ -27,6 +28,21 @@ constexpr std::size_t kProgressThreshold = 1000;
 
 const std::vector<std::string> kExperimentKeys = {"index", "class", "signature", "path"};
 const std::vector<std::string> kIdentificationKeys = {"index", "class", "signature", "path", "type"};
+const std::vector<std::string> kDetailKeys = {"digits", "record", "alternatives"};
+
+std::vector<std::string> withDetailKeys(std::vector<std::string> keys) {
+    keys.insert(keys.end(), kDetailKeys.begin(), kDetailKeys.end());
+    return keys;
+}
+
+void appendDetails(Row& row, const MatchDetails& details) {
+    row.emplace_back(details.digits);
+    if (details.record)
+        row.emplace_back(*details.record);
+    else
+        row.emplace_back();  // null: no record answered
+    row.emplace_back(alternativeTexts(details));
+}
 
 // A bar on standard error, redrawn at most once per percent, for long runs on a terminal.
 class ProgressBar {
@@ -171,18 +187,45 @@ void addSample(CLI::App& app, Context& context, CommandSet& commands) {
 
 // `list`, `delete PATH...` and `clear` of one list file.
 template <class Entry>
+void printListing(Context& context, const DataDirectory&, const std::vector<std::string>& keys,
+                  const std::vector<Entry>& entries) {
+    RowWriter writer = rowWriter(context, keys);
+    for (std::size_t i = 0; i < entries.size(); ++i) writer.add(rowOf(i + 1, entries[i]));
+}
+
+// Formats with named fields carry each answer's details too; TSV keeps its five columns.
+void printIdentifications(Context& context, const DataDirectory& data, const std::vector<std::string>& keys,
+                          const std::vector<IdentificationEntry>& entries) {
+    if (context.style().format == Format::Tsv) return printListing(context, data, keys, entries);
+    const ExplainedListing explained = explainIdentifications(data, entries);
+    if (!explained.error.empty())
+        context.err << "vexorin-cli: " << message("no match details: %1", {explained.error}) << "\n";
+    RowWriter writer = rowWriter(context, withDetailKeys(keys));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        Row row = rowOf(i + 1, entries[i]);
+        if (i < explained.details.size())
+            appendDetails(row, explained.details[i]);
+        else
+            row.insert(row.end(), {Cell(), Cell(), Cell(std::vector<std::string>())});
+        writer.add(row);
+    }
+}
+
+template <class Entry>
 void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, const char* name,
                          const char* title, const std::vector<std::string>& keys,
                          Listing<Entry> (*list)(const DataDirectory&),
                          Outcome (*remove)(const DataDirectory&, const std::vector<std::string>&,
                                            std::vector<Entry>*),
-                         Outcome (*clear)(const DataDirectory&)) {
+                         Outcome (*clear)(const DataDirectory&),
+                         void (*print)(Context&, const DataDirectory&, const std::vector<std::string>&,
+                                       const std::vector<Entry>&) = &printListing<Entry>) {
     auto* listCommand = app.add_subcommand(name, std::string("Print the ") + title);
-    commands.add(listCommand, [&context, &keys, list]() -> int {
-        const Listing<Entry> listing = list(dataDirectoryOf(context));
+    commands.add(listCommand, [&context, &keys, list, print]() -> int {
+        const DataDirectory data = dataDirectoryOf(context);
+        const Listing<Entry> listing = list(data);
         if (!listing.error.empty()) return reportStoreError(context, listing.error);
-        RowWriter writer = rowWriter(context, keys);
-        for (std::size_t i = 0; i < listing.entries.size(); ++i) writer.add(rowOf(i + 1, listing.entries[i]));
+        print(context, data, keys, listing.entries);
         return kExitDone;
     });
 
@@ -221,16 +264,53 @@ void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, 
     });
 }
 
+// The rows of identify: without --explain, TSV keeps its three columns and
+// the other formats add the details after them; with it, every format puts
+// the details after the type.
+void printIdentified(Context& context, std::vector<IdentifiedFile>& files, bool explain) {
+    const bool plain = !explain && context.style().format == Format::Tsv;
+    std::vector<std::string> keys = {"type", "signature", "path"};
+    if (explain)
+        keys = {"type", "digits", "record", "alternatives", "signature", "path"};
+    else if (!plain)
+        keys = withDetailKeys(keys);
+    RowWriter writer = rowWriter(context, keys);
+    for (IdentifiedFile& file : files) {
+        if (explain) {
+            Row row{std::move(file.type)};
+            appendDetails(row, file.details);
+            row.insert(row.end(), {std::move(file.signature), std::move(file.path)});
+            writer.add(row);
+            continue;
+        }
+        Row row{std::move(file.type), std::move(file.signature), std::move(file.path)};
+        if (!plain) appendDetails(row, file.details);
+        writer.add(row);
+    }
+}
+
+// --min-digits N: 4 (the shortest stored prefix) to 20.
+CLI::Option* addMinDigits(CLI::App* command, int& minDigits, const char* description) {
+    return command->add_option("--min-digits", minDigits, description)
+        ->check(CLI::Range(kShortestPrefix, kLongestPrefix))
+        ->default_val(kShortestPrefix);
+}
+
 void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command = app.add_subcommand(
         "identify",
         "Identify files, as if dropped on the identification list ('-': paths from standard input)");
     auto arguments = std::make_shared<PathArguments>();
     auto options = std::make_shared<IdentifyOptions>();
+    auto explain = std::make_shared<bool>(false);
     addPathArguments(command, *arguments, PathOptions::Recursive, "Files to identify");
     command->add_flag("--dry-run", options->dryRun,
                       "Identify only: record nothing in the identification list");
-    commands.add(command, [&context, arguments, options]() -> int {
+    command->add_flag("--explain", *explain,
+                      "Print how each answer was found: TYPE DIGITS RECORD ALTERNATIVES SIGNATURE PATH");
+    addMinDigits(command, options->minDigits,
+                 "Record a match of fewer hex digits than this as unknown (4 to 20; 4: every match counts)");
+    commands.add(command, [&context, arguments, options, explain]() -> int {
         GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         gathered.paths = normalisedPaths(gathered.paths);
         if (!keepExistingPaths(context, gathered.paths)) gathered.someUnreadable = true;
@@ -242,11 +322,7 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
         // An unreadable library refuses the whole identification: nothing is printed or recorded.
         if (!outcome.error.empty() && outcome.files.empty()) return reportStoreError(context, outcome.error);
         reportUnreadable(context, outcome);
-        {
-            RowWriter writer = rowWriter(context, {"type", "signature", "path"});
-            for (IdentifiedFile& file : outcome.files)
-                writer.add({std::move(file.type), std::move(file.signature), std::move(file.path)});
-        }
+        printIdentified(context, outcome.files, *explain);
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
         summarise(context, outcome.files.size(),
                   std::to_string(outcome.files.size() - outcome.refused.size()) +
@@ -275,14 +351,50 @@ int undoRename(Context& context) {
     return outcome.refused.empty() ? kExitDone : kExitRenameFailed;
 }
 
+struct RenameSettings {
+    bool all = false;
+    bool dryRun = false;
+    RenameCaution caution;
+};
+
+// The requests for the chosen entries, less the answers the caution leaves
+// alone (named on standard error). False when the details it needs cannot be had.
+bool cautiousRequests(Context& context, const DataDirectory& data,
+                      const std::vector<IdentificationEntry>& chosen, const RenameCaution& caution,
+                      std::vector<RenameRequest>& requests) {
+    if (caution.minDigits <= kShortestPrefix && !caution.skipAmbiguous) {
+        for (const IdentificationEntry& entry : chosen)
+            requests.push_back({entry.path, entry.type, entry.signature});
+        return true;
+    }
+    const ExplainedListing explained = explainIdentifications(data, chosen);
+    if (!explained.error.empty()) {
+        reportStoreError(context, explained.error);
+        return false;
+    }
+    RenameSelection selection = selectForRename(chosen, explained.details, caution);
+    for (const Refusal& doubt : selection.leftAlone)
+        context.err << "vexorin-cli: " << message("'%1' left alone: %2", {doubt.subject, doubt.reason})
+                    << "\n";
+    requests = std::move(selection.requests);
+    return true;
+}
+
 void addRename(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command = app.add_subcommand("rename", "Rename these identified files to their probable type");
     auto arguments = std::make_shared<PathArguments>();
-    auto all = std::make_shared<bool>(false);
+    auto settings = std::make_shared<RenameSettings>();
     CLI::Option* paths = addPathArguments(command, *arguments, PathOptions::Plain,
                                           "Paths as the identification list shows them", false);
-    CLI::Option* allOption = command->add_flag("--all", *all, "Rename every file of the identification list");
+    CLI::Option* allOption =
+        command->add_flag("--all", settings->all, "Rename every file of the identification list");
     paths->excludes(allOption);
+    addMinDigits(
+        command, settings->caution.minDigits,
+        "Leave a match of fewer hex digits than this alone, as unknown (4 to 20; 4: every match counts)");
+    command->add_flag("--skip-ambiguous", settings->caution.skipAmbiguous,
+                      "Leave weak (under 8 digits) and ambiguous answers alone; name them on standard error");
+    command->add_flag("--dry-run", settings->dryRun, "Print what would be renamed (OLD NEW); change nothing");
     auto undo = std::make_shared<bool>(false);
     CLI::Option* undoOption = command->add_flag(
         "--undo", *undo,
@@ -292,7 +404,7 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
         if (paths->count() == 0 && allOption->count() == 0 && undoOption->count() == 0)
             throw CLI::RequiredError("PATH, --all or --undo");
     });
-    commands.add(command, [&context, arguments, all, undo]() -> int {
+    commands.add(command, [&context, arguments, settings, undo]() -> int {
         if (*undo) return undoRename(context);
         const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         const DataDirectory data = dataDirectoryOf(context);
@@ -301,15 +413,18 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
         bool allListed = true;
         std::unordered_set<std::string_view> wanted;
         const std::vector<std::string> forms = listedForms(listing.entries, gathered.paths);
-        if (!*all) wanted = listedPaths(context, listing.entries, forms, allListed);
-        std::vector<RenameRequest> requests;
+        if (!settings->all) wanted = listedPaths(context, listing.entries, forms, allListed);
+        std::vector<IdentificationEntry> chosen;
         for (const IdentificationEntry& entry : listing.entries)
-            if (*all || wanted.count(entry.path))
-                requests.push_back({entry.path, entry.type, entry.signature});
+            if (settings->all || wanted.count(entry.path)) chosen.push_back(entry);
+        std::vector<RenameRequest> requests;
+        if (!cautiousRequests(context, data, chosen, settings->caution, requests)) return kExitStoreError;
         // Ctrl-C or SIGTERM: the file at hand is finished and what is done is saved.
         StopSignals signals;
         const RenameOutcome outcome =
-            renameFiles(data, requests, nullptr, [&signals] { return signals.received() != 0; });
+            settings->dryRun
+                ? previewRenames(data, requests)
+                : renameFiles(data, requests, nullptr, [&signals] { return signals.received() != 0; });
         {
             RowWriter writer = rowWriter(context, {"old", "new"});
             for (const auto& [oldPath, newPath] : outcome.renamed) writer.add({oldPath, newPath});
@@ -318,7 +433,9 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
             context.err << "vexorin-cli: "
                         << message("'%1' not renamed: %2", {failure.subject, failure.reason}) << "\n";
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
-        summarise(context, requests.size(), std::to_string(outcome.renamed.size()) + " files renamed");
+        summarise(context, requests.size(),
+                  std::to_string(outcome.renamed.size()) +
+                      (settings->dryRun ? " files would be renamed (nothing changed)" : " files renamed"));
         if (outcome.interrupted) return signals.exitCode();
         const int code = outcome.refused.empty() && allListed ? kExitDone : kExitRenameFailed;
         return withPathProblems(code, gathered.someUnreadable);
@@ -333,9 +450,9 @@ void addListCommands(CLI::App& app, Context& context, CommandSet& commands) {
                                          kExperimentKeys, &listExperiments, &deleteExperiments,
                                          &clearExperiments);
     addIdentify(app, context, commands);
-    addListFileCommands<IdentificationEntry>(app, context, commands, "results", "identification list",
-                                             kIdentificationKeys, &listIdentifications,
-                                             &deleteIdentifications, &clearIdentifications);
+    addListFileCommands<IdentificationEntry>(
+        app, context, commands, "results", "identification list", kIdentificationKeys, &listIdentifications,
+        &deleteIdentifications, &clearIdentifications, &printIdentifications);
     addRename(app, context, commands);
 }
 

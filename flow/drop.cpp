@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <unordered_set>
 
+#include "flow/answers.h"
 #include "flow/lists.h"
 #include "ident/read_ahead.h"
 #include "ident/signature.h"
@@ -105,10 +106,12 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
                         if (listAfter) *listAfter = listIdentifications(data).entries;
                         return outcome;
                     }
+                    addExperimentSamples(*lookup, data);
                 }
                 if (examined.missing) missing.insert(paths[i]);
-                std::string type = lookup->lookup(examined.signature);
-                outcome.files.push_back({std::move(type), std::move(examined.signature), paths[i]});
+                Answer answer = withMinimumDigits(lookup->explain(examined.signature), options.minDigits);
+                outcome.files.push_back({std::move(answer.type), std::move(examined.signature), paths[i],
+                                         std::move(answer.details)});
                 outcome.lastHandedIn = paths[i];
             }
             if (progress) progress(i + 1, paths.size());

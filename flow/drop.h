@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "flow/outcome.h"
+#include "ident/prefix_index.h"
 #include "library/data_directory.h"
 #include "library/ini_lists.h"
 
@@ -18,7 +19,8 @@ namespace vex {
 struct IdentifiedFile {
     std::string type;  // the probable type; for a sampled file its file class
     std::string signature;
-    std::string path;  // as recorded
+    std::string path;      // as recorded
+    MatchDetails details;  // how the type was found; nothing for a sampled file
 };
 
 struct DropOutcome : Outcome {
@@ -38,11 +40,14 @@ DropOutcome samplePaths(const DataDirectory& data, const std::vector<std::string
                         const Progress& progress = {}, std::vector<ExperimentEntry>* listAfter = nullptr);
 
 struct IdentifyOptions {
-    bool dryRun = false;  // identify only: the identification list is neither read nor written
+    bool dryRun = false;              // identify only: the identification list is neither read nor written
+    int minDigits = kShortestPrefix;  // a shorter match is recorded as "未知类型" (see withMinimumDigits)
 };
 
 // Identifies every path that is not a folder (signature value, longest-prefix
 // lookup in the confirmed library) and records it in the identification list.
+// Each answer's details come from the same look-up, with the experiment
+// library's samples among the alternatives.
 DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::string>& paths,
                           const Progress& progress = {},
                           std::vector<IdentificationEntry>* listAfter = nullptr,

@@ -1,7 +1,9 @@
 #include "flow/rename.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
+#include <unordered_set>
 
 #include "flow/lists.h"
 #include "ident/prefix_index.h"
@@ -52,7 +54,17 @@ public:
              const std::function<bool()>& stopRequested, std::size_t& taken);
     std::optional<IdentificationList>& list() { return list_; }
 
+    // What run() would do, done to nothing: `renamed` holds the renames that would happen.
+    void preview(const std::vector<RenameRequest>& requests);
+
 private:
+    struct Planned {
+        IdentificationEntry listed;
+        std::string newPath;
+    };
+    // The new path of a request when every check before the rename passes;
+    // nothing when the file stays (its refusal, if any, is recorded).
+    std::optional<Planned> plan(const RenameRequest& request);
     void renameOne(const RenameRequest& request);
     std::string signatureNow(const SplitPath& where, std::string* reason);
 
@@ -68,60 +80,90 @@ std::string BatchRenamer::signatureNow(const SplitPath& where, std::string* reas
     return signatureInFolder(folder_, where, reason);
 }
 
-void BatchRenamer::renameOne(const RenameRequest& request) {
+std::optional<BatchRenamer::Planned> BatchRenamer::plan(const RenameRequest& request) {
     const std::string& path = request.path;
-    const std::optional<IdentificationEntry> listed = list_->find(path);
+    std::optional<IdentificationEntry> listed = list_->find(path);
     if (!listed) {
         outcome_.refused.push_back({path, message("it is no longer in the identification list")});
-        return;
+        return std::nullopt;
     }
     // The list as it is now decides, not the one the request was made from.
     const std::string& type = listed->type;
-    if (type == kUnknownFileType) return;
+    if (type == kUnknownFileType) return std::nullopt;
     if (!isUsableExtension(type)) {
         outcome_.refused.push_back({path, message("'%1' is no file type to rename to", {type})});
-        return;
+        return std::nullopt;
     }
     std::string base = path;
-    const std::string newPath = PathWithoutExtension(base) + "." + type;
-    if (newPath == path) return;  // already named after its type
+    std::string newPath = PathWithoutExtension(base) + "." + type;
+    if (newPath == path) return std::nullopt;  // already named after its type
     if (std::string reason = checkListPath(newPath); !reason.empty()) {
         outcome_.refused.push_back({path, reason});
-        return;
+        return std::nullopt;
     }
     const SplitPath where = splitPath(path);
-    const SplitPath target = splitPath(newPath);
     std::string reason;
     const std::string signature = signatureNow(where, &reason);
     if (!reason.empty()) {
         outcome_.refused.push_back({path, reason});
-        return;
+        return std::nullopt;
     }
     if (signature != listed->signature) {
         outcome_.refused.push_back({path, std::string(kChangedSinceIdentification) +
                                               " (its signature value is now " + signature + ", listed " +
                                               listed->signature + ")"});
-        return;
+        return std::nullopt;
     }
+    return Planned{std::move(*listed), std::move(newPath)};
+}
+
+void BatchRenamer::renameOne(const RenameRequest& request) {
+    std::optional<Planned> planned = plan(request);
+    if (!planned) return;
+    const std::string& path = request.path;
+    const std::string& newPath = planned->newPath;
+    const IdentificationEntry& listed = planned->listed;
     if (!journal_.isOpen()) {
         if (std::string error = journal_.open(renameJournalPath(data_)); !error.empty()) {
             outcome_.refused.push_back({path, error});
             return;
         }
     }
-    if (std::string error = journal_.appendRename(path, newPath, listed->signature, type); !error.empty()) {
+    if (std::string error = journal_.appendRename(path, newPath, listed.signature, listed.type);
+        !error.empty()) {
         outcome_.refused.push_back({path, error});
         return;
     }
-    if (!folder_.renameNoReplace(where.name, target.name, &reason)) {
+    std::string reason;
+    if (!folder_.renameNoReplace(splitPath(path).name, splitPath(newPath).name, &reason)) {
         // An undo must not take back what never happened.
         journal_.appendFailed(path, newPath);
         outcome_.refused.push_back(
             {path, reason.empty() ? message("the file could not be renamed") : reason});
         return;
     }
-    list_->move(path, newPath, listed->signature, type);
+    list_->move(path, newPath, listed.signature, listed.type);
     batch_.emplace_back(path, newPath);
+}
+
+void BatchRenamer::preview(const std::vector<RenameRequest>& requests) {
+    list_.emplace(data_.identificationListPath());
+    if (outcome_.error = list_->load(); !outcome_.error.empty()) return;
+    std::unordered_set<std::string> taken;  // new names earlier files of the run would take
+    for (const RenameRequest& request : requests) {
+        std::optional<Planned> planned = plan(request);
+        if (!planned) continue;
+        std::error_code error;
+        const bool occupied =
+            std::filesystem::exists(std::filesystem::symlink_status(planned->newPath, error)) ||
+            taken.count(planned->newPath);
+        if (occupied) {
+            outcome_.refused.push_back({request.path, message("'%1' already exists", {planned->newPath})});
+            continue;
+        }
+        taken.insert(planned->newPath);
+        outcome_.renamed.emplace_back(request.path, std::move(planned->newPath));
+    }
 }
 
 bool BatchRenamer::run(const std::vector<RenameRequest>& requests, std::size_t from, std::size_t to,
@@ -294,6 +336,12 @@ RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameReq
         *listAfter = renamer.list()->entries();
     else
         *listAfter = listIdentifications(data).entries;
+    return outcome;
+}
+
+RenameOutcome previewRenames(const DataDirectory& data, const std::vector<RenameRequest>& requests) {
+    RenameOutcome outcome;
+    BatchRenamer(data, outcome).preview(requests);
     return outcome;
 }
 

@@ -61,4 +61,9 @@ struct UndoRenameOutcome : RenameOutcome {
 UndoRenameOutcome undoLastRename(const DataDirectory& data,
                                  std::vector<IdentificationEntry>* listAfter = nullptr);
 
+// What renameFiles would do now, with the same checks, changing nothing: the
+// renames it would make in `renamed` and the refusals it can foresee (a name
+// already taken, also by an earlier file of the same run) in `refused`.
+RenameOutcome previewRenames(const DataDirectory& data, const std::vector<RenameRequest>& requests);
+
 }  // namespace vex

@@ -218,6 +218,36 @@
     <message>
         <source>JSON 文件</source>
         <translation>JSON files</translation>
+        <source>确认库中没有匹配的记录</source>
+        <translation>No record of the confirmed library matches</translation>
+    </message>
+    <message>
+        <source>确认库已不再给出此类型</source>
+        <translation>The confirmed library no longer gives this type</translation>
+    </message>
+    <message>
+        <source>匹配了 %1 位特征值，记录 %2</source>
+        <translation>%1 digits matched, record %2</translation>
+    </message>
+    <message>
+        <source>匹配了 %1 位特征值</source>
+        <translation>%1 digits matched</translation>
+    </message>
+    <message>
+        <source>少于 %1 位：匹配较弱</source>
+        <translation>Fewer than %1 digits: a weak match</translation>
+    </message>
+    <message>
+        <source>也可能是：</source>
+        <translation>It could also be:</translation>
+    </message>
+    <message>
+        <source>%1（记录 %2）</source>
+        <translation>%1 (record %2)</translation>
+    </message>
+    <message>
+        <source>%1（样本 %2 个）</source>
+        <translation>%1 (samples: %2)</translation>
     </message>
 </context>
 </TS>

@@ -164,6 +164,30 @@
         <translation>“%1”未改名：%2</translation>
     </message>
     <message>
+        <source>'%1' left alone: %2</source>
+        <translation>“%1”保持原样：%2</translation>
+    </message>
+    <message>
+        <source>weak match: only %1 digits matched</source>
+        <translation>匹配较弱：只匹配了 %1 位</translation>
+    </message>
+    <message>
+        <source>ambiguous: it could also be %1</source>
+        <translation>有歧义：也可能是 %1</translation>
+    </message>
+    <message>
+        <source>the confirmed library no longer gives this type</source>
+        <translation>确认库已不再给出此类型</translation>
+    </message>
+    <message>
+        <source>'%1' already exists</source>
+        <translation>“%1”已存在</translation>
+    </message>
+    <message>
+        <source>no match details: %1</source>
+        <translation>无法给出匹配详情：%1</translation>
+    </message>
+    <message>
         <source>Cannot create the data directory '%1'. Reason: %2</source>
         <translation>无法创建数据目录“%1”。原因：%2</translation>
     </message>

@@ -27,9 +27,11 @@ std::string_view signaturePrefix(std::string_view signature, int length) {
     return signature.substr(0, end);
 }
 
-void PrefixIndex::addRecord(Value fileType, const std::array<std::string_view, kPrefixCount>& prefixes) {
+void PrefixIndex::addRecord(Value fileType, const std::array<std::string_view, kPrefixCount>& prefixes,
+                            std::optional<std::int64_t> key) {
     const auto record = static_cast<std::uint32_t>(types_.size());
     types_.push_back(std::move(fileType));
+    keys_.push_back(key);
     if ((used_ + kPrefixCount) * 2 > slots_.size()) growTo(std::max<std::size_t>(64, slots_.size() * 2));
     std::array<std::uint32_t, kPrefixCount> hashes;
     for (int position = 0; position < kPrefixCount; ++position) {
@@ -38,12 +40,13 @@ void PrefixIndex::addRecord(Value fileType, const std::array<std::string_view, k
     }
     for (int position = 0; position < kPrefixCount; ++position) {
         const std::string_view prefix = prefixes[position];
-        if (!prefix.empty() && prefix.size() <= 0xFFFF) insert(position, prefix, hashes[position], record);
+        if (!prefix.empty() && prefix.size() <= 0xFF) insert(position, prefix, hashes[position], record);
     }
 }
 
 void PrefixIndex::reserve(std::size_t records) {
     types_.reserve(records);
+    keys_.reserve(records);
     // As addRecord grows it: room for every prefix of every record with the table at most half full.
     std::size_t wanted = 64;
     while (wanted < 2 * records * kPrefixCount) wanted *= 2;
@@ -57,7 +60,7 @@ std::uint32_t PrefixIndex::hashOf(int position, std::string_view text) {
 }
 
 bool PrefixIndex::holds(const Slot& slot, std::uint32_t hash, int position, std::string_view text) const {
-    return slot.hash == hash && slot.position == position && slot.length == text.size() &&
+    return slot.tag == tagOf(hash) && slot.position == position && slot.length == text.size() &&
            std::string_view(texts_).substr(slot.offset, slot.length) == text;
 }
 
@@ -65,13 +68,13 @@ void PrefixIndex::prefetch(std::uint32_t hash) const {
     if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
 }
 
-std::uint32_t PrefixIndex::find(int position, std::string_view text, std::uint32_t hash) const {
-    if (slots_.empty()) return kNotFound;
+const PrefixIndex::Slot* PrefixIndex::find(int position, std::string_view text, std::uint32_t hash) const {
+    if (slots_.empty()) return nullptr;
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const Slot& slot = slots_[i];
-        if (slot.record == kEmpty) return kNotFound;
-        if (holds(slot, hash, position, text)) return slot.record;
+        if (slot.record == kEmpty) return nullptr;
+        if (holds(slot, hash, position, text)) return &slot;
     }
 }
 
@@ -80,10 +83,15 @@ void PrefixIndex::insert(int position, std::string_view text, std::uint32_t hash
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = hash & mask;
     for (; slots_[i].record != kEmpty; i = (i + 1) & mask) {
-        if (holds(slots_[i], hash, position, text)) return;  // an earlier record holds it
+        if (holds(slots_[i], hash, position, text)) {
+            // An earlier record answers for this prefix; this one is an alternative.
+            extrasOf(i).laterRecords.push_back(record);
+            return;
+        }
     }
-    slots_[i] = Slot{hash, record, static_cast<std::uint32_t>(texts_.size()),
-                     static_cast<std::uint16_t>(text.size()), static_cast<std::uint8_t>(position)};
+    slots_[i] =
+        Slot{record,      static_cast<std::uint32_t>(texts_.size()), kEmpty,
+             tagOf(hash), static_cast<std::uint8_t>(text.size()),    static_cast<std::uint8_t>(position)};
     texts_ += text;
     ++used_;
 }
@@ -94,13 +102,57 @@ void PrefixIndex::growTo(std::size_t slotCount) {
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {
         if (slot.record == kEmpty) continue;
-        std::size_t i = slot.hash & mask;
+        const std::string_view text = std::string_view(texts_).substr(slot.offset, slot.length);
+        std::size_t i = hashOf(slot.position, text) & mask;
         while (slots_[i].record != kEmpty) i = (i + 1) & mask;
         slots_[i] = slot;
     }
 }
 
-std::string PrefixIndex::lookup(std::string_view signature) const {
+PrefixIndex::Extras& PrefixIndex::extrasOf(std::size_t slot) {
+    std::uint32_t& number = slots_[slot].extras;
+    if (number == kEmpty) {
+        number = static_cast<std::uint32_t>(extras_.size());
+        extras_.emplace_back();
+        workedAt_.push_back(kEmpty);
+    }
+    workedAt_[number] = kEmpty;  // the caller adds to them
+    return extras_[number];
+}
+
+void PrefixIndex::addSample(std::string_view signature, std::string_view fileClass) {
+    if (fileClass.empty()) return;  // names no alternative
+    std::array<std::string_view, kPrefixCount> prefixes;
+    std::array<std::uint32_t, kPrefixCount> hashes;
+    for (int position = 0; position < kPrefixCount; ++position) {
+        prefixes[position] = signaturePrefix(signature, prefixLengthAt(position));
+        hashes[position] = hashOf(position, prefixes[position]);
+        prefetch(hashes[position]);
+    }
+    std::uint32_t classNumber = kEmpty;
+    for (int position = 0; position < kPrefixCount; ++position) {
+        if (prefixes[position].empty()) continue;
+        const Slot* found = find(position, prefixes[position], hashes[position]);
+        if (!found) continue;
+        if (classNumber == kEmpty) {
+            const auto [at, isNew] = classNumbers_.try_emplace(std::string(fileClass),
+                                                               static_cast<std::uint32_t>(classes_.size()));
+            if (isNew) classes_.emplace_back(fileClass);
+            classNumber = at->second;
+        }
+        const auto slot = static_cast<std::size_t>(found - slots_.data());
+        auto& counts = extrasOf(slot).classCounts;
+        const auto counted = std::find_if(counts.begin(), counts.end(), [classNumber](const auto& count) {
+            return count.first == classNumber;
+        });
+        if (counted != counts.end())
+            ++counted->second;
+        else
+            counts.emplace_back(classNumber, 1);
+    }
+}
+
+PrefixIndex::Match PrefixIndex::match(std::string_view signature) const {
     std::array<std::string_view, kPrefixCount> prefixes;
     std::array<std::uint32_t, kPrefixCount> hashes;
     for (int position = 0; position < kPrefixCount; ++position) {
@@ -109,12 +161,52 @@ std::string PrefixIndex::lookup(std::string_view signature) const {
         prefetch(hashes[position]);
     }
     for (int position = 0; position < kPrefixCount; ++position) {
-        const std::uint32_t record = find(position, prefixes[position], hashes[position]);
-        if (record == kNotFound) continue;
-        std::string type = storedTypeText(types_[record]);
-        if (!type.empty()) return type;
+        const Slot* slot = find(position, prefixes[position], hashes[position]);
+        if (!slot) continue;
+        std::string type = storedTypeText(types_[slot->record]);
+        if (!type.empty()) return {slot, std::move(type)};
     }
-    return std::string(kUnknownFileType);
+    return {nullptr, std::string(kUnknownFileType)};
+}
+
+std::string PrefixIndex::lookup(std::string_view signature) const { return match(signature).type; }
+
+Answer PrefixIndex::explain(std::string_view signature) const {
+    Match found = match(signature);
+    Answer answer{std::move(found.type), {}};
+    if (!found.slot) return answer;
+    answer.details.digits = found.slot->length;
+    answer.details.record = keys_[found.slot->record];
+    const std::uint32_t extras = found.slot->extras;
+    if (extras == kEmpty) return answer;
+    if (const Alternatives* alternatives = alternativesOf(extras, answer.type))
+        answer.details.alternatives = std::shared_ptr<const Alternatives>(workedAlternatives_, alternatives);
+    return answer;
+}
+
+const Alternatives* PrefixIndex::alternativesOf(std::uint32_t number, const std::string& type) const {
+    if (const std::uint32_t worked = workedAt_[number]; worked != kEmpty)
+        return worked == kNone ? nullptr : &(*workedAlternatives_)[worked];
+    const Extras& extras = extras_[number];
+    std::vector<RecordAlternative> records;
+    for (const std::uint32_t record : extras.laterRecords) {
+        std::string other = storedTypeText(types_[record]);
+        if (other.empty() || sameType(other, type)) continue;
+        const bool listed = std::any_of(records.begin(), records.end(), [&other](const RecordAlternative& r) {
+            return sameType(r.type, other);
+        });
+        if (!listed) records.push_back({std::move(other), keys_[record]});
+    }
+    std::vector<SampleAlternative> samples;
+    for (const auto& [classNumber, count] : extras.classCounts)
+        if (!sameType(classes_[classNumber], type)) samples.push_back({classes_[classNumber], count});
+    std::sort(samples.begin(), samples.end(), [](const SampleAlternative& a, const SampleAlternative& b) {
+        return a.samples != b.samples ? a.samples > b.samples : a.fileClass < b.fileClass;
+    });
+    workedAt_[number] = kNone;
+    if (records.empty() && samples.empty()) return nullptr;
+    workedAt_[number] = static_cast<std::uint32_t>(workedAlternatives_->size());
+    return &workedAlternatives_->emplace_back(Alternatives{std::move(records), std::move(samples)});
 }
 
 }  // namespace vex

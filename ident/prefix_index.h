@@ -5,15 +5,18 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "ident/match_details.h"
 #include "runtime/value.h"
 
 namespace vex {
-
-inline constexpr std::string_view kUnknownFileType = "未知类型";
 
 inline constexpr int kShortestPrefix = 4;
 inline constexpr int kLongestPrefix = 20;
@@ -33,17 +36,28 @@ std::string storedTypeText(const Value& type);
 // The prefix columns of a library's records, indexed so that one signature is
 // answered with at most 17 hash look-ups. Fed with the records in the order
 // the store delivers them; among records that share a prefix the first one
-// stands for it, as the first record of a query does.
+// stands for it, as the first record of a query does. The others, and the
+// sampled files added after the records, are kept aside for the answer's details.
 class PrefixIndex {
 public:
     // `prefixes[i]` is the text of column stem+(20 - i); an empty text stands
-    // for a field that holds nothing and never matches.
-    void addRecord(Value fileType, const std::array<std::string_view, kPrefixCount>& prefixes);
+    // for a field that holds nothing and never matches. `key` names the record
+    // in the details of answers it gives.
+    void addRecord(Value fileType, const std::array<std::string_view, kPrefixCount>& prefixes,
+                   std::optional<std::int64_t> key = std::nullopt);
     void reserve(std::size_t records);
+    // A sampled file of `fileClass`: counted at every prefix of its signature
+    // value (cut as the library cuts) that some record holds. Add samples
+    // after the records; a prefix stored later does not see them.
+    void addSample(std::string_view signature, std::string_view fileClass);
 
     // The answer of the 17-query procedure; a record whose type reads empty
     // (see storedTypeText) is passed over.
     std::string lookup(std::string_view signature) const;
+    // The same answer, with how it was found: the alternatives at the matched
+    // prefix are the other records' types and the samples' classes, each
+    // other than the answer.
+    Answer explain(std::string_view signature) const;
 
     std::size_t recordCount() const { return types_.size(); }
 
@@ -52,18 +66,37 @@ private:
     // end in one buffer: a library of 10,000 records makes 170,000 entries,
     // and one allocation per entry would cost more than all look-ups of a drop.
     struct Slot {
-        std::uint32_t hash = 0;
         std::uint32_t record = kEmpty;
         std::uint32_t offset = 0;
-        std::uint16_t length = 0;
+        std::uint32_t extras = kEmpty;  // number in extras_ of what is kept aside; kEmpty for nothing
+        std::uint16_t tag = 0;          // the hash's upper half: most other keys differ there
+        std::uint8_t length = 0;        // a look-up's prefixes are at most 20 bytes: longer ones are not kept
         std::uint8_t position = 0;
     };
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
-    static constexpr std::uint32_t kNotFound = kEmpty;
+    static std::uint16_t tagOf(std::uint32_t hash) { return static_cast<std::uint16_t>(hash >> 16); }
+
+    // What is kept aside for one slot, the first record's rivals and the samples.
+    struct Extras {
+        std::vector<std::uint32_t> laterRecords;                           // in the order they were added
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> classCounts;  // class number, samples
+    };
+    Extras& extrasOf(std::size_t slot);
+
+    struct Match {
+        const Slot* slot = nullptr;  // nothing: no prefix gave a type
+        std::string type;
+    };
+    Match match(std::string_view signature) const;
+    // The alternatives of an answer of `type` from the prefix with extras number
+    // `extras`: worked out at the first such answer (the type is always the
+    // same), again after a record or sample added to them.
+    const Alternatives* alternativesOf(std::uint32_t extras, const std::string& type) const;
 
     static std::uint32_t hashOf(int position, std::string_view text);
     bool holds(const Slot& slot, std::uint32_t hash, int position, std::string_view text) const;
-    std::uint32_t find(int position, std::string_view text, std::uint32_t hash) const;
+    // The slot that holds the text at that position, nothing when none does.
+    const Slot* find(int position, std::string_view text, std::uint32_t hash) const;
     void insert(int position, std::string_view text, std::uint32_t hash, std::uint32_t record);
     // Starts loading the slot a hash lands on: the 17 keys of one record or
     // signature are then fetched from memory side by side, not one after another.
@@ -71,6 +104,19 @@ private:
     void growTo(std::size_t slotCount);
 
     std::vector<Value> types_;
+    std::vector<std::optional<std::int64_t>> keys_;
+    std::vector<Extras> extras_;
+    // Every answer's alternatives share this one owner: handing them out costs
+    // a count on one block that stays in the cache, not on one per prefix.
+    std::shared_ptr<std::deque<Alternatives>> workedAlternatives_ =
+        std::make_shared<std::deque<Alternatives>>();
+    // Per extras number: its alternatives' place in workedAlternatives_, kNone
+    // when there are none, kEmpty when not worked out yet. Kept apart from
+    // extras_, so that an answer reads four bytes rather than a whole entry.
+    mutable std::vector<std::uint32_t> workedAt_;
+    static constexpr std::uint32_t kNone = kEmpty - 1;
+    std::vector<std::string> classes_;
+    std::unordered_map<std::string, std::uint32_t> classNumbers_;
     std::vector<Slot> slots_;  // a power of two in size, at most half full
     std::size_t used_ = 0;
     std::string texts_;

@@ -333,7 +333,12 @@ void LookupSession::readLibrary() {
     auto database = sqlite::Database::open(libraryPath_, sqlite::OpenMode::ReadOnly, &reason);
     if (!database) return fail(reason);
     if (reason = checkStoreTable(*database); !reason.empty()) return fail(reason);
-    auto select = sqlite::Statement::prepare(*database, "select * from " + table(), &reason);
+    // The row id last, so that every column of the table keeps its place: it is
+    // the record's key where the table has no whole-number "编号". A table
+    // without row ids is read without it.
+    auto select = sqlite::Statement::prepare(*database, "select *, rowid from " + table());
+    const bool withRowId = select.has_value();
+    if (!select) select = sqlite::Statement::prepare(*database, "select * from " + table(), &reason);
     if (!select) return fail(reason);
 
     // The first column of each name, as reading a field by name finds it.
@@ -343,6 +348,16 @@ void LookupSession::readLibrary() {
         return -1;
     };
     const int typeColumn = columnNamed(schema::kFileTypeColumn);
+    const int keyColumn = columnNamed(schema::kKeyColumn);
+    const int rowIdColumn = withRowId ? select->columnCount() - 1 : -1;
+    auto keyOfRow = [&]() -> std::optional<std::int64_t> {
+        for (const int column : {keyColumn, rowIdColumn}) {
+            if (column < 0) continue;
+            const sqlite::Cell cell = select->column(column);
+            if (const auto* key = std::get_if<std::int64_t>(&cell)) return *key;
+        }
+        return std::nullopt;
+    };
     const sqlite::DeclaredKind typeKind =
         typeColumn < 0 ? sqlite::DeclaredKind::Text
                        : sqlite::classifyDeclaredType(select->columnDeclaredType(typeColumn));
@@ -370,7 +385,7 @@ void LookupSession::readLibrary() {
         index_.addRecord(typeColumn < 0
                              ? Value(std::string())
                              : database_backend::deliverField(typeKind, select->column(typeColumn)),
-                         prefixes);
+                         prefixes, keyOfRow());
     }
     readable_ = step == sqlite::StepResult::Done;
     if (!readable_) fail(select->lastError());
@@ -402,6 +417,13 @@ std::string LookupSession::lookup(std::string_view signature) {
     if (!readable_) return std::string(kUnknownFileType);
     if (signature.empty()) return lookupEmptySignature();
     return index_.lookup(signature);
+}
+
+// An empty value matches no prefix, so its answer, if any, comes without details.
+Answer LookupSession::explain(std::string_view signature) {
+    if (!readable_) return {std::string(kUnknownFileType), {}};
+    if (signature.empty()) return {lookupEmptySignature(), {}};
+    return index_.explain(signature);
 }
 
 namespace {

@@ -118,6 +118,13 @@ public:
     // no prefix is stored. Equal to LookupFileType on the library as it was
     // when the session began.
     std::string lookup(std::string_view signature);
+    // The same answer with how it was found (see PrefixIndex::explain); the
+    // record is named by its key "编号".
+    Answer explain(std::string_view signature);
+    // Counts a sampled file in the alternatives of the answers its value shares a prefix with.
+    void addSample(std::string_view signature, std::string_view fileClass) {
+        index_.addSample(signature, fileClass);
+    }
 
     // False when the library could not be opened or read; every look-up then
     // gives "未知类型".

@@ -196,6 +196,13 @@ void ReportList::selectItem(int item) {
     notify([&](ReportListObserver& o) { o.selectionChanged(selected_); });
 }
 
+const CellNote* ReportList::cellNote(int item, int column) const {
+    if (!validCell(item, column)) return nullptr;
+    for (const CellNote& note : rows_[static_cast<std::size_t>(item)].notes)
+        if (note.column == column) return &note;
+    return nullptr;
+}
+
 const ReportRow* ReportList::row(int item) const {
     return validItem(item) ? &rows_[static_cast<std::size_t>(item)] : nullptr;
 }

@@ -26,10 +26,21 @@ constexpr int kUnchecked = 0;
 constexpr int kChecked = 1;
 }  // namespace check_state
 
+// How a view draws attention to a cell whose text should not be taken at its word.
+enum class CellMark { None, Doubtful, Weak };
+
+// A remark on one cell of a row: a tooltip, and a mark the view draws beside the text.
+struct CellNote {
+    int column = 0;
+    std::string toolTip;
+    CellMark mark = CellMark::None;
+};
+
 struct ReportRow {
     // One text per column; a row may hold fewer cells than the list has columns,
     // the missing ones read as empty.
     std::vector<std::string> cells;
+    std::vector<CellNote> notes;  // at most one per column; most rows have none
     int image = -1;
     int checkState = check_state::kUnchecked;
     std::int32_t itemValue = 0;
@@ -81,8 +92,9 @@ public:
     // ---- Commands of the unit. Indexes count from 0; an index outside the list
     // makes a command fail by its result (empty text, false, 0, -1), never crash.
     std::string itemText(int item, int column = 0) const;
-    int itemImage(int item, int column = 0) const;  // 0 on failure
-    int checkState(int item) const;                 // -1 no box, 0 unchecked, 1 checked
+    int itemImage(int item, int column = 0) const;         // 0 on failure
+    const CellNote* cellNote(int item, int column) const;  // nothing when the cell has no note
+    int checkState(int item) const;                        // -1 no box, 0 unchecked, 1 checked
     bool setItemText(int item, int column, std::string text = {});
     bool setItemImage(int item, int column, int image);  // below -1 counts as -1
     bool setCheckState(int item, int state);             // below -1 counts as -1 (no box)

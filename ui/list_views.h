@@ -26,6 +26,14 @@ constexpr int kIndex = 0, kType = 1, kSignature = 2;
 void showEntries(ReportList& list, const std::vector<ExperimentEntry>& entries);
 void showEntries(ReportList& list, const std::vector<IdentificationEntry>& entries);
 void showEntries(ReportList& list, const std::vector<StoredSignature>& records);
+// The identification list with how each answer was found: the type cell's
+// tooltip names the digits matched, the record and the alternatives, and a
+// weak or ambiguous answer is marked. When the details cannot be worked out
+// (the library cannot be read) the rows are shown without them.
+void showIdentifications(ReportList& list, const DataDirectory& data,
+                         const std::vector<IdentificationEntry>& entries);
+// The type cell's tooltip and mark for `answer`.
+CellNote answerNote(const Answer& answer);
 
 // Rebuild a list from its store; a missing list file gives an empty list.
 // Returns "" or why the store could not be read (the list is then empty).

@@ -118,7 +118,7 @@ void identifyDroppedFiles(WindowModel& model, const DataDirectory& data, const s
     ReportList& list = listAt(model, mw::identificationList);
     std::vector<IdentificationEntry> listed;
     const DropOutcome outcome = identifyPaths(data, splitDroppedPaths(text), progress, &listed);
-    showEntries(list, listed);
+    showIdentifications(list, data, listed);
     showError(outcome.error);
     showRefusals(kNotRecordedHeading, outcome.refused);
 }
@@ -145,6 +145,16 @@ void storeEditorToExperiment(WindowModel& model, const DataDirectory& data) {
 }
 
 template <class Entry>
+void showListed(ReportList& list, const DataDirectory&, const std::vector<Entry>& entries) {
+    showEntries(list, entries);
+}
+
+void showListed(ReportList& list, const DataDirectory& data,
+                const std::vector<IdentificationEntry>& entries) {
+    showIdentifications(list, data, entries);
+}
+
+template <class Entry>
 void deleteChecked(WindowModel& model, UnitRef listRef, int column,
                    Outcome (*remove)(const DataDirectory&, const std::vector<std::string>&,
                                      std::vector<Entry>*),
@@ -152,7 +162,7 @@ void deleteChecked(WindowModel& model, UnitRef listRef, int column,
     ReportList& list = listAt(model, listRef);
     std::vector<Entry> listed;
     const Outcome outcome = remove(data, checkedTexts(list, column), &listed);
-    showEntries(list, listed);
+    showListed(list, data, listed);
     show(outcome.error);
 }
 
@@ -167,7 +177,7 @@ void renameCheckedFiles(WindowModel& model, const DataDirectory& data) {
     }
     std::vector<IdentificationEntry> listed;
     const RenameOutcome outcome = renameFiles(data, requests, &listed);
-    showEntries(list, listed);
+    showIdentifications(list, data, listed);
     showError(outcome.error);
     showRefusals(kNotRenamedHeading, outcome.refused);
 }

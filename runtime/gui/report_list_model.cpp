@@ -1,5 +1,9 @@
 #include "runtime/gui/report_list_model.h"
 
+#include <QApplication>
+#include <QIcon>
+#include <QStyle>
+
 #include "runtime/gui/window_views.h"
 
 namespace vex {
@@ -9,6 +13,20 @@ namespace {
 bool isCell(const QAbstractItemModel& model, const QModelIndex& index) {
     return index.isValid() && index.model() == &model && index.row() < model.rowCount() &&
            index.column() < model.columnCount();
+}
+
+// The style's own warning and question icons: drawn in colour, they read alike on light and dark palettes.
+QVariant markIcon(CellMark mark) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return {};
+    switch (mark) {
+        case CellMark::Weak:
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        case CellMark::Doubtful:
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxQuestion);
+        case CellMark::None:
+            break;
+    }
+    return {};
 }
 
 }  // namespace
@@ -40,6 +58,15 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
             const int state = list_.checkState(index.row());
             if (state == check_state::kNoBox) return {};
             return state == check_state::kChecked ? Qt::Checked : Qt::Unchecked;
+        }
+        case Qt::ToolTipRole: {
+            const CellNote* note = list_.cellNote(index.row(), index.column());
+            if (!note || note->toolTip.empty()) return {};
+            return QString::fromStdString(note->toolTip);
+        }
+        case Qt::DecorationRole: {
+            const CellNote* note = list_.cellNote(index.row(), index.column());
+            return note ? markIcon(note->mark) : QVariant();
         }
         default:
             return {};

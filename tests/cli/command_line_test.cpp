@@ -56,18 +56,20 @@ TEST_F(CommandLine, everyFormatPrintsTheSameRowsWithTheSameKeys) {
     const Case cases[] = {
         {{}, "1\tdat\t" + sig + "\t" + odd_ + "\tdat\n"},
         {{"--header"}, "index\tclass\tsignature\tpath\ttype\n1\tdat\t" + sig + "\t" + odd_ + "\tdat\n"},
-        {{"--format", "csv"}, "index,class,signature,path,type\r\n1,dat," + sig + "," + quoted + ",dat\r\n"},
+        {{"--format", "csv"},
+         "index,class,signature,path,type,digits,record,alternatives\r\n1,dat," + sig + "," + quoted +
+             ",dat,20,107,\r\n"},
         {{"--format", "json"},
          R"([{"index":1,"class":"dat","signature":")" + sig + R"(","path":)" + jsonPath +
-             R"(,"type":"dat"}])"
+             R"(,"type":"dat","digits":20,"record":107,"alternatives":[]}])"
              "\n"},
         {{"--json"},
          R"([{"index":1,"class":"dat","signature":")" + sig + R"(","path":)" + jsonPath +
-             R"(,"type":"dat"}])"
+             R"(,"type":"dat","digits":20,"record":107,"alternatives":[]}])"
              "\n"},
         {{"--format", "jsonl"},
          R"({"index":1,"class":"dat","signature":")" + sig + R"(","path":)" + jsonPath +
-             R"(,"type":"dat"})"
+             R"(,"type":"dat","digits":20,"record":107,"alternatives":[]})"
              "\n"},
     };
     for (const Case& c : cases) {
@@ -81,7 +83,8 @@ TEST_F(CommandLine, everyFormatPrintsTheSameRowsWithTheSameKeys) {
     ASSERT_EQ(run({"results", "clear"}).code, kExitDone);
     EXPECT_EQ(run({"--json", "results"}).out, "[]\n");
     EXPECT_EQ(run({"--format", "jsonl", "results"}).out, "");
-    EXPECT_EQ(run({"--format", "csv", "results"}).out, "index,class,signature,path,type\r\n");
+    EXPECT_EQ(run({"--format", "csv", "results"}).out,
+              "index,class,signature,path,type,digits,record,alternatives\r\n");
 }
 
 TEST_F(CommandLine, typeAndClassAreNeverConfused) {

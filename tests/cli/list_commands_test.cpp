@@ -75,7 +75,7 @@ TEST_F(ListCommands, jsonUsesEnglishKeys) {
     runCli({"identify", a_});
     const Result result = runCli({"--json", "results"});
     EXPECT_EQ(result.out, R"([{"index":1,"class":"dat","signature":"30313233343536373839","path":")" + a_ +
-                              R"(","type":"未知类型"}])" + "\n");
+                              R"(","type":"未知类型","digits":0,"record":null,"alternatives":[]}])" + "\n");
 }
 
 TEST_F(ListCommands, resultsDeleteAndClear) {

@@ -140,7 +140,9 @@ TEST_P(LookupEquivalence, sessionAnswersAsTheSeventeenQueries) {
     ASSERT_EQ(session.recordCount(), static_cast<std::size_t>(records));
     for (int i = 0; i < 200; ++i) {
         const std::string signature = random.probe(stored);
-        ASSERT_EQ(session.lookup(signature), LookupFileType(plainUnit, path_, signature)) << signature;
+        const std::string expected = LookupFileType(plainUnit, path_, signature);
+        ASSERT_EQ(session.lookup(signature), expected) << signature;
+        ASSERT_EQ(session.explain(signature).type, expected) << signature;
     }
 }
 
@@ -175,6 +177,53 @@ TEST(LookupOddFields, bytesAndNumbersInPrefixFieldsAnswerAsTheQueries) {
     for (const char* signature : {"4D5A9000030000000400", "4D5A0000030000000400", "12340000000000000000"})
         EXPECT_EQ(session.lookup(signature), LookupFileType(plainUnit, path, signature)) << signature;
     EXPECT_EQ(session.lookup("4D5A0000030000000400"), kUnknownFileType);
+}
+
+// The record an answer names is its "编号"; a hand-made table without a
+// whole-number one is named by its row id, and one without either by nothing.
+TEST(LookupRecordKeys, areTheKeyColumnOrElseTheRowId) {
+    std::string prefixColumns;
+    for (int n = 20; n >= 4; --n) prefixColumns += ", \"特征值" + std::to_string(n) + "\" text";
+    struct Case {
+        const char* table;
+        std::optional<std::int64_t> first, second;
+    };
+    const Case cases[] = {
+        {"create table \"文件特征值库\" (\"编号\" integer primary key autoincrement, \"文件类型\" text", 107,
+         108},
+        {"create table \"文件特征值库\" (\"文件类型\" text", 1, 2},
+        {"create table \"文件特征值库\" (\"编号\" text primary key, \"文件类型\" text", 1, 2},
+        {"create table \"文件特征值库\" (\"编号\" text primary key, \"文件类型\" text", std::nullopt,
+         std::nullopt},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        test::TempDir dir;
+        const std::string path = dir.file("data.mdb");
+        {
+            auto db = sqlite::Database::open(path, sqlite::OpenMode::ReadWriteCreate);
+            const std::string without = i == 3 ? ") without rowid" : ")";
+            ASSERT_TRUE(db && db->execute(cases[i].table + prefixColumns + without)) << cases[i].table;
+            if (i == 0) {
+                ASSERT_TRUE(db->execute("insert into sqlite_sequence values ('文件特征值库', 106)"));
+            }
+            int made = 0;
+            for (const char* type : {"zip", "jar"}) {
+                // A key that is text, in record order (a table without row ids is read in key order).
+                const std::string key = i >= 2 ? std::string("\"编号\", ") : "";
+                const std::string keyValue = i >= 2 ? "'k" + std::to_string(made++) + "', " : "";
+                ASSERT_TRUE(db->execute("insert into \"文件特征值库\" (" + key +
+                                        "\"文件类型\", \"特征值4\") values (" + keyValue + "'" + type +
+                                        "', '504B')"));
+            }
+        }
+        LookupSession session(path);
+        ASSERT_TRUE(session.libraryReadable()) << session.failure();
+        const Answer answer = session.explain("504B0304140000000800");
+        EXPECT_EQ(answer.type, "zip") << cases[i].table;
+        EXPECT_EQ(answer.details.digits, 4);
+        EXPECT_EQ(answer.details.record, cases[i].first) << cases[i].table;
+        EXPECT_EQ(answer.details.records(), (std::vector<RecordAlternative>{{"jar", cases[i].second}}));
+    }
 }
 
 TEST(LookupUnreachableLibrary, everyValueIsUnknownWithoutAMessage) {
