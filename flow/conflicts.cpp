@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "flow/lists.h"
+#include "ident/match_details.h"
 #include "ident/prefix_index.h"
 #include "runtime/translation.h"
 
@@ -10,13 +11,6 @@ namespace vex {
 namespace {
 
 constexpr std::size_t kFirstDigits = kMeaningfulSharedDigits;
-
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool sameType(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
-}
 
 int sharedDigits(std::string_view a, std::string_view b) {
     const auto differ = std::mismatch(a.begin(), a.begin() + std::min(a.size(), b.size()), b.begin());
