@@ -188,6 +188,10 @@
         <translation>Restore a cleared library…</translation>
     </message>
     <message>
+        <source>撤销上次改名</source>
+        <translation>Undo the last rename</translation>
+    </message>
+    <message>
         <source>恢复清空前的列表…</source>
         <translation>Restore a cleared list…</translation>
     </message>

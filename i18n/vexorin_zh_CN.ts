@@ -4,6 +4,10 @@
 <context>
     <name>Messages</name>
     <message>
+        <source>%1 files renamed back to their old names.</source>
+        <translation>%1 个文件已改回原来的名字。</translation>
+    </message>
+    <message>
         <source>cannot read the folder '%1'. Reason: %2</source>
         <translation>无法读取文件夹“%1”。原因：%2</translation>
     </message>

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "flow/library_exchange.h"
+#include "flow/rename.h"
 #include "flow/restore.h"
 #include "flow/starter_set.h"
 #include "runtime/file_dialog.h"
@@ -40,7 +41,7 @@ std::vector<MenuEntry> confirmedLibraryMenu() {
 std::vector<MenuEntry> identificationListMenu() {
     std::vector<MenuEntry> menu;
     // First group: taking back what was done to the list and its files.
-    // Undoing the last rename belongs here, above the restore.
+    menu.push_back(entry("撤销上次改名", "UndoLastRename"));
     menu.push_back(entry("恢复清空前的列表…", "RestoreIdentificationList"));
     // Second group, after a separator: what the checked row's answer rests on
     // (its match details).
@@ -204,6 +205,22 @@ void restoreAsked(WindowModel& model, const DataDirectory& data, const Restorabl
         kCaption);
 }
 
+// The last rename run taken back from the journal; what could not go back is named.
+void undoRenameAsked(WindowModel& model, const DataDirectory& data) {
+    const UndoRenameOutcome outcome = undoLastRename(data);
+    kResults.reload(model.resolveAs<ReportList>(kResults.list), data);
+    if (!outcome.error.empty()) {
+        showMessage(MessageKind::Error, outcome.error, kCaption);
+        return;
+    }
+    std::string text = outcome.tried == 0 ? message("no rename to take back")
+                                          : message("%1 files renamed back to their old names.",
+                                                    {std::to_string(outcome.renamed.size())});
+    if (const std::string refused = describeRefusals(kNotRenamedHeading, outcome.refused); !refused.empty())
+        text += "\n\n" + refused;
+    showMessage(outcome.refused.empty() ? MessageKind::Information : MessageKind::Warning, text, kCaption);
+}
+
 void add(WindowModel& model, const std::string& name, std::function<void()> handler) {
     model.handlers().add(name, [handler = std::move(handler)](const std::vector<Value>&) {
         handler();
@@ -227,6 +244,7 @@ void registerContextMenuHandlers(WindowModel& model, std::function<DataDirectory
     add(model, "ExportConfirmedLibrary", [data] { exportToChosenFile(data()); });
     add(model, "ImportStarterSet", [m, data] { importStarterSet(*m, data()); });
     add(model, "RestoreConfirmedLibrary", [m, data] { restoreAsked(*m, data(), kLibrary); });
+    add(model, "UndoLastRename", [m, data] { undoRenameAsked(*m, data()); });
     add(model, "RestoreIdentificationList", [m, data] { restoreAsked(*m, data(), kResults); });
     add(model, "RestoreExperimentLibrary", [m, data] { restoreAsked(*m, data(), kExperiments); });
 }

@@ -20,6 +20,7 @@
 #include "flow/drop.h"
 #include "flow/library_exchange.h"
 #include "flow/lists.h"
+#include "flow/rename.h"
 #include "runtime/file_dialog.h"
 #include "runtime/gui/window_views.h"
 #include "runtime/messages.h"
@@ -28,6 +29,7 @@
 #include "runtime/translation.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
+#include "ui/list_views.h"
 #include "ui/main_window_handlers.h"
 #include "ui/main_window_layout.h"
 #include "ui/units.h"
@@ -124,7 +126,8 @@ TEST_F(ContextMenusWindowTest, eachListOpensItsMenuByMouseAndKeyboardInTheWindow
     EXPECT_EQ(useMenu(rightClick(mw::confirmedList)), library);
     EXPECT_EQ(useMenu(key(mw::confirmedList, Qt::Key_F10, Qt::ShiftModifier)), library);
     EXPECT_EQ(useMenu(key(mw::confirmedList, Qt::Key_Menu)), library);
-    EXPECT_EQ(useMenu(rightClick(mw::identificationList)), QStringList{QStringLiteral("恢复清空前的列表…")});
+    EXPECT_EQ(useMenu(rightClick(mw::identificationList)),
+              (QStringList{QStringLiteral("撤销上次改名"), QStringLiteral("恢复清空前的列表…")}));
     EXPECT_EQ(useMenu(key(mw::experimentList, Qt::Key_Menu)), QStringList{QStringLiteral("恢复…")});
     EXPECT_TRUE(useMenu(key(mw::confirmedList, Qt::Key_F10)).isEmpty()) << "F10 alone opens nothing";
     useLanguage(Language::English);
@@ -219,6 +222,22 @@ TEST_F(ContextMenusWindowTest, restoreOffersTheKeptCopiesNewestFirstAndBringsBac
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_TRUE(shown[0].ends_with("first")) << shown[0];
     }
+}
+
+TEST_F(ContextMenusWindowTest, undoTheLastRenameTakesTheFileBackAndTheListFollows) {
+    useLanguage(Language::English);
+    ASSERT_EQ(AddConfirmedSignature(data_, "30313233", "bin").result, ConfirmOutcome::Result::Added);
+    const std::string fragment = dir_.write("FILE0001.CHK", "0123456789AB");
+    ASSERT_EQ(identifyPaths(data_, {fragment}).error, "");
+    const RenameOutcome renamed = renameFiles(data_, {{fragment, "bin", "30313233343536373839"}});
+    ASSERT_EQ(renamed.renamed.size(), 1u);
+    useMenu(rightClick(mw::identificationList), QStringLiteral("Undo the last rename"));
+    EXPECT_TRUE(std::filesystem::exists(fragment));
+    EXPECT_EQ(listed(mw::identificationList, identification_column::kPath),
+              std::vector<std::string>{fragment});
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("1 files renamed back"), std::string::npos) << messages_[0];
+    useLanguage(Language::Chinese);
 }
 
 }  // namespace
