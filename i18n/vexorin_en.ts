@@ -188,6 +188,10 @@
         <translation>Restore a cleared library…</translation>
     </message>
     <message>
+        <source>显示匹配详情…</source>
+        <translation>Show match details…</translation>
+    </message>
+    <message>
         <source>撤销上次改名</source>
         <translation>Undo the last rename</translation>
     </message>

@@ -4,6 +4,14 @@
 <context>
     <name>Messages</name>
     <message>
+        <source>Check or select the rows whose answers you want explained.</source>
+        <translation>请先勾选或选中要查看其识别依据的行。</translation>
+    </message>
+    <message>
+        <source>no match details</source>
+        <translation>没有匹配详情</translation>
+    </message>
+    <message>
         <source>%1 files renamed back to their old names.</source>
         <translation>%1 个文件已改回原来的名字。</translation>
     </message>

@@ -43,8 +43,9 @@ std::vector<MenuEntry> identificationListMenu() {
     // First group: taking back what was done to the list and its files.
     menu.push_back(entry("撤销上次改名", "UndoLastRename"));
     menu.push_back(entry("恢复清空前的列表…", "RestoreIdentificationList"));
-    // Second group, after a separator: what the checked row's answer rests on
-    // (its match details).
+    // Second group: what the answers rest on.
+    menu.push_back(kSeparator);
+    menu.push_back(entry("显示匹配详情…", "ShowMatchDetails"));
     return menu;
 }
 
@@ -221,6 +222,31 @@ void undoRenameAsked(WindowModel& model, const DataDirectory& data) {
     showMessage(outcome.refused.empty() ? MessageKind::Information : MessageKind::Warning, text, kCaption);
 }
 
+// The match details of the checked rows (or of the selected one): the type cell's tooltip, as text to read.
+void showMatchDetails(WindowModel& model) {
+    const ReportList& list = model.resolveAs<ReportList>(mw::identificationList);
+    std::vector<int> rows;
+    for (int item = 0; item < list.itemCount(); ++item)
+        if (list.checkState(item) == check_state::kChecked) rows.push_back(item);
+    if (rows.empty() && list.currentItem() >= 0) rows.push_back(list.currentItem());
+    if (rows.empty()) {
+        showMessage(MessageKind::Information,
+                    message("Check or select the rows whose answers you want explained."), kCaption);
+        return;
+    }
+    constexpr std::size_t kShown = 20;
+    std::string text;
+    for (std::size_t i = 0; i < rows.size() && i < kShown; ++i) {
+        const int item = rows[i];
+        const CellNote* note = list.cellNote(item, identification_column::kType);
+        text += list.itemText(item, identification_column::kPath) + ": " +
+                list.itemText(item, identification_column::kType) + "\n" +
+                (note && !note->toolTip.empty() ? note->toolTip : message("no match details")) + "\n\n";
+    }
+    if (rows.size() > kShown) text += message("… and %1 more", {std::to_string(rows.size() - kShown)});
+    showMessage(MessageKind::Information, text, kCaption);
+}
+
 void add(WindowModel& model, const std::string& name, std::function<void()> handler) {
     model.handlers().add(name, [handler = std::move(handler)](const std::vector<Value>&) {
         handler();
@@ -245,6 +271,7 @@ void registerContextMenuHandlers(WindowModel& model, std::function<DataDirectory
     add(model, "ImportStarterSet", [m, data] { importStarterSet(*m, data()); });
     add(model, "RestoreConfirmedLibrary", [m, data] { restoreAsked(*m, data(), kLibrary); });
     add(model, "UndoLastRename", [m, data] { undoRenameAsked(*m, data()); });
+    add(model, "ShowMatchDetails", [m] { showMatchDetails(*m); });
     add(model, "RestoreIdentificationList", [m, data] { restoreAsked(*m, data(), kResults); });
     add(model, "RestoreExperimentLibrary", [m, data] { restoreAsked(*m, data(), kExperiments); });
 }

@@ -127,7 +127,8 @@ TEST_F(ContextMenusWindowTest, eachListOpensItsMenuByMouseAndKeyboardInTheWindow
     EXPECT_EQ(useMenu(key(mw::confirmedList, Qt::Key_F10, Qt::ShiftModifier)), library);
     EXPECT_EQ(useMenu(key(mw::confirmedList, Qt::Key_Menu)), library);
     EXPECT_EQ(useMenu(rightClick(mw::identificationList)),
-              (QStringList{QStringLiteral("撤销上次改名"), QStringLiteral("恢复清空前的列表…")}));
+              (QStringList{QStringLiteral("撤销上次改名"), QStringLiteral("恢复清空前的列表…"), QString(),
+                           QStringLiteral("显示匹配详情…")}));
     EXPECT_EQ(useMenu(key(mw::experimentList, Qt::Key_Menu)), QStringList{QStringLiteral("恢复…")});
     EXPECT_TRUE(useMenu(key(mw::confirmedList, Qt::Key_F10)).isEmpty()) << "F10 alone opens nothing";
     useLanguage(Language::English);
@@ -237,6 +238,14 @@ TEST_F(ContextMenusWindowTest, undoTheLastRenameTakesTheFileBackAndTheListFollow
               std::vector<std::string>{fragment});
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_NE(messages_[0].find("1 files renamed back"), std::string::npos) << messages_[0];
+
+    // The answer rests on 8 digits of one record: its details name the file and the record.
+    messages_.clear();
+    unitAt<ReportList>(mw::identificationList).setCheckState(0, check_state::kChecked);
+    useMenu(rightClick(mw::identificationList), QStringLiteral("Show match details…"));
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find(fragment + ": bin"), std::string::npos) << messages_[0];
+    EXPECT_EQ(messages_[0].find("no match details"), std::string::npos) << messages_[0];
     useLanguage(Language::Chinese);
 }
 
