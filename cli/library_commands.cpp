@@ -75,7 +75,8 @@ int confirm(Context& context, const std::string& signature, const std::string& t
     writer.add({outcome.index > 0 ? Cell(outcome.index) : Cell(), std::string(type), outcome.signature});
     // Stored all the same: the warnings are advice, so the exit code stays 0.
     for (const std::string& warning : outcome.warnings)
-        context.err << "vexorin-cli: warning: " << outcome.signature << " (" << type << ") " << warning
+        context.err << "vexorin-cli: "
+                    << message("warning: %1", {outcome.signature + " (" + std::string(type) + ") " + warning})
                     << "\n";
     return kExitDone;
 }
@@ -95,7 +96,8 @@ int deleteSignatures(Context& context, const std::vector<std::string>& signature
         deleted.push_back({i + 1, record.type, record.signature});
     }
     for (const std::string& signature : wanted)
-        if (!listed.count(signature)) context.err << "vexorin-cli: no record of '" << signature << "'\n";
+        if (!listed.count(signature))
+            context.err << "vexorin-cli: " << message("no record of '%1'", {signature}) << "\n";
     const Outcome outcome = deleteConfirmed(data, {listed.begin(), listed.end()});
     if (!outcome.error.empty()) return reportError(context, outcome.error);
     printRows(context, kLibraryKeys, deleted);

@@ -8,6 +8,7 @@
 #include "flow/library_exchange.h"
 #include "flow/restore.h"
 #include "flow/starter_set.h"
+#include "runtime/translation.h"
 
 namespace vex::cli {
 namespace {
@@ -29,7 +30,8 @@ int exportLibrary(Context& context, const ExportArgs& args) {
     if (name == "tsv") name = args.file.ends_with(".json") || args.file.ends_with(".JSON") ? "json" : "csv";
     const std::optional<ExchangeFormat> format = exchangeFormatNamed(name);
     if (!format) {
-        context.err << "vexorin-cli: library export writes csv or json, not " << name << "\n";
+        context.err << "vexorin-cli: " << message("library export writes csv or json, not %1", {name})
+                    << "\n";
         return kExitUsage;
     }
     const ExportOutcome outcome = exportConfirmed(dataDirectoryOf(context), *format, args.file);
@@ -45,17 +47,20 @@ int importLibrary(Context& context, const ImportArgs& args) {
     std::string file = args.file;
     if (args.starter) {
         if (!file.empty()) {
-            context.err << "vexorin-cli: library import takes a FILE or --starter, not both\n";
+            context.err << "vexorin-cli: " << message("library import takes a FILE or --starter, not both")
+                        << "\n";
             return kExitUsage;
         }
         file = starterSetPath();
         if (file.empty()) {
-            context.err << "vexorin-cli: the starter set '" << kStarterSetFileName
-                        << "' is not installed beside the program\n";
+            context.err << "vexorin-cli: "
+                        << message("the starter set '%1' is not installed beside the program",
+                                   {std::string(kStarterSetFileName)})
+                        << "\n";
             return kExitStoreError;
         }
     } else if (file.empty()) {
-        context.err << "vexorin-cli: library import needs a FILE (or --starter)\n";
+        context.err << "vexorin-cli: " << message("library import needs a FILE (or --starter)") << "\n";
         return kExitUsage;
     }
     const ImportOutcome outcome =
@@ -67,12 +72,16 @@ int importLibrary(Context& context, const ImportArgs& args) {
     for (const Refusal& bad : outcome.bad)
         context.err << file << ": " << bad.subject << ": " << bad.reason << "\n";
     for (const Refusal& conflict : outcome.conflicts)
-        context.err << file << ": " << conflict.subject << ": conflict: " << conflict.reason << "\n";
+        context.err << file << ": " << conflict.subject << ": " << message("conflict: %1", {conflict.reason})
+                    << "\n";
     for (const Refusal& warning : outcome.warnings)
-        context.err << file << ": " << warning.subject << ": warning: " << warning.reason << "\n";
+        context.err << file << ": " << warning.subject << ": " << message("warning: %1", {warning.reason})
+                    << "\n";
     if (outcome.stoppedByBadRows) {
-        context.err << "vexorin-cli: nothing imported: " << outcome.bad.size()
-                    << " bad rows (--skip-bad imports the other rows)\n";
+        context.err << "vexorin-cli: "
+                    << message("nothing imported: %1 bad rows (--skip-bad imports the other rows)",
+                               {std::to_string(outcome.bad.size())})
+                    << "\n";
         return kExitUsage;
     }
     std::vector<Row> rows;
@@ -92,7 +101,8 @@ int restore(Context& context, StoreKind store, const RestoreArgs& args) {
     const DataDirectory data = dataDirectoryOf(context);
     if (args.list) {
         if (!args.generation.empty()) {
-            context.err << "vexorin-cli: restore takes --list or a GENERATION, not both\n";
+            context.err << "vexorin-cli: " << message("restore takes --list or a GENERATION, not both")
+                        << "\n";
             return kExitUsage;
         }
         std::vector<Row> rows;
@@ -106,7 +116,8 @@ int restore(Context& context, StoreKind store, const RestoreArgs& args) {
         context.err << "vexorin-cli: " << outcome.error << "\n";
         return kExitStoreError;
     }
-    if (!context.quiet) context.err << "vexorin-cli: restored the generation " << outcome.restored << "\n";
+    if (!context.quiet)
+        context.err << "vexorin-cli: " << message("restored the generation %1", {outcome.restored}) << "\n";
     return kExitDone;
 }
 

@@ -4,6 +4,46 @@
 <context>
     <name>Messages</name>
     <message>
+        <source>library export writes csv or json, not %1</source>
+        <translation>library export 只写 csv 或 json，不写 %1</translation>
+    </message>
+    <message>
+        <source>library import takes a FILE or --starter, not both</source>
+        <translation>library import 接受 FILE 或 --starter，不能两者都给</translation>
+    </message>
+    <message>
+        <source>the starter set '%1' is not installed beside the program</source>
+        <translation>常用特征值集“%1”没有随程序安装</translation>
+    </message>
+    <message>
+        <source>library import needs a FILE (or --starter)</source>
+        <translation>library import 需要一个 FILE（或 --starter）</translation>
+    </message>
+    <message>
+        <source>conflict: %1</source>
+        <translation>冲突：%1</translation>
+    </message>
+    <message>
+        <source>warning: %1</source>
+        <translation>警告：%1</translation>
+    </message>
+    <message>
+        <source>nothing imported: %1 bad rows (--skip-bad imports the other rows)</source>
+        <translation>什么也没有导入：有 %1 个错误行（--skip-bad 可导入其余各行）</translation>
+    </message>
+    <message>
+        <source>restore takes --list or a GENERATION, not both</source>
+        <translation>restore 接受 --list 或 GENERATION，不能两者都给</translation>
+    </message>
+    <message>
+        <source>restored the generation %1</source>
+        <translation>已恢复 %1 的版本</translation>
+    </message>
+    <message>
+        <source>no record of '%1'</source>
+        <translation>没有“%1”的记录</translation>
+    </message>
+    <message>
         <source>Check or select the rows whose answers you want explained.</source>
         <translation>请先勾选或选中要查看其识别依据的行。</translation>
     </message>
