@@ -351,7 +351,8 @@ private:
                 continue;
             }
             killed = stop(child, "confirm");
-            if (killed) interrupted = pair;
+            // Stopped or just finished: either way it may have stored its value.
+            interrupted = pair;
             break;
         }
         if (!kill) duration_["confirm"] = Clock::now() - started;
