@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "runtime/text.h"
+
 namespace vex::cli {
 namespace {
 
@@ -18,20 +20,6 @@ bool isWholeNumber(std::string_view text) {
 void appendJsonString(std::string& out, std::string_view text) {
     // Paths need not be valid UTF-8; broken bytes are replaced rather than refused.
     out += nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-// RFC 4180: a field holding a separator, a quote or a line break is quoted, its quotes doubled.
-void appendCsvField(std::string& out, std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += text;
-        return;
-    }
-    out += '"';
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
 }
 
 std::string joinedItems(const std::vector<std::string>& items) {

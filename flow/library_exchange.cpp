@@ -14,6 +14,7 @@
 #include "flow/lists.h"
 #include "library/store_lock.h"
 #include "runtime/atomic_file.h"
+#include "runtime/text.h"
 #include "runtime/translation.h"
 
 namespace vex {
@@ -217,23 +218,6 @@ std::size_t lineAtByte(std::string_view text, std::size_t byte) {
     byte = std::min(byte, text.size());
     return 1 + static_cast<std::size_t>(
                    std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(byte), '\n'));
-}
-
-bool csvNeedsQuotes(std::string_view field) {
-    return field.find_first_of(",\"\r\n") != std::string_view::npos;
-}
-
-void appendCsvField(std::string& out, std::string_view field) {
-    if (!csvNeedsQuotes(field)) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (char c : field) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
 }
 
 void sortByLine(std::vector<Refusal>& refusals) {

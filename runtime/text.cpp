@@ -174,4 +174,17 @@ TextArray splitText(std::string_view text, std::optional<std::string_view> delim
     return parts;
 }
 
+void appendCsvField(std::string& out, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
 }  // namespace vex

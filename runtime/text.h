@@ -50,4 +50,8 @@ std::string trimBothEnds(std::string_view text);
 TextArray splitText(std::string_view text, std::optional<std::string_view> delimiter = std::nullopt,
                     std::optional<int> maxCount = std::nullopt);
 
+// Appends `field` to `out` as one CSV field (RFC 4180): a field holding a comma,
+// a quote or a line break is quoted, its quotes doubled.
+void appendCsvField(std::string& out, std::string_view field);
+
 }  // namespace vex
