@@ -7,8 +7,7 @@ script="$(cd "$(dirname "$0")/../.." && pwd)/scripts/check-layers"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# The clean tree: each layer uses the ones it may. ident/flow/ is the flow layer's old home,
-# so its use of library/ is allowed; tests/ may use anything.
+# The clean tree: each layer uses the ones it may; tests/ may use anything.
 cleanTree() {
     local root=$1 path text
     while IFS='|' read -r path text; do
@@ -21,11 +20,9 @@ runtime/gui/g.h|#include "runtime/r.h"\n
 runtime/gui/CMakeLists.txt|vexorin_folder_library(vexorin_runtime_gui DEPS vexorin_runtime Qt6::Widgets)\n
 ident/i.h|#include "runtime/r.h"\n
 ident/CMakeLists.txt|vexorin_folder_library(vexorin_ident DEPS vexorin_runtime)\n
-ident/flow/old.h|#include "library/l.h"\n
-ident/flow/CMakeLists.txt|vexorin_folder_library(vexorin_ident_flow DEPS vexorin_library vexorin_ident)\n
 library/l.h|#include "ident/i.h"\n
 library/CMakeLists.txt|vexorin_folder_library(vexorin_library DEPS vexorin_ident vexorin_runtime)\n
-flow/f.h|#include "library/l.h"\n#include "ident/flow/old.h"\n
+flow/f.h|#include "library/l.h"\n
 flow/CMakeLists.txt|vexorin_folder_library(vexorin_flow DEPS vexorin_library)\n
 ui/u.h|#include "flow/f.h"\n#include "runtime/gui/g.h"\n
 ui/CMakeLists.txt|vexorin_folder_library(vexorin_ui DEPS vexorin_flow vexorin_runtime_gui)\n
@@ -39,14 +36,14 @@ TREE
 
 # name | file to write | its text | expected exit status | expected line of output
 cases='
-clean tree|||0|check-layers: 18 files, no upward dependency
+clean tree|||0|check-layers: 16 files, no upward dependency
 library includes ui|library/bad.cpp|#include "library/l.h"\n#  include "ui/x.h"\n|1|library/bad.cpp:2: library must not depend on ui (ui/x.h)
 library links ui|library/CMakeLists.txt|vexorin_folder_library(vexorin_library DEPS\n  vexorin_ident vexorin_ui)\n|1|library/CMakeLists.txt:2: library must not depend on ui (vexorin_ui)
-ident links the old flow library|ident/CMakeLists.txt|target_link_libraries(vexorin_ident PUBLIC vexorin_ident_flow)\n|1|ident/CMakeLists.txt:1: ident must not depend on flow (vexorin_ident_flow)
+ident links flow|ident/CMakeLists.txt|target_link_libraries(vexorin_ident PUBLIC vexorin_flow)\n|1|ident/CMakeLists.txt:1: ident must not depend on flow (vexorin_flow)
 cli includes ui|cli/bad.cpp|#include "ui/u.h"\n|1|cli/bad.cpp:1: cli must not depend on ui (ui/u.h)
 flow includes runtime/gui|flow/bad.cpp|#include "runtime/gui/g.h"\n|1|flow/bad.cpp:1: flow must not depend on runtime/gui (runtime/gui/g.h)
 runtime/gui includes ident|runtime/gui/bad.h|#include "ident/i.h"\n|1|runtime/gui/bad.h:1: runtime/gui must not depend on ident (ident/i.h)
-commented-out includes|library/bad.cpp|// #include "ui/u.h"\n/*\n#include "ui/u.h"\n*/\n|0|check-layers: 19 files, no upward dependency
+commented-out includes|library/bad.cpp|// #include "ui/u.h"\n/*\n#include "ui/u.h"\n*/\n|0|check-layers: 17 files, no upward dependency
 '
 
 failures=0
