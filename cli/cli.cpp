@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "cli/help_text.h"
 #include "library/data_directory.h"
 #include "library/store.h"
 #include "library/store_lock.h"
@@ -114,33 +115,56 @@ std::string unknownCommandMessage(const CLI::App& app, const std::string& word) 
             nearest = command->get_name();
         }
     }
-    std::string message = "'" + word + "' is not a command";
     // A hint only when the word is plausibly a misspelling, not something else entirely.
     if (!nearest.empty() && nearestDistance <= std::max<std::size_t>(2, nearest.size() / 3))
-        message += "; did you mean '" + nearest + "'?";
-    return message + " (vexorin-cli --help lists them)";
+        return helpText("'%1' is not a command; did you mean '%2'? (vexorin-cli --help lists them)",
+                        {word, nearest});
+    return helpText("'%1' is not a command (vexorin-cli --help lists them)", {word});
 }
 
 constexpr const char* kDescription =
     "Tells what kind of file a file really is from its first bytes.\n"
     "Works on the same stores as the desktop program: data.mdb, set.ini and setok.ini in the data directory.";
 
+// CLI11 writes the words around the texts itself: its labels can be set, and
+// its group headings are translated as whole lines of the finished help.
+void localiseParserWords(CLI::App& app) {
+    app.set_help_flag("-h,--help", helpText("Print this help message and exit"));
+    const std::shared_ptr<CLI::FormatterBase> formatter = app.get_formatter();
+    for (const char* label : {"Usage", "OPTIONS", "SUBCOMMAND", "SUBCOMMANDS", "REQUIRED", "Positionals"})
+        formatter->label(label, helpText(label));
+}
+
+std::string localisedHelp(std::string help) {
+    for (const char* heading : {"Options", "Subcommands"}) {
+        const std::string english = "\n" + std::string(heading) + ":\n";
+        const std::string local = "\n" + helpText(heading) + ":\n";
+        for (std::size_t at = help.find(english); at != std::string::npos;
+             at = help.find(english, at + local.size()))
+            help.replace(at, english.size(), local);
+    }
+    return help;
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
     Context context{in, out, err};
-    CLI::App app{kDescription, "vexorin-cli"};
+    CLI::App app{helpText(kDescription), "vexorin-cli"};
+    localiseParserWords(app);
     app.require_subcommand(1);
     // Global options may also follow the command: a subcommand hands what it does not know to its parent.
     app.fallthrough();
-    app.add_option("--data-dir", context.dataDir, "Directory of data.mdb, set.ini and setok.ini");
-    app.add_option("--format", context.formatName, "How rows are printed: tsv (default), csv, json or jsonl")
+    app.add_option("--data-dir", context.dataDir, helpText("Directory of data.mdb, set.ini and setok.ini"));
+    app.add_option("--format", context.formatName,
+                   helpText("How rows are printed: tsv (default), csv, json or jsonl"))
         ->check(CLI::IsMember({"tsv", "csv", "json", "jsonl"}));
-    app.add_flag("--json", context.json, "Short for --format json");
-    app.add_flag("--header", context.header, "Print a header row before tab-separated rows");
-    app.add_flag("-q,--quiet", context.quiet, "No progress bar and no summary line on standard error");
+    app.add_flag("--json", context.json, helpText("Short for --format json"));
+    app.add_flag("--header", context.header, helpText("Print a header row before tab-separated rows"));
+    app.add_flag("-q,--quiet", context.quiet,
+                 helpText("No progress bar and no summary line on standard error"));
     app.set_version_flag("--version", std::string("vexorin-cli ") + VEXORIN_VERSION,
-                         "Print the version and exit");
+                         helpText("Print the version and exit"));
 
     CommandSet commands;
     addSignatureCommands(app, context, commands);
@@ -153,7 +177,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             return arg == "-h" || arg == "--help" || arg == "--version";
         });
         if (const std::string unknown = unknownCommandMessage(app, *word); !unknown.empty() && !asksForHelp) {
-            err << "vexorin-cli: " << unknown << "\nUsage: vexorin-cli [OPTIONS] COMMAND [ARGS...]\n";
+            err << "vexorin-cli: " << unknown << "\n"
+                << helpText("Usage") << ": vexorin-cli [" << helpText("OPTIONS") << "] COMMAND [ARGS...]\n";
             return kExitUsage;
         }
     }
@@ -161,21 +186,21 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        out << app.help();
+        out << localisedHelp(app.help());
         return kExitDone;
     } catch (const CLI::CallForAllHelp&) {
-        out << app.help("", CLI::AppFormatMode::All);
+        out << localisedHelp(app.help("", CLI::AppFormatMode::All));
         return kExitDone;
     } catch (const CLI::CallForVersion& version) {
         out << version.what() << "\n";
         return kExitDone;
     } catch (const CLI::ParseError& e) {
-        err << "vexorin-cli: " << e.what() << "\n\n" << app.help();
+        err << "vexorin-cli: " << e.what() << "\n\n" << localisedHelp(app.help());
         return kExitUsage;
     }
     const std::function<int()> action = commands.chosen();
     if (!action) {
-        err << app.help();
+        err << localisedHelp(app.help());
         return kExitUsage;
     }
     // Reading signatures touches no store, so it works anywhere, even without a data directory.

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "cli/cli.h"
+#include "cli/help_text.h"
 #include "flow/confirm.h"
 #include "flow/conflicts.h"
 #include "flow/lists.h"
@@ -144,28 +145,30 @@ int checkConfirmed(Context& context) {
 }  // namespace
 
 void addLibraryCommands(CLI::App& app, Context& context, CommandSet& commands) {
-    auto* confirmCommand =
-        app.add_subcommand("confirm", "Store a signature value with its file type in the confirmed library");
+    auto* confirmCommand = app.add_subcommand(
+        "confirm", helpText("Store a signature value with its file type in the confirmed library"));
     auto confirmArgs = std::make_shared<std::pair<std::string, std::string>>();
-    confirmCommand->add_option("SIGNATURE", confirmArgs->first, "Signature value")->required();
-    confirmCommand->add_option("TYPE", confirmArgs->second, "File type")->required();
+    confirmCommand->add_option("SIGNATURE", confirmArgs->first, helpText("Signature value"))->required();
+    confirmCommand->add_option("TYPE", confirmArgs->second, helpText("File type"))->required();
     commands.add(confirmCommand, [&context, confirmArgs] {
         return confirm(context, confirmArgs->first, confirmArgs->second);
     });
 
-    auto* library = app.add_subcommand("library", "List the confirmed library");
+    auto* library = app.add_subcommand("library", helpText("List the confirmed library"));
     commands.add(library, [&context] { return printListing(context, dataDirectoryOf(context)); });
 
-    auto* remove = library->add_subcommand("delete", "Delete the entries with these signature values");
+    auto* remove =
+        library->add_subcommand("delete", helpText("Delete the entries with these signature values"));
     auto signatures = std::make_shared<std::vector<std::string>>();
-    remove->add_option("SIGNATURE", *signatures, "Signature values to delete")->required();
+    remove->add_option("SIGNATURE", *signatures, helpText("Signature values to delete"))->required();
     commands.add(remove, [&context, signatures] { return deleteSignatures(context, *signatures); });
 
     auto* check = library->add_subcommand(
-        "check", "List the records whose values share a beginning with records or samples of other types");
+        "check",
+        helpText("List the records whose values share a beginning with records or samples of other types"));
     commands.add(check, [&context] { return checkConfirmed(context); });
 
-    auto* clear = library->add_subcommand("clear", "Delete every entry of the confirmed library");
+    auto* clear = library->add_subcommand("clear", helpText("Delete every entry of the confirmed library"));
     commands.add(clear, [&context] {
         const DataDirectory data = dataDirectoryOf(context);
         Listing<StoredSignature> listing;

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "cli/help_text.h"
 #include "runtime/translation.h"
 
 namespace vex::cli {
@@ -88,14 +89,16 @@ void walkFolder(const std::string& root, std::vector<std::string>& files, std::o
 
 CLI::Option* addPathArguments(CLI::App* command, PathArguments& arguments, PathOptions options,
                               const std::string& description, bool required) {
-    CLI::Option* paths =
-        command->add_option("PATH", arguments.given, description + " ('-': read them from standard input)");
+    CLI::Option* paths = command->add_option(
+        "PATH", arguments.given, helpText("%1 ('-': read them from standard input)", {description}));
     if (required) paths->required();
-    command->add_flag("-0,--null", arguments.nulSeparated,
-                      "Paths on standard input are separated by NUL bytes, as find -print0 writes them");
+    command->add_flag(
+        "-0,--null", arguments.nulSeparated,
+        helpText("Paths on standard input are separated by NUL bytes, as find -print0 writes them"));
     if (options == PathOptions::Recursive)
-        command->add_flag("-r,--recursive", arguments.recursive,
-                          "Walk folders: the regular files under them, links to folders not followed");
+        command->add_flag(
+            "-r,--recursive", arguments.recursive,
+            helpText("Walk folders: the regular files under them, links to folders not followed"));
     return paths;
 }
 

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/cli.h"
+#include "cli/help_text.h"
 #include "flow/library_exchange.h"
 #include "flow/restore.h"
 #include "flow/starter_set.h"
@@ -127,22 +128,23 @@ void addShareCommands(CLI::App& app, Context& context, CommandSet& commands) {
     CLI::App* library = app.get_subcommand("library");
 
     auto exportArgs = std::make_shared<ExportArgs>();
-    auto* exportCommand = library->add_subcommand(
-        "export",
-        "Write the confirmed library as CSV (RFC 4180, header signature,type) or, with --format json, JSON");
+    auto* exportCommand =
+        library->add_subcommand("export", helpText("Write the confirmed library as CSV (RFC 4180, header "
+                                                   "signature,type) or, with --format json, JSON"));
     exportCommand->add_option("FILE", exportArgs->file,
-                              "File to write (replaced whole); standard output without");
+                              helpText("File to write (replaced whole); standard output without"));
     commands.add(exportCommand, [&context, exportArgs] { return exportLibrary(context, *exportArgs); });
 
     auto importArgs = std::make_shared<ImportArgs>();
-    auto* importCommand =
-        library->add_subcommand("import", "Add the values of a CSV or JSON file to the confirmed library");
-    importCommand->add_option("FILE", importArgs->file, "CSV (header signature,type) or JSON array");
+    auto* importCommand = library->add_subcommand(
+        "import", helpText("Add the values of a CSV or JSON file to the confirmed library"));
+    importCommand->add_option("FILE", importArgs->file,
+                              helpText("CSV (header signature,type) or JSON array"));
     importCommand->add_flag("--starter", importArgs->starter,
-                            "Import the starter set shipped with the program");
+                            helpText("Import the starter set shipped with the program"));
     importCommand->add_flag(
         "--skip-bad", importArgs->skipBad,
-        "Import the good rows of a file that has bad ones (default: a bad row stops all)");
+        helpText("Import the good rows of a file that has bad ones (default: a bad row stops all)"));
     commands.add(importCommand, [&context, importArgs] { return importLibrary(context, *importArgs); });
 
     for (const auto& [name, store] :
@@ -150,9 +152,11 @@ void addShareCommands(CLI::App& app, Context& context, CommandSet& commands) {
           std::pair{"results", StoreKind::Results}}) {
         auto restoreArgs = std::make_shared<RestoreArgs>();
         auto* command = app.get_subcommand(name)->add_subcommand(
-            "restore", "Bring back a generation kept before a clear or delete (default: the newest)");
-        command->add_flag("--list", restoreArgs->list, "List the kept generations, newest first");
-        command->add_option("GENERATION", restoreArgs->generation, "The generation to bring back, as listed");
+            "restore",
+            helpText("Bring back a generation kept before a clear or delete (default: the newest)"));
+        command->add_flag("--list", restoreArgs->list, helpText("List the kept generations, newest first"));
+        command->add_option("GENERATION", restoreArgs->generation,
+                            helpText("The generation to bring back, as listed"));
         commands.add(command,
                      [&context, store, restoreArgs] { return restore(context, store, *restoreArgs); });
     }

@@ -387,5 +387,282 @@
         <source>no rename to take back</source>
         <translation>没有可撤销的改名</translation>
     </message>
+    <message>
+        <source>%1 files recorded in the experiment library</source>
+        <translation>已在实验库中记录 %1 个文件</translation>
+    </message>
+    <message>
+        <source>%1 files identified (nothing recorded)</source>
+        <translation>已识别 %1 个文件（未记录任何内容）</translation>
+    </message>
+    <message>
+        <source>%1 files identified</source>
+        <translation>已识别 %1 个文件</translation>
+    </message>
+    <message>
+        <source>%1 files renamed back</source>
+        <translation>已改回原名 %1 个文件</translation>
+    </message>
+    <message>
+        <source>%1 files would be renamed (nothing changed)</source>
+        <translation>将改名 %1 个文件（未做任何更改）</translation>
+    </message>
+    <message>
+        <source>%1 files renamed</source>
+        <translation>已改名 %1 个文件</translation>
+    </message>
+    <message>
+        <source>Cannot save '%1'. Reason: %2</source>
+        <translation>无法保存“%1”。原因：%2</translation>
+    </message>
+    <message>
+        <source>another program changed it while this one was recording</source>
+        <translation>记录期间另一个程序修改了它</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Tells what kind of file a file really is from its first bytes.
+Works on the same stores as the desktop program: data.mdb, set.ini and setok.ini in the data directory.</source>
+        <translation>根据文件开头的字节判断文件的真实类型。
+与桌面程序使用同样的存储：数据目录中的 data.mdb、set.ini 和 setok.ini。</translation>
+    </message>
+    <message>
+        <source>Usage</source>
+        <translation>用法</translation>
+    </message>
+    <message>
+        <source>OPTIONS</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>SUBCOMMAND</source>
+        <translation>子命令</translation>
+    </message>
+    <message>
+        <source>SUBCOMMANDS</source>
+        <translation>子命令</translation>
+    </message>
+    <message>
+        <source>REQUIRED</source>
+        <translation>必需</translation>
+    </message>
+    <message>
+        <source>Positionals</source>
+        <translation>位置参数</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>Subcommands</source>
+        <translation>子命令</translation>
+    </message>
+    <message>
+        <source>experiment library</source>
+        <translation>实验库</translation>
+    </message>
+    <message>
+        <source>identification list</source>
+        <translation>识别列表</translation>
+    </message>
+    <message>
+        <source>%1 ('-': read them from standard input)</source>
+        <translation>%1（“-”：从标准输入读取）</translation>
+    </message>
+    <message>
+        <source>'%1' is not a command (vexorin-cli --help lists them)</source>
+        <translation>“%1”不是命令（vexorin-cli --help 列出所有命令）</translation>
+    </message>
+    <message>
+        <source>'%1' is not a command; did you mean '%2'? (vexorin-cli --help lists them)</source>
+        <translation>“%1”不是命令；您是指“%2”吗？（vexorin-cli --help 列出所有命令）</translation>
+    </message>
+    <message>
+        <source>Add the values of a CSV or JSON file to the confirmed library</source>
+        <translation>把 CSV 或 JSON 文件中的值加入确认库</translation>
+    </message>
+    <message>
+        <source>Bring back a generation kept before a clear or delete (default: the newest)</source>
+        <translation>恢复清空或删除前保留的一个版本（默认：最新的）</translation>
+    </message>
+    <message>
+        <source>CSV (header signature,type) or JSON array</source>
+        <translation>CSV（表头 signature,type）或 JSON 数组</translation>
+    </message>
+    <message>
+        <source>Delete every entry of the confirmed library</source>
+        <translation>删除确认库中的所有条目</translation>
+    </message>
+    <message>
+        <source>Delete the entries with these signature values</source>
+        <translation>删除具有这些特征值的条目</translation>
+    </message>
+    <message>
+        <source>Delete these entries from the %1</source>
+        <translation>从%1中删除这些条目</translation>
+    </message>
+    <message>
+        <source>Directory of data.mdb, set.ini and setok.ini</source>
+        <translation>data.mdb、set.ini 和 setok.ini 所在的目录</translation>
+    </message>
+    <message>
+        <source>Empty the %1</source>
+        <translation>清空%1</translation>
+    </message>
+    <message>
+        <source>File to write (replaced whole); standard output without</source>
+        <translation>要写入的文件（整体替换）；省略时写到标准输出</translation>
+    </message>
+    <message>
+        <source>File type</source>
+        <translation>文件类型</translation>
+    </message>
+    <message>
+        <source>Files of known types</source>
+        <translation>已知类型的文件</translation>
+    </message>
+    <message>
+        <source>Files to identify</source>
+        <translation>要识别的文件</translation>
+    </message>
+    <message>
+        <source>Files to read</source>
+        <translation>要读取的文件</translation>
+    </message>
+    <message>
+        <source>How rows are printed: tsv (default), csv, json or jsonl</source>
+        <translation>行的输出格式：tsv（默认）、csv、json 或 jsonl</translation>
+    </message>
+    <message>
+        <source>Identify files, as if dropped on the identification list ('-': paths from standard input)</source>
+        <translation>识别文件，如同拖放到识别列表上（“-”：从标准输入读取路径）</translation>
+    </message>
+    <message>
+        <source>Identify only: record nothing in the identification list</source>
+        <translation>只识别：不在识别列表中记录任何内容</translation>
+    </message>
+    <message>
+        <source>Import the good rows of a file that has bad ones (default: a bad row stops all)</source>
+        <translation>导入含有错误行的文件中的正确行（默认：一个错误行即全部停止）</translation>
+    </message>
+    <message>
+        <source>Import the starter set shipped with the program</source>
+        <translation>导入随程序提供的入门特征值集</translation>
+    </message>
+    <message>
+        <source>Leave a match of fewer hex digits than this alone, as unknown (4 to 20; 4: every match counts)</source>
+        <translation>匹配的十六进制位数少于此值时不改名，视为未知（4 到 20；4：每个匹配都算）</translation>
+    </message>
+    <message>
+        <source>Leave weak (under 8 digits) and ambiguous answers alone; name them on standard error</source>
+        <translation>不处理弱匹配（少于 8 位）和有歧义的结果；在标准错误中列出它们</translation>
+    </message>
+    <message>
+        <source>List the confirmed library</source>
+        <translation>列出确认库</translation>
+    </message>
+    <message>
+        <source>List the kept generations, newest first</source>
+        <translation>列出保留的版本，最新的在前</translation>
+    </message>
+    <message>
+        <source>List the records whose values share a beginning with records or samples of other types</source>
+        <translation>列出其值与其他类型的记录或样本开头相同的记录</translation>
+    </message>
+    <message>
+        <source>No progress bar and no summary line on standard error</source>
+        <translation>标准错误中不显示进度条和总结行</translation>
+    </message>
+    <message>
+        <source>Paths as the identification list shows them</source>
+        <translation>识别列表中显示的路径</translation>
+    </message>
+    <message>
+        <source>Paths as the list shows them</source>
+        <translation>列表中显示的路径</translation>
+    </message>
+    <message>
+        <source>Paths on standard input are separated by NUL bytes, as find -print0 writes them</source>
+        <translation>标准输入中的路径以 NUL 字节分隔，如 find -print0 的输出</translation>
+    </message>
+    <message>
+        <source>Print a header row before tab-separated rows</source>
+        <translation>在制表符分隔的行之前输出表头行</translation>
+    </message>
+    <message>
+        <source>Print how each answer was found: TYPE DIGITS RECORD ALTERNATIVES SIGNATURE PATH</source>
+        <translation>输出每个结果是如何得出的：TYPE DIGITS RECORD ALTERNATIVES SIGNATURE PATH</translation>
+    </message>
+    <message>
+        <source>Print the %1</source>
+        <translation>输出%1</translation>
+    </message>
+    <message>
+        <source>Print the signature value and file class of each file</source>
+        <translation>输出每个文件的特征值和文件类别</translation>
+    </message>
+    <message>
+        <source>Print the version and exit</source>
+        <translation>输出版本号并退出</translation>
+    </message>
+    <message>
+        <source>Print this help message and exit</source>
+        <translation>输出此帮助信息并退出</translation>
+    </message>
+    <message>
+        <source>Print what would be renamed (OLD NEW); change nothing</source>
+        <translation>输出将被改名的文件（OLD NEW）；不做任何更改</translation>
+    </message>
+    <message>
+        <source>Record a match of fewer hex digits than this as unknown (4 to 20; 4: every match counts)</source>
+        <translation>匹配的十六进制位数少于此值时记为未知（4 到 20；4：每个匹配都算）</translation>
+    </message>
+    <message>
+        <source>Record files in the experiment library, as if dropped on its list</source>
+        <translation>把文件记录到实验库，如同拖放到它的列表上</translation>
+    </message>
+    <message>
+        <source>Rename every file of the identification list</source>
+        <translation>给识别列表中的每个文件改名</translation>
+    </message>
+    <message>
+        <source>Rename these identified files to their probable type</source>
+        <translation>把这些已识别的文件改名为其可能的类型</translation>
+    </message>
+    <message>
+        <source>Short for --format json</source>
+        <translation>--format json 的简写</translation>
+    </message>
+    <message>
+        <source>Signature value</source>
+        <translation>特征值</translation>
+    </message>
+    <message>
+        <source>Signature values to delete</source>
+        <translation>要删除的特征值</translation>
+    </message>
+    <message>
+        <source>Store a signature value with its file type in the confirmed library</source>
+        <translation>把特征值及其文件类型存入确认库</translation>
+    </message>
+    <message>
+        <source>Take back the last rename run: each file still unchanged goes back to its old name</source>
+        <translation>撤销上一次改名：每个未改变的文件恢复原名</translation>
+    </message>
+    <message>
+        <source>The generation to bring back, as listed</source>
+        <translation>要恢复的版本，按列出的名称</translation>
+    </message>
+    <message>
+        <source>Walk folders: the regular files under them, links to folders not followed</source>
+        <translation>遍历文件夹：其中的普通文件，不跟随指向文件夹的链接</translation>
+    </message>
+    <message>
+        <source>Write the confirmed library as CSV (RFC 4180, header signature,type) or, with --format json, JSON</source>
+        <translation>把确认库写成 CSV（RFC 4180，表头 signature,type），或加 --format json 时写成 JSON</translation>
+    </message>
 </context>
 </TS>

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 extern char** environ;
 
@@ -73,11 +74,18 @@ std::string resolveProgram(const std::string& name) {
     ::_exit(127);
 }
 
-void waitForChild(pid_t child) {
+// The child's exit status, 128 + the signal that ended it, or -1 when it cannot be waited for.
+int exitStatusOf(pid_t child) {
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    pid_t waited;
+    do {
+        waited = ::waitpid(child, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited < 0) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+
+void waitForChild(pid_t child) { (void)exitStatusOf(child); }
 
 // Reads the errno the child reports when exec failed; end of file means it succeeded.
 int execFailure(int errorPipe) {
@@ -183,7 +191,34 @@ void setWebAddressOpener(WebAddressOpener newOpener) {
     opener() = std::move(newOpener);
 }
 
-bool openWebAddress(const std::string& address) {
+bool startWatchedProcess(const std::vector<std::string>& argv, std::function<void(int exitStatus)> onExit) {
+    if (argv.empty() || argv.front().empty()) return false;
+    const std::string program = resolveProgram(argv.front());
+    if (program.empty()) return false;
+    std::vector<char*> arguments;
+    for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
+    arguments.push_back(nullptr);
+    int errorPipe[2];
+    if (::pipe2(errorPipe, O_CLOEXEC) != 0) return false;
+    const pid_t child = ::fork();
+    if (child == 0) execInChild(program.c_str(), arguments.data(), errorPipe[1], false);
+    ::close(errorPipe[1]);
+    if (child < 0) {
+        ::close(errorPipe[0]);
+        return false;
+    }
+    const int failure = execFailure(errorPipe[0]);
+    ::close(errorPipe[0]);
+    // The program may run as long as the browser it became; the watcher waits with it
+    // and is never joined, so nothing waits on it at exit.
+    std::thread([child, onExit = std::move(onExit)] {
+        const int status = exitStatusOf(child);
+        if (onExit) onExit(status);
+    }).detach();
+    return failure == 0;
+}
+
+bool openWebAddress(const std::string& address, std::function<void()> lateFailure) {
     const std::string target = address.empty() ? std::string(kDefaultWebAddress) : address;
     WebAddressOpener current;
     {
@@ -192,7 +227,13 @@ bool openWebAddress(const std::string& address) {
     }
     if (current) return current(target);
     // The address is one argument, never parsed by a shell.
-    return startProcess({"xdg-open", target}, false);
+    return startWatchedProcess({"xdg-open", target}, [lateFailure = std::move(lateFailure)](int status) {
+        if (status == 0 || !lateFailure) return;
+        if (QCoreApplication* application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(application, lateFailure, Qt::QueuedConnection);
+        else
+            lateFailure();
+    });
 }
 
 void processPendingEvents() {

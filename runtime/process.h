@@ -29,13 +29,19 @@ bool runCommandLine(const std::string& commandLine, bool wait, int windowMode = 
 // Used when openWebAddress is called without an address: the shipped help page.
 inline constexpr const char* kDefaultWebAddress = "file:///usr/share/doc/vexorin/index.html";
 
-// Opens an address in the user's browser. The desktop program installs an opener
-// (QDesktopServices); the headless default starts xdg-open without waiting. An
-// empty address opens kDefaultWebAddress. False when no program could be
-// started for it (no browser or opener on this system), so the caller can say where the page is.
+// Opens an address in the user's browser through xdg-open, or through the opener
+// a test installs. An empty address opens kDefaultWebAddress. False when no
+// program could be started for it (no opener on this system), so the caller can
+// say where the page is. xdg-open may start and then find no browser: it exits
+// with a failure later, and `lateFailure` is then called, on the application's
+// thread when there is a Qt application.
 using WebAddressOpener = std::function<bool(const std::string& address)>;
 void setWebAddressOpener(WebAddressOpener opener);  // empty: back to xdg-open
-bool openWebAddress(const std::string& address = std::string());
+bool openWebAddress(const std::string& address = std::string(), std::function<void()> lateFailure = {});
+
+// Starts `argv` without waiting for it; `onExit` gets its exit status (128 + signal
+// when it was killed) on a thread of its own once it ends. False when it could not be started.
+bool startWatchedProcess(const std::vector<std::string>& argv, std::function<void(int exitStatus)> onExit);
 
 // Handles the events waiting in the GUI thread's queue, then returns. Does
 // nothing without a Qt application object or off its thread.

@@ -287,15 +287,17 @@ void OpenHomePage() {
                     kCaption);
         return;
     }
-    // Without a browser the button must not fail silently: say where the page is, to open by hand.
-    if (!openWebAddress(address)) {
+    // Without a browser the button must not fail silently: say where the page is, to open by hand,
+    // also when xdg-open started but found no browser to hand the page to.
+    auto sayWhereThePageIs = [address] {
         const std::string path = address.substr(std::string_view("file://").size());
         showMessage(MessageKind::Information,
                     message("The home page '%1' could not be opened in a web browser. Open this file in your "
                             "browser:\n%2",
                             {address, path}),
                     kCaption);
-    }
+    };
+    if (!openWebAddress(address, sayWhereThePageIs)) sayWhereThePageIs();
 }
 
 void registerMainWindowHandlers(WindowModel& model, std::function<DataDirectory()> data, Progress progress) {

@@ -2,13 +2,11 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
-#include <QUrl>
 
 #include "runtime/file_dialog.h"
 #include "runtime/messages.h"
@@ -145,10 +143,6 @@ void installDesktopHooks() {
     });
     FileDialog::setPresenter(showFileDialog);
     setQuestionAnswerer(askWithDialog);
-    // Web addresses, and the shipped home page as a file URL, go to the desktop's own choice of program.
-    setWebAddressOpener([](const std::string& address) {
-        return QDesktopServices::openUrl(QUrl(QString::fromStdString(address), QUrl::TolerantMode));
-    });
 }
 
 }  // namespace vex

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QProcess>
@@ -125,14 +126,38 @@ TEST_F(DesktopProgramTest, aFolderNamedLikeTheStoreGivesOneMessageAndAnEmptyList
     EXPECT_EQ(list(mw::confirmedList).itemCount(), 0);
 }
 
+// The button never fails silently: whether no opener starts at all, or xdg-open
+// starts and then finds no browser (exit 3), the message names the page's path.
 TEST_F(DesktopProgramTest, theHomePageWithoutABrowserNamesItsPath) {
     start();
+    const std::string path = homePageAddress().substr(std::string("file://").size());
     setWebAddressOpener([](const std::string&) { return false; });
     click(mw::homePageButton);
-    ASSERT_EQ(messages_.size(), 1u) << "the button never fails silently";
-    const std::string address = homePageAddress();
-    EXPECT_NE(messages_[0].find(address.substr(std::string("file://").size())), std::string::npos)
-        << messages_[0];
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find(path), std::string::npos) << messages_[0];
+
+    setWebAddressOpener({});
+    const fs::path tools = dir_ / "tools";
+    fs::create_directories(tools);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (tools.string() + ":" + oldPath).c_str(), 1);
+    for (const int exitStatus : {0, 3}) {
+        messages_.clear();
+        std::ofstream(tools / "xdg-open") << "#!/bin/sh\nexit " << exitStatus << "\n";
+        fs::permissions(tools / "xdg-open", fs::perms::owner_all);
+        click(mw::homePageButton);
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < (exitStatus == 0 ? 1000 : 10000) && messages_.empty())
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (exitStatus == 0) {
+            EXPECT_TRUE(messages_.empty()) << messages_[0];
+        } else {
+            ASSERT_EQ(messages_.size(), 1u) << "xdg-open's late failure is reported";
+            EXPECT_NE(messages_[0].find(path), std::string::npos) << messages_[0];
+        }
+    }
+    ::setenv("PATH", oldPath.c_str(), 1);
 }
 
 TEST_F(DesktopProgramTest, headerClicksSortBothWaysAndTheHomePageOpens) {
