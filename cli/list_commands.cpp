@@ -7,12 +7,15 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 
 #include "cli/cli.h"
+#include "cli/help_text.h"
 #include "flow/answers.h"
 #include "flow/drop.h"
 #include "flow/lists.h"
@@ -155,10 +158,10 @@ void reportUnreadable(Context& context, const DropOutcome& outcome) {
 }
 
 void addSample(CLI::App& app, Context& context, CommandSet& commands) {
-    auto* command =
-        app.add_subcommand("sample", "Record files in the experiment library, as if dropped on its list");
+    auto* command = app.add_subcommand(
+        "sample", helpText("Record files in the experiment library, as if dropped on its list"));
     auto arguments = std::make_shared<PathArguments>();
-    addPathArguments(command, *arguments, PathOptions::Recursive, "Files of known types");
+    addPathArguments(command, *arguments, PathOptions::Recursive, helpText("Files of known types"));
     commands.add(command, [&context, arguments]() -> int {
         GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         gathered.paths = normalisedPaths(gathered.paths);
@@ -180,23 +183,39 @@ void addSample(CLI::App& app, Context& context, CommandSet& commands) {
         }
         writer.finish();
         summarise(context, gathered.paths.size(),
-                  std::to_string(recorded) + " files recorded in the experiment library");
+                  message("%1 files recorded in the experiment library", {std::to_string(recorded)}));
         return withPathProblems(reportRefused(context, outcome), gathered.someUnreadable);
     });
 }
 
-// `list`, `delete PATH...` and `clear` of one list file.
+// Prints a list as it is read, numbered from 1, so a long list is never held
+// whole. Nothing is printed when the list cannot be read.
 template <class Entry>
-void printListing(Context& context, const DataDirectory&, const std::vector<std::string>& keys,
-                  const std::vector<Entry>& entries) {
-    RowWriter writer = rowWriter(context, keys);
-    for (std::size_t i = 0; i < entries.size(); ++i) writer.add(rowOf(i + 1, entries[i]));
+int streamListing(Context& context, const std::vector<std::string>& keys,
+                  std::string (*visit)(const DataDirectory&, const std::function<void(const Entry&)>&)) {
+    std::optional<RowWriter> writer;
+    std::size_t index = 0;
+    const std::string error = visit(dataDirectoryOf(context), [&](const Entry& entry) {
+        if (!writer) writer.emplace(context.out, context.style(), keys);
+        writer->add(rowOf(++index, entry));
+    });
+    if (!error.empty()) return reportStoreError(context, error);
+    if (!writer) writer.emplace(context.out, context.style(), keys);
+    return kExitDone;
+}
+
+int printExperiments(Context& context, const std::vector<std::string>& keys) {
+    return streamListing<ExperimentEntry>(context, keys, &visitExperiments);
 }
 
 // Formats with named fields carry each answer's details too; TSV keeps its five columns.
-void printIdentifications(Context& context, const DataDirectory& data, const std::vector<std::string>& keys,
-                          const std::vector<IdentificationEntry>& entries) {
-    if (context.style().format == Format::Tsv) return printListing(context, data, keys, entries);
+int printIdentifications(Context& context, const std::vector<std::string>& keys) {
+    if (context.style().format == Format::Tsv)
+        return streamListing<IdentificationEntry>(context, keys, &visitIdentifications);
+    const DataDirectory data = dataDirectoryOf(context);
+    const Listing<IdentificationEntry> listing = listIdentifications(data);
+    if (!listing.error.empty()) return reportStoreError(context, listing.error);
+    const std::vector<IdentificationEntry>& entries = listing.entries;
     const ExplainedListing explained = explainIdentifications(data, entries);
     if (!explained.error.empty())
         context.err << "vexorin-cli: " << message("no match details: %1", {explained.error}) << "\n";
@@ -209,30 +228,23 @@ void printIdentifications(Context& context, const DataDirectory& data, const std
             row.insert(row.end(), {Cell(), Cell(), Cell(std::vector<std::string>())});
         writer.add(row);
     }
+    return kExitDone;
 }
 
+// `list`, `delete PATH...` and `clear` of one list file.
 template <class Entry>
-void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, const char* name,
-                         const char* title, const std::vector<std::string>& keys,
-                         Listing<Entry> (*list)(const DataDirectory&),
-                         Outcome (*remove)(const DataDirectory&, const std::vector<std::string>&,
-                                           std::vector<Entry>*),
-                         Outcome (*clear)(const DataDirectory&),
-                         void (*print)(Context&, const DataDirectory&, const std::vector<std::string>&,
-                                       const std::vector<Entry>&) = &printListing<Entry>) {
-    auto* listCommand = app.add_subcommand(name, std::string("Print the ") + title);
-    commands.add(listCommand, [&context, &keys, list, print]() -> int {
-        const DataDirectory data = dataDirectoryOf(context);
-        const Listing<Entry> listing = list(data);
-        if (!listing.error.empty()) return reportStoreError(context, listing.error);
-        print(context, data, keys, listing.entries);
-        return kExitDone;
-    });
+void addListFileCommands(
+    CLI::App& app, Context& context, CommandSet& commands, const char* name, const char* title,
+    const std::vector<std::string>& keys, Listing<Entry> (*list)(const DataDirectory&),
+    Outcome (*remove)(const DataDirectory&, const std::vector<std::string>&, std::vector<Entry>*),
+    Outcome (*clear)(const DataDirectory&), int (*print)(Context&, const std::vector<std::string>&)) {
+    auto* listCommand = app.add_subcommand(name, helpText("Print the %1", {helpText(title)}));
+    commands.add(listCommand, [&context, &keys, print]() -> int { return print(context, keys); });
 
-    auto* removeCommand =
-        listCommand->add_subcommand("delete", std::string("Delete these entries from the ") + title);
+    auto* removeCommand = listCommand->add_subcommand(
+        "delete", helpText("Delete these entries from the %1", {helpText(title)}));
     auto arguments = std::make_shared<PathArguments>();
-    addPathArguments(removeCommand, *arguments, PathOptions::Plain, "Paths as the list shows them");
+    addPathArguments(removeCommand, *arguments, PathOptions::Plain, helpText("Paths as the list shows them"));
     commands.add(removeCommand, [&context, &keys, list, remove, arguments]() -> int {
         const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         const DataDirectory data = dataDirectoryOf(context);
@@ -256,7 +268,7 @@ void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, 
         return withPathProblems(kExitDone, gathered.someUnreadable);
     });
 
-    auto* clearCommand = listCommand->add_subcommand("clear", std::string("Empty the ") + title);
+    auto* clearCommand = listCommand->add_subcommand("clear", helpText("Empty the %1", {helpText(title)}));
     commands.add(clearCommand, [&context, clear]() -> int {
         if (const Outcome outcome = clear(dataDirectoryOf(context)); !outcome.error.empty())
             return reportStoreError(context, outcome.error);
@@ -290,7 +302,7 @@ void printIdentified(Context& context, std::vector<IdentifiedFile>& files, bool 
 }
 
 // --min-digits N: 4 (the shortest stored prefix) to 20.
-CLI::Option* addMinDigits(CLI::App* command, int& minDigits, const char* description) {
+CLI::Option* addMinDigits(CLI::App* command, int& minDigits, const std::string& description) {
     return command->add_option("--min-digits", minDigits, description)
         ->check(CLI::Range(kShortestPrefix, kLongestPrefix))
         ->default_val(kShortestPrefix);
@@ -299,17 +311,20 @@ CLI::Option* addMinDigits(CLI::App* command, int& minDigits, const char* descrip
 void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
     auto* command = app.add_subcommand(
         "identify",
-        "Identify files, as if dropped on the identification list ('-': paths from standard input)");
+        helpText(
+            "Identify files, as if dropped on the identification list ('-': paths from standard input)"));
     auto arguments = std::make_shared<PathArguments>();
     auto options = std::make_shared<IdentifyOptions>();
     auto explain = std::make_shared<bool>(false);
-    addPathArguments(command, *arguments, PathOptions::Recursive, "Files to identify");
+    addPathArguments(command, *arguments, PathOptions::Recursive, helpText("Files to identify"));
     command->add_flag("--dry-run", options->dryRun,
-                      "Identify only: record nothing in the identification list");
-    command->add_flag("--explain", *explain,
-                      "Print how each answer was found: TYPE DIGITS RECORD ALTERNATIVES SIGNATURE PATH");
-    addMinDigits(command, options->minDigits,
-                 "Record a match of fewer hex digits than this as unknown (4 to 20; 4: every match counts)");
+                      helpText("Identify only: record nothing in the identification list"));
+    command->add_flag(
+        "--explain", *explain,
+        helpText("Print how each answer was found: TYPE DIGITS RECORD ALTERNATIVES SIGNATURE PATH"));
+    addMinDigits(
+        command, options->minDigits,
+        helpText("Record a match of fewer hex digits than this as unknown (4 to 20; 4: every match counts)"));
     commands.add(command, [&context, arguments, options, explain]() -> int {
         GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         gathered.paths = normalisedPaths(gathered.paths);
@@ -325,8 +340,8 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
         printIdentified(context, outcome.files, *explain);
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
         summarise(context, outcome.files.size(),
-                  std::to_string(outcome.files.size() - outcome.refused.size()) +
-                      (options->dryRun ? " files identified (nothing recorded)" : " files identified"));
+                  message(options->dryRun ? "%1 files identified (nothing recorded)" : "%1 files identified",
+                          {std::to_string(outcome.files.size() - outcome.refused.size())}));
         return withPathProblems(reportRefused(context, outcome), gathered.someUnreadable);
     });
 }
@@ -347,7 +362,8 @@ int undoRename(Context& context) {
         if (!context.quiet) context.err << "vexorin-cli: " << message("no rename to take back") << "\n";
         return kExitDone;
     }
-    summarise(context, outcome.tried, std::to_string(outcome.renamed.size()) + " files renamed back");
+    summarise(context, outcome.tried,
+              message("%1 files renamed back", {std::to_string(outcome.renamed.size())}));
     return outcome.refused.empty() ? kExitDone : kExitRenameFailed;
 }
 
@@ -359,6 +375,45 @@ struct RenameSettings {
 
 // The requests for the chosen entries, less the answers the caution leaves
 // alone (named on standard error). False when the details it needs cannot be had.
+// The entries `paths` name, in list order, read in one pass over a list that is
+// never held whole (every entry with `all`). Each path is looked for as
+// listedForms() says; one that is not listed is named on standard error.
+std::string chooseListed(Context& context, const DataDirectory& data, const std::vector<std::string>& paths,
+                         bool all, std::vector<IdentificationEntry>& chosen, bool& allListed) {
+    std::vector<std::string> normals;
+    std::unordered_set<std::string> candidates;
+    for (const std::string& path : paths) {
+        normals.push_back(normalisedPath(path));
+        candidates.insert(normals.back());
+        candidates.insert(path);
+    }
+    std::unordered_set<std::string> listed;
+    std::vector<IdentificationEntry> found;
+    const std::string error = visitIdentifications(data, [&](const IdentificationEntry& entry) {
+        if (all) {
+            chosen.push_back(entry);
+        } else if (candidates.count(entry.path)) {
+            listed.insert(entry.path);
+            found.push_back(entry);
+        }
+    });
+    if (!error.empty() || all) return error;
+    std::unordered_set<std::string> wanted;
+    allListed = true;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string& form = listed.count(normals[i]) || !listed.count(paths[i]) ? normals[i] : paths[i];
+        if (listed.count(form)) {
+            wanted.insert(form);
+            continue;
+        }
+        context.err << "vexorin-cli: " << message("no entry for '%1'", {form}) << "\n";
+        allListed = false;
+    }
+    for (IdentificationEntry& entry : found)
+        if (wanted.count(entry.path)) chosen.push_back(std::move(entry));
+    return {};
+}
+
 bool cautiousRequests(Context& context, const DataDirectory& data,
                       const std::vector<IdentificationEntry>& chosen, const RenameCaution& caution,
                       std::vector<RenameRequest>& requests) {
@@ -381,24 +436,27 @@ bool cautiousRequests(Context& context, const DataDirectory& data,
 }
 
 void addRename(CLI::App& app, Context& context, CommandSet& commands) {
-    auto* command = app.add_subcommand("rename", "Rename these identified files to their probable type");
+    auto* command =
+        app.add_subcommand("rename", helpText("Rename these identified files to their probable type"));
     auto arguments = std::make_shared<PathArguments>();
     auto settings = std::make_shared<RenameSettings>();
     CLI::Option* paths = addPathArguments(command, *arguments, PathOptions::Plain,
-                                          "Paths as the identification list shows them", false);
+                                          helpText("Paths as the identification list shows them"), false);
     CLI::Option* allOption =
-        command->add_flag("--all", settings->all, "Rename every file of the identification list");
+        command->add_flag("--all", settings->all, helpText("Rename every file of the identification list"));
     paths->excludes(allOption);
-    addMinDigits(
-        command, settings->caution.minDigits,
-        "Leave a match of fewer hex digits than this alone, as unknown (4 to 20; 4: every match counts)");
-    command->add_flag("--skip-ambiguous", settings->caution.skipAmbiguous,
-                      "Leave weak (under 8 digits) and ambiguous answers alone; name them on standard error");
-    command->add_flag("--dry-run", settings->dryRun, "Print what would be renamed (OLD NEW); change nothing");
+    addMinDigits(command, settings->caution.minDigits,
+                 helpText("Leave a match of fewer hex digits than this alone, as unknown (4 to 20; 4: every "
+                          "match counts)"));
+    command->add_flag(
+        "--skip-ambiguous", settings->caution.skipAmbiguous,
+        helpText("Leave weak (under 8 digits) and ambiguous answers alone; name them on standard error"));
+    command->add_flag("--dry-run", settings->dryRun,
+                      helpText("Print what would be renamed (OLD NEW); change nothing"));
     auto undo = std::make_shared<bool>(false);
     CLI::Option* undoOption = command->add_flag(
         "--undo", *undo,
-        "Take back the last rename run: each file still unchanged goes back to its old name");
+        helpText("Take back the last rename run: each file still unchanged goes back to its old name"));
     undoOption->excludes(paths)->excludes(allOption);
     command->callback([paths, allOption, undoOption] {
         if (paths->count() == 0 && allOption->count() == 0 && undoOption->count() == 0)
@@ -408,15 +466,12 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
         if (*undo) return undoRename(context);
         const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         const DataDirectory data = dataDirectoryOf(context);
-        const Listing<IdentificationEntry> listing = listIdentifications(data);
-        if (!listing.error.empty()) return reportStoreError(context, listing.error);
-        bool allListed = true;
-        std::unordered_set<std::string_view> wanted;
-        const std::vector<std::string> forms = listedForms(listing.entries, gathered.paths);
-        if (!settings->all) wanted = listedPaths(context, listing.entries, forms, allListed);
         std::vector<IdentificationEntry> chosen;
-        for (const IdentificationEntry& entry : listing.entries)
-            if (settings->all || wanted.count(entry.path)) chosen.push_back(entry);
+        bool allListed = true;
+        if (const std::string error =
+                chooseListed(context, data, gathered.paths, settings->all, chosen, allListed);
+            !error.empty())
+            return reportStoreError(context, error);
         std::vector<RenameRequest> requests;
         if (!cautiousRequests(context, data, chosen, settings->caution, requests)) return kExitStoreError;
         // Ctrl-C or SIGTERM: the file at hand is finished and what is done is saved.
@@ -433,9 +488,10 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
             context.err << "vexorin-cli: "
                         << message("'%1' not renamed: %2", {failure.subject, failure.reason}) << "\n";
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
-        summarise(context, requests.size(),
-                  std::to_string(outcome.renamed.size()) +
-                      (settings->dryRun ? " files would be renamed (nothing changed)" : " files renamed"));
+        summarise(
+            context, requests.size(),
+            message(settings->dryRun ? "%1 files would be renamed (nothing changed)" : "%1 files renamed",
+                    {std::to_string(outcome.renamed.size())}));
         if (outcome.interrupted) return signals.exitCode();
         const int code = outcome.refused.empty() && allListed ? kExitDone : kExitRenameFailed;
         return withPathProblems(code, gathered.someUnreadable);
@@ -448,7 +504,7 @@ void addListCommands(CLI::App& app, Context& context, CommandSet& commands) {
     addSample(app, context, commands);
     addListFileCommands<ExperimentEntry>(app, context, commands, "experiments", "experiment library",
                                          kExperimentKeys, &listExperiments, &deleteExperiments,
-                                         &clearExperiments);
+                                         &clearExperiments, &printExperiments);
     addIdentify(app, context, commands);
     addListFileCommands<IdentificationEntry>(
         app, context, commands, "results", "identification list", kIdentificationKeys, &listIdentifications,

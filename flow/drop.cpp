@@ -56,6 +56,18 @@ DropOutcome& refuseWhole(const DataDirectory& data, DropOutcome& outcome, std::v
     return outcome;
 }
 
+// Loads the list to record `files` in it. Without a list to show afterwards, a
+// long list is only scanned for their names, and new entries are appended.
+template <class List, class ListedAs>
+std::string loadToRecord(List& list, const std::vector<IdentifiedFile>& files, bool wholeListShown,
+                         ListedAs listedAs) {
+    if (wholeListShown) return list.load();
+    std::vector<std::string> names;
+    names.reserve(files.size());
+    for (const IdentifiedFile& file : files) names.push_back(listedAs(file));
+    return list.loadToRecord(names);
+}
+
 }  // namespace
 
 std::vector<std::string> splitDroppedPaths(std::string_view droppedText) {
@@ -122,10 +134,6 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
     // read again now, holds the data directory's lock.
     std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
     if (!lock) return refuseWhole(data, outcome, listAfter);
-    IdentificationList list(data.identificationListPath());
-    outcome.error = list.load();
-    const bool loaded = outcome.error.empty();
-    list.reserve(outcome.files.size());
     // A file renamed after it was handed in but before its reading began was
     // journaled before journalAtStart: for a path found missing the whole journal
     // is asked, so no entry comes back under a name that is gone.
@@ -135,6 +143,11 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
     if (!missing.empty())
         for (JournalRecord& rename : renamesSince(journal, 0))
             if (missing.count(rename.oldPath)) renamedMeanwhile.insert(std::move(rename.oldPath));
+    IdentificationList list(data.identificationListPath());
+    outcome.error = loadToRecord(list, outcome.files, listAfter != nullptr,
+                                 [](const IdentifiedFile& file) { return file.path; });
+    const bool loaded = outcome.error.empty();
+    list.reserve(outcome.files.size());
     for (const IdentifiedFile& file : outcome.files)
         if (renamedMeanwhile.count(file.path))
             outcome.refused.push_back({file.path, "it was renamed while it was identified"});
@@ -163,7 +176,11 @@ DropOutcome samplePaths(const DataDirectory& data, const std::vector<std::string
     std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
     if (!lock) return refuseWhole(data, outcome, listAfter);
     ExperimentList list(data.experimentListPath());
-    outcome.error = list.load();
+    outcome.error = loadToRecord(list, outcome.files, listAfter != nullptr, [](const IdentifiedFile& file) {
+        std::string trimmed = file.path;
+        FileClassOf(trimmed);
+        return trimmed;
+    });
     const bool loaded = outcome.error.empty();
     list.reserve(outcome.files.size());
     for (IdentifiedFile& file : outcome.files) {

@@ -101,6 +101,23 @@ Listing<IdentificationEntry> listIdentifications(const DataDirectory& data) {
     return listFile<IdentificationList, IdentificationEntry>(data.identificationListPath());
 }
 
+std::string visitExperiments(const DataDirectory& data,
+                             const std::function<void(const ExperimentEntry&)>& visit) {
+    ExperimentList list(data.experimentListPath());
+    if (std::string error = list.load(); !error.empty()) return error;
+    list.forEachEntry(visit);
+    return {};
+}
+
+std::string visitIdentifications(const DataDirectory& data,
+                                 const std::function<void(const IdentificationEntry&)>& visit) {
+    if (std::string error = reconcileIfInterrupted(data); !error.empty()) return error;
+    IdentificationList list(data.identificationListPath());
+    if (std::string error = list.load(); !error.empty()) return error;
+    list.forEachEntry(visit);
+    return {};
+}
+
 Listing<StoredSignature> listConfirmed(const DataDirectory& data, LibraryFailure* failure,
                                        std::optional<std::size_t> limit) {
     Listing<StoredSignature> listing;

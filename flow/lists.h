@@ -3,6 +3,7 @@
 // made and written by one operation; `listAfter`, when given, receives the
 // store as it now is, so a view can show it without reading it again.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,12 @@ std::string describeLibraryFailure(const DataDirectory& data, const LibraryFailu
 
 Listing<ExperimentEntry> listExperiments(const DataDirectory& data);
 Listing<IdentificationEntry> listIdentifications(const DataDirectory& data);
+// The same entries one at a time, for a long list printed as it is read: "" or
+// why the list cannot be read (then nothing was visited).
+std::string visitExperiments(const DataDirectory& data,
+                             const std::function<void(const ExperimentEntry&)>& visit);
+std::string visitIdentifications(const DataDirectory& data,
+                                 const std::function<void(const IdentificationEntry&)>& visit);
 // Writes the empty library first when it is missing, as start-up does.
 // `failure`, when given, receives the step and reason behind `error`.
 Listing<StoredSignature> listConfirmed(const DataDirectory& data, LibraryFailure* failure = nullptr,

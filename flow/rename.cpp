@@ -1,6 +1,7 @@
 #include "flow/rename.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <unordered_set>
@@ -16,10 +17,13 @@
 namespace vex {
 namespace {
 
-// Files renamed per saving of the list: large enough that a long job does not
-// rewrite a big list file for every few files, small enough that other runs
-// get their turn and that a failed save puts back a bounded number.
-std::size_t batchSizeFor(std::size_t requests) { return std::max<std::size_t>(1000, requests / 10); }
+// A batch of renames is saved to the list in one write. Each saving rewrites the
+// whole list, so a batch runs for at least kBatchTime: renaming 10,000 files
+// beside a list of a million entries then writes the list once or twice, not
+// ten times. Past kBatchTime and kBatchFiles it ends, so that other runs get
+// their turn and a failed save puts back a bounded number.
+constexpr std::chrono::milliseconds kBatchTime{1000};
+constexpr std::size_t kBatchFiles = 1000;
 
 struct SplitPath {
     std::string folder;
@@ -183,12 +187,14 @@ bool BatchRenamer::run(const std::vector<RenameRequest>& requests, std::size_t f
     }
     batch_.clear();
     taken = from;
+    const auto started = std::chrono::steady_clock::now();
     while (taken < to) {
         renameOne(requests[taken++]);
         if (stopRequested && stopRequested()) {
             outcome_.interrupted = true;
             break;
         }
+        if (taken - from >= kBatchFiles && std::chrono::steady_clock::now() - started >= kBatchTime) break;
     }
     if (batch_.empty()) return true;
     journal_.flush();
@@ -323,12 +329,10 @@ RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameReq
                           const std::function<bool()>& stopRequested) {
     RenameOutcome outcome;
     BatchRenamer renamer(data, outcome);
-    const std::size_t batch = batchSizeFor(requests.size());
     std::size_t next = 0;
     do {
         std::size_t taken = next;
-        if (!renamer.run(requests, next, std::min(requests.size(), next + batch), stopRequested, taken))
-            break;
+        if (!renamer.run(requests, next, requests.size(), stopRequested, taken)) break;
         next = taken;
     } while (next < requests.size() && !outcome.interrupted);
     if (!listAfter) return outcome;

@@ -20,6 +20,9 @@ namespace vex {
 
 inline constexpr int kShortestPrefix = 4;
 inline constexpr int kLongestPrefix = 20;
+// Digits two values must share before a file matching only those digits is
+// taken as a meaningful match of either.
+inline constexpr int kMeaningfulSharedDigits = 8;
 inline constexpr int kPrefixCount = kLongestPrefix - kShortestPrefix + 1;
 
 // The first `length` bytes of a signature value, the whole value when it is

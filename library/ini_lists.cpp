@@ -1,6 +1,12 @@
 #include "library/ini_lists.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unordered_set>
 
 #include "ident/prefix_index.h"
 #include "ident/signature.h"
@@ -16,7 +22,157 @@ bool isFormatBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
 
 bool isControlCharacter(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+// An append is written between these two lines; any line starting with
+// kAppendMark is ours and is left out when the list is read.
+constexpr std::string_view kAppendMark = ";vexorin-append";
+constexpr std::string_view kAppendBegin = ";vexorin-append begin";
+constexpr std::string_view kAppendEnd = ";vexorin-append end";
+
+bool startsLine(std::string_view bytes, std::size_t at) {
+    return at == 0 || bytes[at - 1] == '\n' || bytes[at - 1] == '\r';
+}
+
+// Where the last line starting with `text` begins, or npos. Marks start with ';',
+// which is rare in a list, so looking back for it is quick even in a long file.
+std::size_t lastLineStarting(std::string_view bytes, std::string_view text) {
+    std::size_t end = bytes.size();
+    while (end > 0) {
+        const void* found = ::memrchr(bytes.data(), text.front(), end);
+        if (!found) return std::string_view::npos;
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+        if (startsLine(bytes, at) && bytes.substr(at).starts_with(text)) return at;
+        end = at;
+    }
+    return std::string_view::npos;
+}
+
+// The length of `bytes` without an append a crash cut short. The last mark
+// line tells: an end mark closes the last block, which must then hold no NUL
+// byte (what a file system may leave where data never reached the disk); any
+// other mark (a begin, or an end cut short) opens a block that never ended. A
+// last line cut short inside a begin mark is no entry either. Only the last
+// block is looked at.
+std::size_t wholeLength(std::string_view bytes) {
+    const std::size_t lineStart = bytes.find_last_of("\r\n") + 1;  // npos + 1 == 0
+    const std::string_view lastLine = bytes.substr(lineStart);
+    if (!lastLine.empty() && lastLine.size() < kAppendBegin.size() && kAppendBegin.starts_with(lastLine))
+        bytes = bytes.substr(0, lineStart);
+    const std::size_t lastMark = lastLineStarting(bytes, kAppendMark);
+    if (lastMark == std::string_view::npos) return bytes.size();
+    const std::size_t begin = bytes.substr(lastMark).starts_with(kAppendBegin)
+                                  ? lastMark
+                                  : lastLineStarting(bytes.substr(0, lastMark), kAppendBegin);
+    const bool ended = bytes.substr(lastMark).starts_with(kAppendEnd);
+    if (!ended) return begin == std::string_view::npos ? lastMark : begin;
+    if (begin != std::string_view::npos &&
+        bytes.substr(begin, lastMark - begin).find('\0') != std::string_view::npos)
+        return begin;
+    return bytes.size();
+}
+
 }  // namespace
+
+void ListFile::readFrom(FileBytes bytes, std::size_t wholeSize, bool parse) {
+    wholeSize_ = wholeSize;
+    bytes.cut(wholeSize_);
+    const std::string_view whole = bytes.view();
+    endsWithLineBreak_ = whole.empty() || whole.back() == '\n' || whole.back() == '\r';
+    scannedOnly_ = !parse;
+    if (parse) {
+        document_ = IniDocument::parseOwned(std::move(bytes), IniDocument::SectionNames::Exact, kAppendMark);
+    } else {
+        document_ = IniDocument(IniDocument::SectionNames::Exact);
+        document_.adoptLineEnding(whole);
+    }
+}
+
+std::string ListFile::load() {
+    FileBytes bytes;
+    document_ = IniDocument(IniDocument::SectionNames::Exact);
+    if (std::string error = readRegularFile(file_, bytes, &stamp_); !error.empty()) return error;
+    const std::size_t wholeSize = wholeLength(bytes.view());
+    readFrom(std::move(bytes), wholeSize, true);
+    return {};
+}
+
+std::string ListFile::loadToRecord(const std::vector<std::string>& names) {
+    FileBytes bytes;
+    document_ = IniDocument(IniDocument::SectionNames::Exact);
+    if (std::string error = readRegularFile(file_, bytes, &stamp_); !error.empty()) return error;
+    const std::unordered_set<std::string_view> wanted(names.begin(), names.end());
+    bool listed = false;
+    const std::size_t wholeSize = wholeLength(bytes.view());
+    IniDocument::forEachSectionName(bytes.view().substr(0, wholeSize),
+                                    [&](std::string_view name) { listed = listed || wanted.count(name); });
+    readFrom(std::move(bytes), wholeSize, listed);
+    if (scannedOnly_) scannedNames_ = names;
+    return {};
+}
+
+std::string ListFile::save() {
+    if (!document_.modified()) return {};
+    std::string error;
+    if (document_.changedOnlyByNewSections() && stamp_.exists)
+        error = append();
+    else if (scannedOnly_ && stamp_.exists)  // only a missing file is held whole by a scanned list
+        error = "internal error: a list loaded to record only was changed otherwise";
+    else
+        error = document_.save(file_);
+    if (error.empty()) document_.markSaved();
+    return error;
+}
+
+// Appends the new entries in one write. The file must still be the one read (a
+// program that changed it in between did not hold the data directory's lock):
+// otherwise nothing is written.
+std::string ListFile::append() {
+    if (scannedOnly_) {
+        const std::unordered_set<std::string_view> scanned(scannedNames_.begin(), scannedNames_.end());
+        bool unscanned = false;
+        IniDocument::forEachSectionName(document_.newSectionsText(), [&](std::string_view name) {
+            unscanned = unscanned || !scanned.count(name);
+        });
+        if (unscanned)
+            return "internal error: an entry was recorded under a name the list was not scanned for";
+    }
+    const int fd = ::open(file_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return message("Cannot save '%1'. Reason: %2", {file_, std::strerror(errno)});
+    auto fail = [&](const std::string& reason) {
+        // What was written of a failed append is cut off again; were that to fail too, the missing end mark
+        // leaves it out.
+        [[maybe_unused]] const int cut = ::ftruncate(fd, static_cast<off_t>(wholeSize_));
+        ::close(fd);
+        return message("Cannot save '%1'. Reason: %2", {file_, reason});
+    };
+    if (fileStampOf(fd) != stamp_) {
+        ::close(fd);
+        return message("Cannot save '%1'. Reason: %2",
+                       {file_, message("another program changed it while this one was recording")});
+    }
+    const std::string_view eol = document_.lineEnding();
+    std::string block;
+    if (!endsWithLineBreak_) block += eol;
+    block.append(kAppendBegin).append(eol);
+    block += document_.newSectionsText();
+    block.append(kAppendEnd).append(eol);
+    if (static_cast<std::size_t>(stamp_.size) != wholeSize_ &&
+        ::ftruncate(fd, static_cast<off_t>(wholeSize_)) != 0)
+        return fail(std::strerror(errno));
+    std::size_t written = 0;
+    while (written < block.size()) {
+        const ssize_t got = ::pwrite(fd, block.data() + written, block.size() - written,
+                                     static_cast<off_t>(wholeSize_ + written));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return fail(std::strerror(got < 0 ? errno : ENOSPC));
+        written += static_cast<std::size_t>(got);
+    }
+    if (::fdatasync(fd) != 0) return fail(std::strerror(errno));
+    wholeSize_ += block.size();
+    endsWithLineBreak_ = true;
+    stamp_ = fileStampOf(fd);
+    ::close(fd);
+    return {};
+}
 
 std::string checkListPath(const std::string& path) {
     if (path.empty()) return message("an empty path cannot be recorded");
@@ -29,7 +185,11 @@ std::string checkListPath(const std::string& path) {
 
 std::string ListFile::clear() {
     std::string error = TruncateFile(file_);
-    if (error.empty()) document_ = IniDocument(IniDocument::SectionNames::Exact);
+    if (error.empty()) {
+        document_ = IniDocument(IniDocument::SectionNames::Exact);
+        stamp_ = {};
+        scannedOnly_ = false;
+    }
     return error;
 }
 
@@ -37,13 +197,20 @@ std::string ExperimentList::record(const std::string& signature, std::string& pa
     return RecordExperiment(document_, signature, path);
 }
 
+void ExperimentList::forEachEntry(const std::function<void(const ExperimentEntry&)>& visit) const {
+    ExperimentEntry entry;
+    document_.forEachSection([&](std::string_view name, const IniDocument::SectionReader& values) {
+        entry.path.assign(name);
+        entry.fileClass = values.read(kExperimentClassKey, kExperimentClassDefault);
+        entry.signature = values.read(kExperimentSignatureKey, kExperimentSignatureDefault);
+        visit(entry);
+    });
+}
+
 std::vector<ExperimentEntry> ExperimentList::entries() const {
     std::vector<ExperimentEntry> entries;
     entries.reserve(document_.sectionCount());
-    document_.forEachSection([&entries](std::string_view name, const IniDocument::SectionReader& values) {
-        entries.push_back({std::string(name), values.read(kExperimentClassKey, kExperimentClassDefault),
-                           values.read(kExperimentSignatureKey, kExperimentSignatureDefault)});
-    });
+    forEachEntry([&entries](const ExperimentEntry& entry) { entries.push_back(entry); });
     return entries;
 }
 
@@ -52,16 +219,22 @@ std::string IdentificationList::record(const std::string& signature, const std::
     return RecordIdentification(document_, signature, path, type);
 }
 
+void IdentificationList::forEachEntry(const std::function<void(const IdentificationEntry&)>& visit) const {
+    IdentificationEntry entry;
+    document_.forEachSection([&](std::string_view name, const IniDocument::SectionReader& values) {
+        entry.path.assign(name);
+        entry.fileClass = FileClassOf(entry.path);
+        entry.path.assign(name);  // FileClassOf trims the path it is given
+        entry.signature = values.read(kIdentificationSignatureKey, kIdentificationSignatureDefault);
+        entry.type = values.read(kIdentificationTypeKey, kIdentificationTypeDefault);
+        visit(entry);
+    });
+}
+
 std::vector<IdentificationEntry> IdentificationList::entries() const {
     std::vector<IdentificationEntry> entries;
     entries.reserve(document_.sectionCount());
-    document_.forEachSection([&entries](std::string_view name, const IniDocument::SectionReader& values) {
-        std::string path(name);
-        std::string fileClass = FileClassOf(path);
-        entries.push_back({std::string(name), std::move(fileClass),
-                           values.read(kIdentificationSignatureKey, kIdentificationSignatureDefault),
-                           values.read(kIdentificationTypeKey, kIdentificationTypeDefault)});
-    });
+    forEachEntry([&entries](const IdentificationEntry& entry) { entries.push_back(entry); });
     return entries;
 }
 

@@ -6,11 +6,13 @@
 // file edited by hand between two operations is always seen. Nothing here
 // shows a message: every failure comes back as a reason text ("" when fine).
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "runtime/files.h"
 #include "runtime/ini.h"
 
 namespace vex {
@@ -40,15 +42,25 @@ struct IdentificationEntry {
 };
 
 // One list file held in memory between a load and a save.
+//
+// A change that only adds entries is appended to the file in one write between
+// two mark lines (comments to any other reader); a crash that cuts the write
+// short leaves a block without its end mark, which every load leaves out and the
+// next save cuts off. Any other change rewrites the file atomically, without marks.
 class ListFile {
 public:
     explicit ListFile(std::string file) : file_(std::move(file)) {}
 
     // A missing file loads as an empty list. Returns "" or why the file could
     // not be read; nothing may then be saved over it.
-    std::string load() { return IniDocument::load(file_, document_, IniDocument::SectionNames::Exact); }
-    // Writes the file atomically when the list changed; "" or why not.
-    std::string save() { return document_.modified() ? document_.save(file_) : std::string(); }
+    std::string load();
+    // Loads what recording entries under `names` (as they will be listed) needs:
+    // when none of them is listed yet, the file is only scanned, not parsed, and
+    // the list holds no other entry. Only record(), modified() and save() may be
+    // used then. "" or why not, as load().
+    std::string loadToRecord(const std::vector<std::string>& names);
+    // Writes the changes when there are any; "" or why not.
+    std::string save();
     // Leaves the file existing and empty.
     std::string clear();
 
@@ -64,6 +76,16 @@ protected:
     std::string file_;
     // Paths compare exactly: "PHOTO.dat" and "photo.dat" are two files, so two entries.
     IniDocument document_{IniDocument::SectionNames::Exact};
+
+private:
+    std::string append();
+    void readFrom(FileBytes bytes, std::size_t wholeSize, bool parse);
+
+    FileStamp stamp_;            // the file as it was read
+    std::size_t wholeSize_ = 0;  // its length without a torn append at the end
+    bool endsWithLineBreak_ = true;
+    bool scannedOnly_ = false;  // loadToRecord found none of its names: document_ holds only new entries
+    std::vector<std::string> scannedNames_;
 };
 
 class ExperimentList : public ListFile {
@@ -72,6 +94,8 @@ public:
     // RecordExperiment on this list.
     std::string record(const std::string& signature, std::string& path);
     std::vector<ExperimentEntry> entries() const;
+    // Each entry in list order, one at a time, without holding them all.
+    void forEachEntry(const std::function<void(const ExperimentEntry&)>& visit) const;
 };
 
 class IdentificationList : public ListFile {
@@ -80,6 +104,8 @@ public:
     // RecordIdentification on this list.
     std::string record(const std::string& signature, const std::string& path, const std::string& type);
     std::vector<IdentificationEntry> entries() const;
+    // Each entry in list order, one at a time, without holding them all.
+    void forEachEntry(const std::function<void(const IdentificationEntry&)>& visit) const;
     // The entry listed under exactly `path`, when there is one.
     std::optional<IdentificationEntry> find(const std::string& path) const;
     // The entry of `path` now names `newPath`, with the same values.

@@ -244,6 +244,9 @@ SignatureStore::AddResult SignatureStore::add(std::string_view signature, std::s
     bool duplicate = false;
     const bool stored = inTransaction(
         [&](std::string* error) {
+            // Built once and kept with the store; a hand-made store that cannot take
+            // them (a view, say) is still read, only more slowly.
+            database_.execute(schema::createIndexesScript());
             std::string containsError;
             duplicate = contains(signature, &containsError);
             if (!containsError.empty()) return fail(error, containsError);

@@ -34,10 +34,6 @@ struct KeyedSignature {
     std::string signature;
 };
 
-// Digits two values must share before a file matching only those digits is
-// taken as a meaningful match of either.
-inline constexpr int kMeaningfulSharedDigits = 8;
-
 class SignatureStore {
 public:
     // Opens the store file at `path`, which must exist (see ensureStoreExists).

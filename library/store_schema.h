@@ -43,10 +43,23 @@ inline std::string createTableStatement() {
     return sql;
 }
 
-// Creates the empty store in a new database: the table, and the key counter.
+// Indexes that let a confirm look for its value, and for the records near it,
+// without reading the whole table: on the full value and on the shared prefix.
+// A store made without them gets them at its first confirm.
+inline std::string createIndexesScript() {
+    std::string sql;
+    for (const int length : {kLongestPrefix, kMeaningfulSharedDigits}) {
+        const std::string column = signatureColumnName(length);
+        sql += "CREATE INDEX IF NOT EXISTS \"" + std::string(kTable) + "_" + column + "\" ON \"" +
+               std::string(kTable) + "\" (\"" + column + "\");\n";
+    }
+    return sql;
+}
+
+// Creates the empty store in a new database: the table, its indexes, and the key counter.
 inline std::string createStoreScript() {
-    return "PRAGMA page_size = 4096;\n" + createTableStatement() +
-           ";\nINSERT INTO sqlite_sequence(name, seq) VALUES ('" + std::string(kTable) + "', " +
+    return "PRAGMA page_size = 4096;\n" + createTableStatement() + ";\n" + createIndexesScript() +
+           "INSERT INTO sqlite_sequence(name, seq) VALUES ('" + std::string(kTable) + "', " +
            std::to_string(kInitialKeyCounter) + ");\n";
 }
 

@@ -511,4 +511,58 @@ int openFileCount() {
     return static_cast<int>(table.entries.size());
 }
 
+FileStamp fileStampOf(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return {};
+    return {true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+FileBytes::FileBytes(std::string_view bytes)
+    : data_(std::make_unique_for_overwrite<char[]>(bytes.size())), size_(bytes.size()) {
+    if (!bytes.empty()) std::memcpy(data_.get(), bytes.data(), bytes.size());
+}
+
+std::string readRegularFile(const std::string& path, FileBytes& bytes, FileStamp* stamp) {
+    bytes = FileBytes();
+    if (stamp) *stamp = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT) return {};
+        return "Cannot read '" + path + "'. Reason: " + std::strerror(errno);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return "Cannot read '" + path + "'. Reason: it is not a regular file";
+    }
+    if (stamp) *stamp = fileStampOf(fd);
+    std::size_t capacity =
+        static_cast<std::size_t>(info.st_size) + 1;  // one more, to see the end in one read
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == capacity) {  // the file grew while it was read
+            auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+            std::memcpy(larger.get(), data.get(), filled);
+            data = std::move(larger);
+            capacity *= 2;
+        }
+        const ssize_t got = ::read(fd, data.get() + filled, capacity - filled);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(fd);
+            return "Cannot read '" + path + "'. Reason: " + std::strerror(error);
+        }
+        if (got == 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.data_ = std::move(data);
+    bytes.size_ = filled;
+    return {};
+}
+
 }  // namespace vex

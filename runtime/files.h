@@ -8,7 +8,9 @@
 // one process as well as between processes running this runtime. Programs that
 // do not take these locks are not held back by them.
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -69,6 +71,38 @@ bool writeFile(const std::string& name, const ByteSet& bytes);
 // Reads a whole regular file. False (with the reason in `error`) for a missing
 // file, a directory, a FIFO or device, or a read failure; never blocks.
 bool readWholeFile(const std::string& name, std::string& content, std::string* error = nullptr);
+
+// What tells whether a file was written between two looks at it: equal stamps
+// mean the same file with the same size and modification time.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp fileStampOf(int fd);
+
+// A file's bytes, read whole into memory that is never cleared first: a long
+// list is copied once, from the page cache into its buffer.
+class FileBytes {
+public:
+    FileBytes() = default;
+    explicit FileBytes(std::string_view bytes);
+    std::string_view view() const { return {data_.get(), size_}; }
+    // Drops the bytes from `size` on.
+    void cut(std::size_t size) { size_ = std::min(size, size_); }
+
+private:
+    friend std::string readRegularFile(const std::string&, FileBytes&, FileStamp*);
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+};
+
+// Reads a regular file whole without blocking on a FIFO. A missing file reads as
+// empty, with `stamp->exists` false. Returns "" or why it cannot be read.
+std::string readRegularFile(const std::string& path, FileBytes& bytes, FileStamp* stamp = nullptr);
 
 // Open modes of openFile.
 namespace open_mode {

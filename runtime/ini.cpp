@@ -1,7 +1,5 @@
 #include "runtime/ini.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <utility>
 
 #include "runtime/atomic_file.h"
+#include "runtime/files.h"
 
 namespace vex {
 namespace {
@@ -120,8 +119,6 @@ std::string_view eolText(std::uint8_t eol) {
     }
 }
 
-std::string describeErrno(int error) { return std::strerror(error); }
-
 // Built by appending: GCC 12 warns wrongly about overlapping copies in chains of "+" at -O3.
 std::string joinedText(std::initializer_list<std::string_view> parts) {
     std::string text;
@@ -129,98 +126,161 @@ std::string joinedText(std::initializer_list<std::string_view> parts) {
     return text;
 }
 
+// One line of `bytes` from `position`: its text, its line ending (as Eol's
+// values: 0 none, 1 LF, 2 CR, 3 CR LF) and where the next line starts.
+struct LineSpan {
+    std::string_view text;
+    std::uint8_t eol;
+    std::size_t next;
+};
+LineSpan lineAt(std::string_view bytes, std::size_t position) {
+    const std::size_t breakAt = findLineBreak(bytes, position);
+    if (breakAt == std::string_view::npos) return {bytes.substr(position), 0, bytes.size()};
+    const std::string_view text = bytes.substr(position, breakAt - position);
+    if (bytes[breakAt] == '\r' && breakAt + 1 < bytes.size() && bytes[breakAt + 1] == '\n')
+        return {text, 3, breakAt + 2};
+    return {text, static_cast<std::uint8_t>(bytes[breakAt] == '\r' ? 2 : 1), breakAt + 1};
+}
+
 }  // namespace
 
-IniDocument::IniDocument(SectionNames names)
-    : index_(0, FoldedHash{names == SectionNames::Exact}, FoldedEqual{names == SectionNames::Exact}) {}
+IniDocument::IniDocument(SectionNames names) : index_(names == SectionNames::Exact) {}
 
-IniDocument IniDocument::parse(std::string_view bytes, SectionNames names) {
+IniDocument IniDocument::parse(std::string_view bytes, SectionNames names,
+                               std::string_view dropLinesStartingWith) {
+    return parseOwned(FileBytes(bytes), names, dropLinesStartingWith);
+}
+
+IniDocument IniDocument::parseOwned(FileBytes input, SectionNames names,
+                                    std::string_view dropLinesStartingWith) {
     IniDocument document(names);
+    document.source_ = std::move(input);
+    const std::string_view bytes = document.source_.view();
     bool styleKnown = false;
-    bool firstLine = true;
-    std::size_t position = 0;
-    while (position < bytes.size()) {
-        const std::size_t breakAt = findLineBreak(bytes, position);
-        Line line{Text(document.arena()), Eol::None};
-        std::size_t next;
-        if (breakAt == std::string_view::npos) {
-            line.text.assign(bytes.substr(position));
-            next = bytes.size();
-        } else {
-            line.text.assign(bytes.substr(position, breakAt - position));
-            if (bytes[breakAt] == '\r' && breakAt + 1 < bytes.size() && bytes[breakAt + 1] == '\n') {
-                line.eol = Eol::CrLf;
-                next = breakAt + 2;
-            } else {
-                line.eol = bytes[breakAt] == '\r' ? Eol::Cr : Eol::Lf;
-                next = breakAt + 1;
-            }
-            if (!styleKnown) {
-                // New lines follow the file's own line ending, so an LF file stays LF.
-                document.newLineStyle_ = line.eol;
-                styleKnown = true;
-            }
+    Section* current = nullptr;
+    for (std::size_t position = 0; position < bytes.size();) {
+        const LineSpan line = lineAt(bytes, position);
+        if (!styleKnown && line.eol != 0) {
+            // New lines follow the file's own line ending, so an LF file stays LF.
+            document.newLineStyle_ = static_cast<Eol>(line.eol);
+            styleKnown = true;
         }
-        position = next;
-
         std::string_view parsed = line.text;
-        if (firstLine && parsed.starts_with(kUtf8Bom)) parsed.remove_prefix(kUtf8Bom.size());
-        firstLine = false;
+        if (position == 0 && parsed.starts_with(kUtf8Bom)) parsed.remove_prefix(kUtf8Bom.size());
+        const std::string_view whole = bytes.substr(position, line.next - position);
+        position = line.next;
+        if (!dropLinesStartingWith.empty() && parsed.starts_with(dropLinesStartingWith)) {
+            // What follows in this section can no longer be one run of the file's bytes.
+            if (current) document.linesOf(*current);
+            continue;
+        }
         if (auto name = headerName(parsed)) {
-            document.sections_.push_back(document.newSection(*name, std::move(line)));
+            document.sections_.push_back(Section{*name, whole});
+            current = &document.sections_.back();
+            current->parsed = true;
             document.indexSection(static_cast<std::uint32_t>(document.sections_.size() - 1));
-        } else if (document.sections_.empty()) {
-            document.preamble_.push_back(std::move(line));
+        } else if (!current) {
+            document.preamble_.push_back(Line{document.text(line.text), static_cast<Eol>(line.eol)});
+        } else if (current->whole()) {
+            current->raw = std::string_view(current->raw.data(), current->raw.size() + whole.size());
         } else {
-            document.sections_.back().body.push_back(std::move(line));
+            document.linesOf(*current).body.push_back(
+                Line{document.text(line.text), static_cast<Eol>(line.eol)});
         }
     }
     return document;
 }
 
+IniDocument::SectionLines& IniDocument::linesOf(Section& section) {
+    if (!section.whole()) return sectionLines_[section.lines];
+    SectionLines lines{Line{Text(arena()), Eol::None}, Lines(arena())};
+    bool header = true;
+    for (std::size_t position = 0; position < section.raw.size();) {
+        const LineSpan line = lineAt(section.raw, position);
+        position = line.next;
+        Line& target = header ? lines.header : lines.body.emplace_back(Line{Text(arena()), Eol::None});
+        target.text.assign(line.text);
+        target.eol = static_cast<Eol>(line.eol);
+        header = false;
+    }
+    section.lines = static_cast<std::uint32_t>(sectionLines_.size());
+    section.raw = {};
+    return sectionLines_.emplace_back(std::move(lines));
+}
+
+std::string_view IniDocument::kept(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    char* copy = static_cast<char*>(arena()->allocate(bytes.size(), 1));
+    std::memcpy(copy, bytes.data(), bytes.size());
+    return {copy, bytes.size()};
+}
+
+void IniDocument::forEachSectionName(std::string_view bytes,
+                                     const std::function<void(std::string_view name)>& visit) {
+    if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
+    std::size_t position = 0;
+    while (position < bytes.size()) {
+        const std::size_t breakAt = findLineBreak(bytes, position);
+        const std::size_t end = breakAt == std::string_view::npos ? bytes.size() : breakAt;
+        if (auto name = headerName(bytes.substr(position, end - position))) visit(*name);
+        position = end + 1;  // a CR LF pair leaves an empty line, which is no header
+    }
+}
+
+void IniDocument::markSaved() {
+    for (Section& section : sections_) section.parsed = true;
+    modified_ = false;
+    onlyNewSections_ = true;
+}
+
+std::string_view IniDocument::lineEnding() const { return eolText(static_cast<std::uint8_t>(newLineStyle_)); }
+
 std::string IniDocument::load(const std::string& path, IniDocument& out, SectionNames names) {
     out = IniDocument(names);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT) return {};
-        return "Cannot read '" + path + "'. Reason: " + describeErrno(errno);
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return "Cannot read '" + path + "'. Reason: it is not a regular file";
-    }
-    std::string bytes;
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) bytes.resize(bytes.size() + 4096);  // the file may have grown
-        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            return "Cannot read '" + path + "'. Reason: " + describeErrno(error);
-        }
-        if (got == 0) break;
-        filled += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    bytes.resize(filled);
-    out = parse(bytes, names);
+    FileBytes bytes;
+    if (std::string error = readRegularFile(path, bytes); !error.empty()) return error;
+    out = parseOwned(std::move(bytes), names);
     return {};
 }
 
 std::string IniDocument::save(const std::string& path) const { return saveFileAtomically(path, serialise()); }
+
+std::string IniDocument::newSectionsText() const {
+    std::string bytes;
+    for (const Section& section : sections_) {
+        if (section.parsed || section.removed) continue;
+        const SectionLines& lines = linesOf(section);
+        bytes.append("[").append(section.name).append("]");
+        bytes.append(lines.header.text.data(), lines.header.text.size());
+        bytes += eolText(static_cast<std::uint8_t>(lines.header.eol));
+        for (const Line& line : lines.body)
+            bytes.append(line.text.data(), line.text.size()) += eolText(static_cast<std::uint8_t>(line.eol));
+    }
+    return bytes;
+}
+
+void IniDocument::adoptLineEnding(std::string_view bytes) {
+    const std::size_t breakAt = findLineBreak(bytes, 0);
+    if (breakAt == std::string_view::npos) return;
+    if (bytes[breakAt] == '\n')
+        newLineStyle_ = Eol::Lf;
+    else
+        newLineStyle_ = breakAt + 1 < bytes.size() && bytes[breakAt + 1] == '\n' ? Eol::CrLf : Eol::Cr;
+}
 
 std::string IniDocument::serialise() const {
     std::size_t total = 0;
     auto measure = [&total](const Line& line) { total += line.text.size() + 2; };
     for (const Line& line : preamble_) measure(line);
     for (const Section& section : sections_) {
-        measure(section.header);
+        if (section.whole()) {
+            total += section.raw.size();
+            continue;
+        }
+        const SectionLines& lines = linesOf(section);
+        measure(lines.header);
         if (section.generatedHeader) total += section.name.size() + 2;
-        for (const Line& line : section.body) measure(line);
+        for (const Line& line : lines.body) measure(line);
     }
     std::string bytes;
     bytes.reserve(total);
@@ -230,39 +290,96 @@ std::string IniDocument::serialise() const {
     };
     for (const Line& line : preamble_) append(line);
     for (const Section& section : sections_) {
-        if (!section.removed) {
-            if (section.generatedHeader)
-                bytes.append("[").append(section.name.data(), section.name.size()).append("]");
-            append(section.header);
+        if (section.whole()) {
+            bytes.append(section.raw);
+            continue;
         }
-        for (const Line& line : section.body) append(line);
+        const SectionLines& lines = linesOf(section);
+        if (!section.removed) {
+            if (section.generatedHeader) bytes.append("[").append(section.name).append("]");
+            append(lines.header);
+        }
+        for (const Line& line : lines.body) append(line);
     }
     return bytes;
 }
 
-std::size_t IniDocument::FoldedHash::operator()(std::string_view name) const {
+std::uint32_t IniDocument::SectionIndex::hash(std::string_view name) const {
+    if (exact_) return static_cast<std::uint32_t>(std::hash<std::string_view>()(name));
     std::uint64_t hash = 14695981039346656037ull;
     for (char c : name) {
-        if (!exact && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
-    return static_cast<std::size_t>(hash);
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-bool IniDocument::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
-    return exact ? a == b : equalFolded(a, b);
+bool IniDocument::SectionIndex::equal(std::string_view a, std::string_view b) const {
+    return exact_ ? a == b : equalFolded(a, b);
+}
+
+IniDocument::IndexEntry* IniDocument::SectionIndex::find(std::string_view name,
+                                                         const std::deque<Section>& sections) {
+    if (slots_.empty()) return nullptr;
+    const std::uint32_t wanted = hash(name);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = wanted & mask;; i = (i + 1) & mask) {
+        IndexEntry& slot = slots_[i];
+        if (slot.first == kNoSection) return nullptr;
+        if (slot.first != kRemovedName && slot.hash == wanted && equal(sections[slot.first].name, name))
+            return &slot;
+    }
+}
+
+bool IniDocument::SectionIndex::add(std::uint32_t position, const std::deque<Section>& sections) {
+    const std::string_view name = sections[position].name;
+    if (IndexEntry* entry = find(name, sections)) {
+        ++entry->copies;
+        return false;
+    }
+    if ((used_ + 1) * 2 > slots_.size()) grow(std::max<std::size_t>(16, slots_.size() * 2), sections);
+    const std::uint32_t wanted = hash(name);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = wanted & mask;
+    while (slots_[i].first != kNoSection && slots_[i].first != kRemovedName) i = (i + 1) & mask;
+    if (slots_[i].first == kNoSection) ++used_;
+    slots_[i] = IndexEntry{position, 1, wanted};
+    return true;
+}
+
+void IniDocument::SectionIndex::reserve(std::size_t names, const std::deque<Section>& sections) {
+    std::size_t slots = std::max<std::size_t>(16, slots_.size());
+    while (slots < names * 2) slots *= 2;
+    if (slots > slots_.size()) grow(slots, sections);
+}
+
+void IniDocument::SectionIndex::grow(std::size_t slots, const std::deque<Section>&) {
+    std::vector<IndexEntry> old(slots, IndexEntry{});
+    old.swap(slots_);
+    used_ = 0;
+    const std::size_t mask = slots_.size() - 1;
+    for (const IndexEntry& entry : old) {
+        if (entry.first == kNoSection || entry.first == kRemovedName) continue;
+        std::size_t i = entry.hash & mask;
+        while (slots_[i].first != kNoSection) i = (i + 1) & mask;
+        slots_[i] = entry;
+        ++used_;
+    }
 }
 
 IniDocument& IniDocument::operator=(IniDocument&& other) noexcept {
     if (this == &other) return *this;
-    // The old texts go before the arena that holds them.
+    // The old texts and views go before the arena and the source that hold them.
     preamble_ = std::move(other.preamble_);
+    sectionLines_ = std::move(other.sectionLines_);
     sections_ = std::move(other.sections_);
     index_ = std::move(other.index_);
+    source_ = std::move(other.source_);
     arena_ = std::move(other.arena_);
     liveSections_ = other.liveSections_;
     newLineStyle_ = other.newLineStyle_;
     modified_ = other.modified_;
+    onlyNewSections_ = other.onlyNewSections_;
     return *this;
 }
 
@@ -281,24 +398,32 @@ IniDocument::Text IniDocument::joined(std::initializer_list<std::string_view> pa
 }
 
 void IniDocument::indexSection(std::uint32_t position) {
-    const auto [entry, added] = index_.try_emplace(sections_[position].name, IndexEntry{position, 1});
-    if (!added) ++entry->second.copies;
-    sections_[position].firstOfName = added;
+    sections_[position].firstOfName = index_.add(position, sections_);
     ++liveSections_;
 }
 
 const IniDocument::Section* IniDocument::findSection(std::string_view section) const {
-    const auto found = index_.find(trimSpaces(section));
-    return found == index_.end() ? nullptr : &sections_[found->second.first];
+    const IndexEntry* found = const_cast<SectionIndex&>(index_).find(trimSpaces(section), sections_);
+    return found ? &sections_[found->first] : nullptr;
 }
 
 IniDocument::Section* IniDocument::findSection(std::string_view section) {
     return const_cast<Section*>(std::as_const(*this).findSection(section));
 }
 
-std::optional<std::string> IniDocument::valueIn(const Section& section, std::string_view key) {
+std::optional<std::string> IniDocument::valueIn(const Section& section, std::string_view key) const {
     key = trimSpaces(key);
-    for (const Line& line : section.body) {
+    if (section.whole()) {
+        // The header line first, then the body's lines.
+        for (std::size_t position = lineAt(section.raw, 0).next; position < section.raw.size();) {
+            const LineSpan line = lineAt(section.raw, position);
+            position = line.next;
+            const auto lineKey = keyOf(line.text);
+            if (lineKey && equalFolded(*lineKey, key)) return valueOf(line.text);
+        }
+        return std::nullopt;
+    }
+    for (const Line& line : linesOf(section).body) {
         const auto lineKey = keyOf(line.text);
         if (lineKey && equalFolded(*lineKey, key)) return valueOf(line.text);
     }
@@ -312,7 +437,7 @@ std::optional<std::string> IniDocument::value(std::string_view section, std::str
 }
 
 std::string IniDocument::SectionReader::read(std::string_view key, std::string_view defaultValue) const {
-    if (auto found = valueIn(*static_cast<const Section*>(section_), key)) return std::move(*found);
+    if (auto found = document_.valueIn(*static_cast<const Section*>(section_), key)) return std::move(*found);
     while (!defaultValue.empty() && defaultValue.back() == ' ') defaultValue.remove_suffix(1);
     return std::string(defaultValue);
 }
@@ -322,7 +447,7 @@ void IniDocument::forEachSection(
     for (const Section& section : sections_) {
         if (section.removed || section.name.empty()) continue;
         const Section* source = section.firstOfName ? &section : findSection(section.name);
-        visit(section.name, SectionReader(source));
+        visit(section.name, SectionReader(*this, source));
     }
 }
 
@@ -356,8 +481,10 @@ std::string IniDocument::checkSectionName(std::string_view name) {
 
 IniDocument::Line* IniDocument::lastLine() {
     for (auto section = sections_.rbegin(); section != sections_.rend(); ++section) {
-        if (!section->body.empty()) return &section->body.back();
-        if (!section->removed) return &section->header;
+        if (section->whole() && section->raw.empty()) continue;
+        SectionLines& lines = linesOf(*section);
+        if (!lines.body.empty()) return &lines.body.back();
+        if (!section->removed) return &lines.header;
     }
     return preamble_.empty() ? nullptr : &preamble_.back();
 }
@@ -386,9 +513,12 @@ std::string IniDocument::setValues(std::string_view section, std::initializer_li
     Section* found = findSection(section);
     if (!found) {
         ensureLastLineEnds();
-        sections_.push_back(newSection(section, newLine({})));
-        sections_.back().generatedHeader = true;
-        sections_.back().body.reserve(entries.size());
+        Section added{kept(section)};
+        added.generatedHeader = true;
+        added.lines = static_cast<std::uint32_t>(sectionLines_.size());
+        sectionLines_.push_back(SectionLines{newLine({}), Lines(arena())});
+        sectionLines_.back().body.reserve(entries.size());
+        sections_.push_back(added);
         indexSection(static_cast<std::uint32_t>(sections_.size() - 1));
         found = &sections_.back();
         modified_ = true;
@@ -398,9 +528,27 @@ std::string IniDocument::setValues(std::string_view section, std::initializer_li
 }
 
 void IniDocument::setInSection(Section& section, std::string_view key, std::string_view value) {
+    // An unchanged value leaves a whole section as it is.
+    if (section.whole()) {
+        const std::optional<std::string> current = valueIn(section, key);
+        if (current && *current == value && !section.raw.empty() &&
+            (section.raw.back() == '\n' || section.raw.back() == '\r')) {
+            bool firstKeyIsPlain = false;  // the value reads back the same only when written plainly
+            for (std::size_t position = lineAt(section.raw, 0).next; position < section.raw.size();) {
+                const LineSpan line = lineAt(section.raw, position);
+                position = line.next;
+                const auto lineKey = keyOf(line.text);
+                if (!lineKey || !equalFolded(*lineKey, key)) continue;
+                firstKeyIsPlain = line.text == joinedText({*lineKey, "=", value});
+                break;
+            }
+            if (firstKeyIsPlain) return;
+        }
+    }
+    SectionLines& lines = linesOf(section);
     std::size_t insertAt = 0;
-    for (std::size_t i = 0; i < section.body.size(); ++i) {
-        Line& line = section.body[i];
+    for (std::size_t i = 0; i < lines.body.size(); ++i) {
+        Line& line = lines.body[i];
         const auto lineKey = keyOf(line.text);
         if (!lineKey) continue;
         if (equalFolded(*lineKey, key)) {
@@ -410,28 +558,33 @@ void IniDocument::setInSection(Section& section, std::string_view key, std::stri
                 line.text = std::move(rewritten);
                 if (line.eol == Eol::None) line.eol = newLineStyle_;
                 modified_ = true;
+                if (section.parsed) onlyNewSections_ = false;
             }
             return;
         }
         insertAt = i + 1;
     }
     // A new key goes right after the last key, so comments below it stay below.
-    Line& before = insertAt == 0 ? section.header : section.body[insertAt - 1];
+    Line& before = insertAt == 0 ? lines.header : lines.body[insertAt - 1];
     if (before.eol == Eol::None) before.eol = newLineStyle_;
-    section.body.insert(section.body.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                        Line{joined({key, "=", value}), newLineStyle_});
+    lines.body.insert(lines.body.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                      Line{joined({key, "=", value}), newLineStyle_});
     modified_ = true;
+    if (section.parsed) onlyNewSections_ = false;
 }
 
 bool IniDocument::removeKey(std::string_view section, std::string_view key) {
     Section* found = findSection(section);
     if (!found) return false;
     key = trimSpaces(key);
-    for (auto line = found->body.begin(); line != found->body.end(); ++line) {
+    if (found->whole() && !valueIn(*found, key)) return false;
+    Lines& body = linesOf(*found).body;
+    for (auto line = body.begin(); line != body.end(); ++line) {
         const auto lineKey = keyOf(line->text);
         if (lineKey && equalFolded(*lineKey, key)) {
-            found->body.erase(line);
+            body.erase(line);
             modified_ = true;
+            onlyNewSections_ = false;
             return true;
         }
     }
@@ -439,29 +592,30 @@ bool IniDocument::removeKey(std::string_view section, std::string_view key) {
 }
 
 bool IniDocument::removeSection(std::string_view section) {
-    const auto entry = index_.find(trimSpaces(section));
-    if (entry == index_.end()) return false;
-    const IndexEntry removed = entry->second;
-    index_.erase(entry);
+    IndexEntry* entry = index_.find(trimSpaces(section), sections_);
+    if (!entry) return false;
     --liveSections_;
-    Section& found = sections_[removed.first];
-    if (removed.copies > 1) {
-        // Rare (hand-edited duplicates): the next copy of the name becomes the one that is read.
-        for (std::uint32_t next = removed.first + 1; next < sections_.size(); ++next) {
-            if (!sections_[next].removed && equalFolded(sections_[next].name, found.name)) {
-                index_.emplace(sections_[next].name, IndexEntry{next, removed.copies - 1});
-                sections_[next].firstOfName = true;
-                break;
-            }
+    Section& found = sections_[entry->first];
+    found.firstOfName = false;
+    if (entry->copies == 1) index_.erase(*entry);
+    // Rare (hand-edited duplicates): the next copy of the name becomes the one that is read.
+    for (std::uint32_t next = entry->first + 1; entry->copies > 1 && next < sections_.size(); ++next) {
+        if (!sections_[next].removed && index_.equal(sections_[next].name, found.name)) {
+            entry->first = next;
+            --entry->copies;
+            sections_[next].firstOfName = true;
+            break;
         }
     }
+    SectionLines& lines = linesOf(found);
     found.removed = true;
     // Only comments stay. Any other line left behind could read as something new
     // once its header is gone (a line starting with a byte-order mark becomes a
     // section header when it ends up first in the file).
-    std::erase_if(found.body, [](const Line& line) { return !isComment(line.text); });
-    found.header.text.clear();
+    std::erase_if(lines.body, [](const Line& line) { return !isComment(line.text); });
+    lines.header.text.clear();
     modified_ = true;
+    onlyNewSections_ = false;
     return true;
 }
 

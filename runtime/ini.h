@@ -36,9 +36,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "runtime/files.h"
 
 namespace vex {
 
@@ -57,7 +58,19 @@ public:
     IniDocument& operator=(const IniDocument&) = delete;
 
     // Parses `bytes`; never fails (anything that is no header or key is kept as it is).
-    static IniDocument parse(std::string_view bytes, SectionNames names = SectionNames::FoldCase);
+    // Lines beginning with `dropLinesStartingWith` (when not empty) are not kept: a
+    // caller's own bookkeeping in the file, which a rewrite then leaves out.
+    static IniDocument parse(std::string_view bytes, SectionNames names = SectionNames::FoldCase,
+                             std::string_view dropLinesStartingWith = {});
+    // The same, keeping `bytes` instead of a copy of them.
+    static IniDocument parseOwned(FileBytes bytes, SectionNames names = SectionNames::FoldCase,
+                                  std::string_view dropLinesStartingWith = {});
+
+    // Calls `visit` with the name of each section header of `bytes` in file order,
+    // as parse() reads them, without building a document: cheap enough to ask a
+    // long file whether it names a few sections.
+    static void forEachSectionName(std::string_view bytes,
+                                   const std::function<void(std::string_view name)>& visit);
 
     // Reads `path` into `out`. A missing file is an empty document and not an error.
     // Returns "" on success or a reason (unreadable file, not a regular file); then
@@ -72,6 +85,18 @@ public:
 
     // True once an edit has changed the document since it was parsed.
     bool modified() const { return modified_; }
+    // True while every change since parsing added whole new sections after the
+    // parsed ones (or ended the file's last line): the file then changes by
+    // appending newSectionsText(), preceded by a line ending when it lacked one.
+    bool changedOnlyByNewSections() const { return onlyNewSections_; }
+    // After the changes reached the file: they count as parsed, and nothing is modified.
+    void markSaved();
+    // The line ending new lines get.
+    std::string_view lineEnding() const;
+    // The sections added since parsing, as serialise() writes them.
+    std::string newSectionsText() const;
+    // New lines end as the first line of `bytes` ends (CRLF when it has none), as a parsed file's would.
+    void adoptLineEnding(std::string_view bytes);
 
     // The value of `key` in the first section named `section`, or nothing when
     // the section or the key is missing.
@@ -84,7 +109,7 @@ public:
     std::vector<std::string> sectionNames() const;
     std::size_t sectionCount() const { return liveSections_; }
     // Makes room for `more` new sections, so a batch of records does not rehash the index as it grows.
-    void reserveSections(std::size_t more) { index_.reserve(liveSections_ + more); }
+    void reserveSections(std::size_t more) { index_.reserve(liveSections_ + more, sections_); }
 
     // Sets `key` = `value` in the first section named `section`, adding the key
     // after the section's last key, or a new section at the end of the file.
@@ -107,7 +132,9 @@ public:
 
     private:
         friend class IniDocument;
-        explicit SectionReader(const void* section) : section_(section) {}
+        SectionReader(const IniDocument& document, const void* section)
+            : document_(document), section_(section) {}
+        const IniDocument& document_;
         const void* section_;
     };
     // Visits the sections sectionNames() lists, in that order, without a lookup per section.
@@ -127,17 +154,30 @@ private:
         Eol eol = Eol::None;
     };
     using Lines = std::pmr::vector<Line>;
+    // A section read from a file stays as the bytes it was read as until it is
+    // changed: a list of a million entries then costs a few words per entry, and
+    // is written back by copying those bytes.
     struct Section {
-        Text name;
-        Line header;
-        Lines body;  // in the arena too: a drop of many files adds a section and its keys per file
+        std::string_view name;  // in the source or the arena: never moves
+        std::string_view raw;   // header and body lines as read, line endings included, while held whole
+        std::uint32_t lines = kWhole;  // position in sectionLines_ once held line by line
         bool removed = false;
         bool firstOfName = false;      // the copy of its name that reads and writes go to
         bool generatedHeader = false;  // added by us: the header is "[" name "]", written out when saved
+        bool parsed = false;           // read from the file, not added since
+        bool whole() const { return lines == kWhole; }
+    };
+    static constexpr std::uint32_t kWhole = ~std::uint32_t(0);
+    struct SectionLines {
+        Line header;
+        Lines body;  // in the arena too: a drop of many files adds a section and its keys per file
     };
 
-    static std::optional<std::string> valueIn(const Section& section, std::string_view key);
+    std::optional<std::string> valueIn(const Section& section, std::string_view key) const;
     void setInSection(Section& section, std::string_view key, std::string_view value);
+    // The section's lines one by one, split from its bytes the first time they are asked for.
+    SectionLines& linesOf(Section& section);
+    const SectionLines& linesOf(const Section& section) const { return sectionLines_[section.lines]; }
 
     const Section* findSection(std::string_view section) const;
     Section* findSection(std::string_view section);
@@ -147,36 +187,52 @@ private:
     std::pmr::memory_resource* arena();
     Text text(std::string_view bytes) { return Text(bytes, arena()); }
     Line newLine(std::string_view bytes) { return Line{text(bytes), newLineStyle_}; }
-    Section newSection(std::string_view name, Line header) {
-        return Section{text(name), std::move(header), Lines(arena())};
-    }
+    // A copy of `bytes` in the arena, which stays where it is while the document lives.
+    std::string_view kept(std::string_view bytes);
     Text joined(std::initializer_list<std::string_view> parts);
 
     // Section names hash and compare with A-Z folded, without building folded copies
     // (or byte for byte, for a document of exact section names).
-    struct FoldedHash {
-        using is_transparent = void;
-        bool exact;  // no default member initialiser: the enclosing class needs it default-constructible
-        std::size_t operator()(std::string_view name) const;
-    };
-    struct FoldedEqual {
-        using is_transparent = void;
-        bool exact;
-        bool operator()(std::string_view a, std::string_view b) const;
-    };
+    static constexpr std::uint32_t kNoSection = ~std::uint32_t(0);
+    static constexpr std::uint32_t kRemovedName = kNoSection - 1;
     struct IndexEntry {
-        std::uint32_t first;   // position in sections_ of the first live section of that name
-        std::uint32_t copies;  // live sections of that name
+        std::uint32_t first = kNoSection;  // position in sections_ of the first live section of that name
+        std::uint32_t copies = 0;          // live sections of that name
+        std::uint32_t hash = 0;
+    };
+    // Names to the first live section of each, by open addressing over one array:
+    // a million names cost a few megabytes and no allocation per name.
+    class SectionIndex {
+    public:
+        explicit SectionIndex(bool exact) : exact_(exact) {}
+        // The entry of `name`, or nullptr.
+        IndexEntry* find(std::string_view name, const std::deque<Section>& sections);
+        // Counts a live section at `position`; true when it is the first of its name.
+        bool add(std::uint32_t position, const std::deque<Section>& sections);
+        void erase(IndexEntry& entry) { entry.first = kRemovedName; }
+        void reserve(std::size_t names, const std::deque<Section>& sections);
+        bool equal(std::string_view a, std::string_view b) const;
+
+    private:
+        std::uint32_t hash(std::string_view name) const;
+        void grow(std::size_t slots, const std::deque<Section>& sections);
+
+        bool exact_;
+        std::vector<IndexEntry> slots_;  // a power of two in size, at most half used
+        std::size_t used_ = 0;           // live and erased slots
     };
 
-    // First, so it is freed after every text in it.
+    // First, so they are freed after every text and view in them.
     std::unique_ptr<std::pmr::monotonic_buffer_resource> arena_;
+    FileBytes source_;  // the bytes parsed: whole sections and names view them
     std::vector<Line> preamble_;
     std::deque<Section> sections_;  // a deque, so the names the index views never move
-    std::unordered_map<std::string_view, IndexEntry, FoldedHash, FoldedEqual> index_;
+    std::deque<SectionLines> sectionLines_;
+    SectionIndex index_;
     std::size_t liveSections_ = 0;
     Eol newLineStyle_ = Eol::CrLf;
     bool modified_ = false;
+    bool onlyNewSections_ = true;
 };
 
 // The configuration-item commands. File, section and key first lose leading

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <random>
 
 #include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
@@ -141,6 +144,112 @@ TEST_F(IniListsTest, identificationRefusesPathsTheFileCannotHold) {
     const std::vector<IdentificationEntry> listed = entriesOf<IdentificationList>(setokIni_);
     ASSERT_EQ(listed.size(), 3u);
     EXPECT_EQ(listed[1].path, "/x/[1] \"q\" 'r'.bin");
+}
+
+// What a fresh reader sees of an identification list: path -> (signature, type), in order.
+std::vector<std::string> listedAs(const std::string& file) {
+    IdentificationList list(file);
+    EXPECT_EQ(list.load(), "");
+    std::vector<std::string> rows;
+    for (const IdentificationEntry& entry : list.entries())
+        rows.push_back(entry.path + "=" + entry.signature + "/" + entry.type);
+    return rows;
+}
+
+// Random recordings, some new, some of listed paths, some repeated unchanged, and
+// removals, saved after random batches through either way of loading: a fresh
+// reader must always see what a plain in-memory reference says.
+TEST_F(IniListsTest, appendsAndRewritesAlwaysReadBackAsTheReference) {
+    std::mt19937 random(20261208);
+    std::vector<std::pair<std::string, std::string>> reference;  // path, "signature/type", in list order
+    auto referenceRows = [&] {
+        std::vector<std::string> rows;
+        for (const auto& [path, values] : reference) rows.push_back(path + "=" + values);
+        return rows;
+    };
+    // A hand-made start: LF endings, no line break at the end.
+    put(setokIni_, "; kept\n[/p/0]\ntype=00\ntype1=t0");
+    reference.emplace_back("/p/0", "00/t0");
+    for (int batch = 0; batch < 60; ++batch) {
+        std::vector<std::pair<std::string, std::string>> changes;
+        const int size = 1 + static_cast<int>(random() % 5);
+        for (int i = 0; i < size; ++i) {
+            const std::string path = "/p/" + std::to_string(random() % 40);
+            changes.emplace_back(path, std::to_string(random() % 3) + "/t" + std::to_string(random() % 2));
+        }
+        const bool removes = random() % 6 == 0;
+        IdentificationList list(setokIni_);
+        std::vector<std::string> names;
+        for (const auto& change : changes) names.push_back(change.first);
+        ASSERT_EQ(removes || random() % 2 ? list.load() : list.loadToRecord(names), "");
+        if (removes && !reference.empty()) {
+            const std::string gone = reference[random() % reference.size()].first;
+            EXPECT_TRUE(list.remove(gone));
+            std::erase_if(reference, [&](const auto& entry) { return entry.first == gone; });
+        }
+        for (const auto& [path, values] : changes) {
+            const std::size_t slash = values.find('/');
+            ASSERT_EQ(list.record(values.substr(0, slash), path, values.substr(slash + 1)), "");
+            auto listed = std::find_if(reference.begin(), reference.end(),
+                                       [&](const auto& entry) { return entry.first == path; });
+            if (listed == reference.end())
+                reference.emplace_back(path, values);
+            else
+                listed->second = values;
+        }
+        ASSERT_EQ(list.save(), "");
+        ASSERT_EQ(listedAs(setokIni_), referenceRows()) << "batch " << batch;
+    }
+    EXPECT_NE(contents(setokIni_).find("; kept"), std::string::npos);
+}
+
+// An append cut short at any byte, or whose bytes never reached the disk (zeros),
+// is left out whole; the next save cuts it off and the list goes on as before.
+TEST_F(IniListsTest, anAppendCutShortAnywhereIsLeftOutAndCutOff) {
+    put(setokIni_, "[/a]\r\ntype=01\r\ntype1=aa\r\n");
+    const std::string before = contents(setokIni_);
+    IdentificationList list(setokIni_);
+    ASSERT_EQ(list.loadToRecord({"/b", "/c"}), "");
+    ASSERT_EQ(list.record("02", "/b", "bb"), "");
+    ASSERT_EQ(list.record("03", "/c", "cc"), "");
+    ASSERT_EQ(list.save(), "");
+    const std::string whole = contents(setokIni_);
+    ASSERT_EQ(listedAs(setokIni_), (std::vector<std::string>{"/a=01/aa", "/b=02/bb", "/c=03/cc"}));
+
+    std::vector<std::string> torn;
+    for (std::size_t cut = before.size() + 1; cut < whole.size() - 2; ++cut)
+        torn.push_back(whole.substr(0, cut));
+    std::string zeroed = whole;
+    std::fill(zeroed.begin() + static_cast<std::ptrdiff_t>(before.size()) + 30, zeroed.end() - 30, '\0');
+    torn.push_back(zeroed);
+    for (const std::string& bytes : torn) {
+        put(setokIni_, bytes);
+        ASSERT_EQ(listedAs(setokIni_), std::vector<std::string>{"/a=01/aa"}) << bytes.size();
+        IdentificationList again(setokIni_);
+        ASSERT_EQ(again.loadToRecord({"/d"}), "");
+        ASSERT_EQ(again.record("04", "/d", "dd"), "");
+        ASSERT_EQ(again.save(), "");
+        ASSERT_EQ(listedAs(setokIni_), (std::vector<std::string>{"/a=01/aa", "/d=04/dd"})) << bytes.size();
+    }
+}
+
+// A list that changes nothing is not written; a file changed behind the lock is never appended to.
+TEST_F(IniListsTest, nothingIsWrittenWithoutAChangeOrOverAnotherProgramsChange) {
+    put(setokIni_, "[/a]\r\ntype=01\r\ntype1=aa\r\n");
+    const fs::file_time_type earlier = fs::last_write_time(setokIni_) - std::chrono::hours(1);
+    fs::last_write_time(setokIni_, earlier);
+    IdentificationList same(setokIni_);
+    ASSERT_EQ(same.loadToRecord({"/a"}), "");
+    ASSERT_EQ(same.record("01", "/a", "aa"), "");
+    ASSERT_EQ(same.save(), "");
+    EXPECT_EQ(fs::last_write_time(setokIni_), earlier);
+
+    IdentificationList list(setokIni_);
+    ASSERT_EQ(list.loadToRecord({"/b"}), "");
+    ASSERT_EQ(list.record("02", "/b", "bb"), "");
+    put(setokIni_, "[/x]\r\ntype=09\r\ntype1=xx\r\n");
+    EXPECT_NE(list.save(), "");
+    EXPECT_EQ(contents(setokIni_), "[/x]\r\ntype=09\r\ntype1=xx\r\n");
 }
 
 TEST(PathWithoutExtension, cutsTheLastComponentsExtensionOnly) {
