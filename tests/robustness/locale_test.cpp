@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,50 @@ TEST(CliLocale, messagesFollowTheLocaleAndStayAsWrittenUnderC) {
         // The stored type is data: the listing is the same in every language.
         const ChildResult listing = runCli(data.path(), {"library"}, {.environment = c.environment});
         EXPECT_NE(listing.out.find("jpg\tFFD8FF"), std::string::npos) << describe(listing);
+    }
+}
+
+// Every description in every command's help has its Chinese text: a new option
+// whose help is not in the catalogue shows up here as a line without Chinese.
+TEST(CliLocale, everyHelpTextIsInChineseUnderAChineseLocale) {
+    TempDir data;
+    const std::vector<std::string> chinese = {"LANG=zh_CN.UTF-8", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="};
+    const std::vector<std::vector<std::string>> commands = {{},
+                                                            {"signature"},
+                                                            {"confirm"},
+                                                            {"library"},
+                                                            {"library", "delete"},
+                                                            {"library", "check"},
+                                                            {"library", "clear"},
+                                                            {"library", "export"},
+                                                            {"library", "import"},
+                                                            {"library", "restore"},
+                                                            {"sample"},
+                                                            {"experiments"},
+                                                            {"experiments", "delete"},
+                                                            {"identify"},
+                                                            {"results"},
+                                                            {"results", "clear"},
+                                                            {"results", "restore"},
+                                                            {"rename"}};
+    for (std::vector<std::string> command : commands) {
+        command.push_back("--help");
+        const ChildResult help = runCli(data.path(), command, {.environment = chinese});
+        ASSERT_EQ(help.exitCode, 0) << describe(help);
+        std::size_t described = 0;
+        for (std::size_t start = 0; start < help.out.size();) {
+            const std::size_t end = std::min(help.out.find('\n', start), help.out.size());
+            const std::string line = help.out.substr(start, end - start);
+            start = end + 1;
+            // Descriptions stand after a run of blanks; names, types and values before it.
+            const std::size_t gap = line.find("   ", 2);
+            if (gap == std::string::npos || line.find_first_not_of(' ', gap) == std::string::npos) continue;
+            ++described;
+            const std::string text = line.substr(line.find_first_not_of(' ', gap));
+            EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; }))
+                << "untranslated help in '" << command.front() << "': " << line;
+        }
+        EXPECT_GT(described, 0u) << describe(help);
     }
 }
 
