@@ -119,8 +119,8 @@ void UringReads::complete(unsigned request, int result, ReadWindow& window,
     Request& at = requests_[request];
     const bool opening = at.fd < 0;
     if (window.stopped()) {
-        ::close(opening ? result
-                        : at.fd);  // a failed open gives no descriptor, and close(-errno) does nothing
+        // A failed open gives no descriptor, and close(-errno) does nothing.
+        ::close(opening ? result : at.fd);
         return release(request);
     }
     const std::string& path = paths[at.index];

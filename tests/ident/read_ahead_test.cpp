@@ -106,6 +106,8 @@ struct Readers {
     ReadAhead::Reading expected;
 };
 
+void PrintTo(const Readers& readers, std::ostream* out) { *out << readers.name; }
+
 ReadAheadOptions optionsOf(ReadAheadOptions::Reader reader, unsigned count, std::size_t window) {
     ReadAheadOptions options;
     options.reader = reader;
