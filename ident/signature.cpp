@@ -12,9 +12,8 @@
 namespace vex {
 namespace {
 
-// Reads exactly `count` bytes from offset 0, retrying short and interrupted reads.
-bool readHeader(int fd, unsigned char* buffer, int count) {
-    int done = 0;
+// Reads from offset `done` until `count` bytes are there, retrying short and interrupted reads.
+bool readHeader(int fd, unsigned char* buffer, int done, int count) {
     while (done < count) {
         const ssize_t got = ::pread(fd, buffer + done, static_cast<size_t>(count - done), done);
         if (got < 0 && errno == EINTR) continue;
@@ -37,54 +36,55 @@ std::string hexDigitsOf(const unsigned char* bytes, int count) {
     return text;
 }
 
-namespace {
+// O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever.
+int droppedPathOpenFlags() { return O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY; }
 
-enum class HeaderRead { Read, Directory, Unreadable, Missing };
-
-// One open, one fstat, one read: what a signature value and the drops' directory test both need.
-HeaderRead readHeaderOf(const std::string& path, unsigned char (&header)[kSignatureBytes]) {
-    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? HeaderRead::Missing : HeaderRead::Unreadable;
+// One fstat: what a signature value and the drops' directory test both need of an open path.
+DroppedHeader::Kind kindOfOpened(int fd) {
     struct stat info {};
-    HeaderRead result = HeaderRead::Unreadable;
-    if (::fstat(fd, &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            result = HeaderRead::Directory;
-        else if (S_ISREG(info.st_mode) && info.st_size >= kSignatureBytes &&
-                 readHeader(fd, header, kSignatureBytes))
-            result = HeaderRead::Read;
-    }
-    ::close(fd);
-    return result;
+    if (::fstat(fd, &info) != 0) return DroppedHeader::Kind::NoHeader;
+    if (S_ISDIR(info.st_mode)) return DroppedHeader::Kind::Directory;
+    // Only a regular file is read: a device or FIFO could give bytes that are no file's header, or none.
+    if (S_ISREG(info.st_mode) && info.st_size >= kSignatureBytes) return DroppedHeader::Kind::Header;
+    return DroppedHeader::Kind::NoHeader;
 }
 
-}  // namespace
+bool finishHeaderRead(int fd, unsigned char* bytes, int done) {
+    return readHeader(fd, bytes, done, kSignatureBytes);
+}
+
+DroppedHeader::Kind kindWithoutHeader(const std::string& path) {
+    // A folder we may not open (no read permission) is still a folder.
+    const bool isDirectory = callDeclaredFunction("shlwapi.dll", "PathIsDirectoryA", {Value(path)}) != 0;
+    return isDirectory ? DroppedHeader::Kind::Directory : DroppedHeader::Kind::NoHeader;
+}
+
+DroppedHeader::Kind kindAfterFailedOpen(const std::string& path, int error) {
+    if (error == ENOENT || error == ENOTDIR) return DroppedHeader::Kind::Missing;
+    return kindWithoutHeader(path);
+}
 
 std::string ReadSignatureValue(const std::string& path) {
+    const int fd = ::open(path.c_str(), droppedPathOpenFlags());
+    if (fd < 0) return std::string(kTooShortText);
     unsigned char header[kSignatureBytes];
-    if (readHeaderOf(path, header) != HeaderRead::Read) return std::string(kTooShortText);
-    return hexDigitsOf(header, kSignatureBytes);
+    const bool read = kindOfOpened(fd) == DroppedHeader::Kind::Header && finishHeaderRead(fd, header, 0);
+    ::close(fd);
+    return read ? hexDigitsOf(header, kSignatureBytes) : std::string(kTooShortText);
 }
 
 DroppedHeader readDroppedHeader(const std::string& path) {
     DroppedHeader header;
-    switch (readHeaderOf(path, header.bytes)) {
-        case HeaderRead::Read:
-            header.kind = DroppedHeader::Kind::Header;
-            return header;
-        case HeaderRead::Directory:
-            header.kind = DroppedHeader::Kind::Directory;
-            return header;
-        case HeaderRead::Missing:
-            header.kind = DroppedHeader::Kind::Missing;
-            return header;
-        case HeaderRead::Unreadable:
-            break;
+    const int fd = ::open(path.c_str(), droppedPathOpenFlags());
+    if (fd < 0) {
+        header.kind = kindAfterFailedOpen(path, errno);
+        return header;
     }
-    // A folder we may not open (no read permission) is still a folder.
-    const bool isDirectory = callDeclaredFunction("shlwapi.dll", "PathIsDirectoryA", {Value(path)}) != 0;
-    header.kind = isDirectory ? DroppedHeader::Kind::Directory : DroppedHeader::Kind::NoHeader;
+    header.kind = kindOfOpened(fd);
+    if (header.kind == DroppedHeader::Kind::Header && !finishHeaderRead(fd, header.bytes, 0))
+        header.kind = DroppedHeader::Kind::NoHeader;
+    ::close(fd);
+    if (header.kind == DroppedHeader::Kind::NoHeader) header.kind = kindWithoutHeader(path);
     return header;
 }
 

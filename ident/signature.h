@@ -39,6 +39,17 @@ struct DroppedHeader {
 DroppedHeader readDroppedHeader(const std::string& path);
 ExaminedPath examinedPathOf(const DroppedHeader& header);
 
+// readDroppedHeader step by step, for a reader that opens and reads by other means (io_uring) and must
+// come to the same answer. Open the path with droppedPathOpenFlags(); when that fails, kindAfterFailedOpen
+// says the rest. Otherwise kindOfOpened: Header means "read the first kSignatureBytes bytes", and a short
+// or interrupted read is finished by finishHeaderRead. An opened path that gives no header (NoHeader, or a
+// failed read) is settled by kindWithoutHeader, after the file is closed.
+int droppedPathOpenFlags();
+DroppedHeader::Kind kindAfterFailedOpen(const std::string& path, int error);
+DroppedHeader::Kind kindOfOpened(int fd);
+bool finishHeaderRead(int fd, unsigned char* bytes, int done);
+DroppedHeader::Kind kindWithoutHeader(const std::string& path);
+
 // Formats `count` bytes as upper-case hexadecimal digits, two per byte.
 std::string hexDigitsOf(const unsigned char* bytes, int count);
 

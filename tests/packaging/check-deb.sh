@@ -14,7 +14,7 @@ expect_eq "package version" "$(dpkg-deb -f "$deb" Version)" "$version"
 depends=$(dpkg-deb -f "$deb" Depends)
 depended=$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }')
 # The libraries come from dpkg-shlibdeps; the display plugins are loaded at run time and named by hand.
-for needed in libc6 libstdc++6 libsqlite3-0 libqt6core6 libqt6widgets6 libqt6network6 qt6-qpa-plugins; do
+for needed in libc6 libstdc++6 libsqlite3-0 liburing2 libqt6core6 libqt6widgets6 libqt6network6 qt6-qpa-plugins; do
     grep -qxF "$needed" <<<"$depended" || fail "Depends lacks $needed: $depends"
 done
 
