@@ -4,6 +4,7 @@
 #include <QProgressDialog>
 
 #include "runtime/gui/desktop_hooks.h"
+#include "runtime/translation.h"
 
 namespace vex {
 namespace {
@@ -34,7 +35,8 @@ bool DropProgressDialog::report(std::size_t done, std::size_t total) {
     if (!dialog_) {
         // Without a button text of our own the dialog has Qt's Cancel button, in the user's language.
         dialog_ = new QProgressDialog(dialogParent());
-        dialog_->setLabelText(QStringLiteral("正在处理拖放的 %1 个文件……").arg(total));
+        dialog_->setLabelText(QString::fromStdString(
+            translatedWith(text_context::kWindow, "正在处理拖放的 %1 个文件……", {std::to_string(total)})));
         dialog_->setRange(0, scaled(total, total));
         dialog_->setWindowTitle(QStringLiteral("Vexorin"));
         dialog_->setWindowModality(Qt::ApplicationModal);
