@@ -9,13 +9,16 @@
 #include "app/command_line.h"
 #include "app/lock_wait_notice.h"
 #include "app/single_instance.h"
+#include "app/start_timing.h"
 #include "runtime/data_dir.h"
+#include "runtime/gui/background_work.h"
 #include "runtime/gui/desktop_hooks.h"
 #include "runtime/gui/drop_progress_dialog.h"
 #include "runtime/gui/reveal.h"
 #include "runtime/gui/window_views.h"
 #include "runtime/translation.h"
 #include "runtime/window_model.h"
+#include "ui/list_views.h"
 #include "ui/main_window_handlers.h"
 #include "ui/main_window_layout.h"
 #include "ui/row_commands.h"
@@ -102,9 +105,15 @@ int runDesktopProgram(int argc, char** argv) {
     DesktopWindows windows(model);
     installDropTargetRegistrar(windows);
     DropProgressDialog progress;
-    registerMainWindowHandlers(
-        model, DataDirectory::current,
-        [&progress](std::size_t done, std::size_t total) { progress.report(done, total); });
+    registerMainWindowHandlers(model, DataDirectory::current,
+                               [&progress](std::size_t done, std::size_t total) {
+                                   if (!progress.report(done, total)) throw DropCancelled{};
+                               });
+    // Large lists load here while the window is usable. A load still running at the
+    // end is waited for when this goes, and what it would have shown is dropped.
+    BackgroundWork background;
+    setBackgroundRunner(
+        [&background](std::function<UiContinuation()> work) { background.run(std::move(work)); });
     registerWindowLayouts(model);
     QObject::connect(&windows, &DesktopWindows::windowClosedByUser, &application, [](std::uint32_t windowId) {
         if (windowId == main_window::kWindowId) QApplication::quit();
@@ -116,7 +125,9 @@ int runDesktopProgram(int argc, char** argv) {
     installLockWaitNotice(windows);
 
     model.loadStartWindow(main_window::kWindowId);
+    reportStartTimingWhenAsked(windows.windowWidget(main_window::kWindowId));
     QApplication::exec();
+    setBackgroundRunner({});
     removeLockWaitNotice();
     model.closeAllWindows();
     return 0;

@@ -242,6 +242,10 @@
         <translation>%1 digits matched</translation>
     </message>
     <message>
+        <source>正在处理拖放的 %1 个文件……</source>
+        <translation>Processing %1 dropped files…</translation>
+    </message>
+    <message>
         <source>少于 %1 位：匹配较弱</source>
         <translation>Fewer than %1 digits: a weak match</translation>
     </message>

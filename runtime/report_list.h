@@ -5,6 +5,8 @@
 // (setRows, permuteRows), which notify an observer once instead of once per row.
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,12 +49,83 @@ struct ReportRow {
     int indent = 0;
 };
 
+// The rows of a report list, kept compact: every cell text lives in one shared
+// buffer and a row is a fixed-size record of where its texts are, so a million
+// rows cost about 50 bytes each beside their texts instead of a string object
+// per cell. A store can be built on any thread and then handed to a list whole.
+class ReportRowStore {
+public:
+    // Capacity for a bulk build: rows, cells per row, bytes of text in all.
+    void reserve(std::size_t rows, std::size_t cellsPerRow, std::size_t textBytes);
+    // Appends a row of these texts, with no image, indent, value or notes.
+    void appendRow(std::initializer_list<std::string_view> cells, int checkState);
+    void appendRow(const std::vector<std::string_view>& cells, int checkState);
+    void appendRow(const ReportRow& row);
+    void insertRow(std::size_t at, const ReportRow& row);
+    void clear();
+
+    std::size_t size() const { return heads_.size(); }
+    // "" past the cells the row holds. The view is valid until the store changes.
+    std::string_view text(std::size_t row, std::size_t column) const;
+    void setText(std::size_t row, std::size_t column, std::string_view text);
+    int checkState(std::size_t row) const { return heads_[row].checkState; }
+    void setCheckState(std::size_t row, int state);
+    int image(std::size_t row) const { return extrasOf(row).image; }
+    void setImage(std::size_t row, int image);
+    int indent(std::size_t row) const { return extrasOf(row).indent; }
+    std::int32_t itemValue(std::size_t row) const { return extrasOf(row).itemValue; }
+    void setItemValue(std::size_t row, std::int32_t value);
+    const std::vector<CellNote>& notes(std::size_t row) const { return extrasOf(row).notes; }
+    // A copy of everything the row holds.
+    ReportRow row(std::size_t row) const;
+    // New row i is old row newToOld[i], which must be a permutation of the rows.
+    void permute(const std::vector<int>& newToOld);
+
+private:
+    // A cell's text in the buffer: 40 bits of offset, 24 of length. A text too
+    // long for that is kept on its own, and `offset` then numbers it in longTexts_.
+    struct Span {
+        std::uint64_t offset : 40;
+        std::uint64_t length : 24;
+    };
+    static constexpr std::uint64_t kLongText = (std::uint64_t{1} << 24) - 1;
+    // What few rows have (an image, an indent, a value, notes) sits apart; 0: none.
+    struct Head {
+        std::uint32_t extras = 0;
+        std::uint16_t cellCount = 0;
+        std::int8_t checkState = check_state::kUnchecked;
+    };
+    struct Extras {
+        int image = -1;
+        int indent = 0;
+        std::int32_t itemValue = 0;
+        std::vector<CellNote> notes;
+    };
+
+    Span store(std::string_view text);
+    void forget(Span span);
+    const Extras& extrasOf(std::size_t row) const;
+    Extras& ownExtras(std::size_t row);
+    void widen(std::size_t cellsPerRow);
+    void compactIfWasteful();
+    template <class Cells>
+    void appendCells(const Cells& cells, int checkState);
+
+    std::vector<Head> heads_;
+    std::vector<Span> spans_;  // cellsPerRow_ per row, in row order
+    std::size_t cellsPerRow_ = 0;
+    std::string text_;
+    std::size_t wastedBytes_ = 0;  // of texts replaced since the buffer was last compacted
+    std::vector<std::string> longTexts_;
+    std::vector<Extras> extras_;  // extras_[0] is the default every other row reads
+};
+
 // Told about every change, in the shape QAbstractItemModel wants: "begin" before
 // the rows change, the matching notification after. Default bodies do nothing.
 class ReportListObserver {
 public:
     virtual ~ReportListObserver() = default;
-    // Everything may change (setRows, deleteAllItems, setColumns, display type).
+    // Everything may change (setRows, setRowStore, deleteAllItems, setColumns, display type).
     virtual void beginReset() {}
     virtual void endReset() {}
     virtual void beginInsertRows(int first, int last) {
@@ -73,6 +146,11 @@ public:
     virtual void selectionChanged(int currentItem) { (void)currentItem; }
 };
 
+// Notes worked out when a view asks for them, from the row's texts as they
+// are then: a million rows need no note kept for each.
+class ReportList;
+using CellNoteSource = std::function<std::optional<CellNote>(const ReportList& list, int item, int column)>;
+
 class ReportList : public Unit {
 public:
     static constexpr int kReportView = 3;  // display type 3: rows and columns
@@ -92,13 +170,19 @@ public:
     // ---- Commands of the unit. Indexes count from 0; an index outside the list
     // makes a command fail by its result (empty text, false, 0, -1), never crash.
     std::string itemText(int item, int column = 0) const;
-    int itemImage(int item, int column = 0) const;         // 0 on failure
-    const CellNote* cellNote(int item, int column) const;  // nothing when the cell has no note
-    int checkState(int item) const;                        // -1 no box, 0 unchecked, 1 checked
+    // The same text without a copy, valid until the list changes.
+    std::string_view itemTextView(int item, int column = 0) const;
+    int itemImage(int item, int column = 0) const;  // 0 on failure
+    // The row's own note on the cell, else the note source's; nothing when the cell has none.
+    std::optional<CellNote> cellNote(int item, int column) const;
+    int checkState(int item) const;  // -1 no box, 0 unchecked, 1 checked
     bool setItemText(int item, int column, std::string text = {});
     bool setItemImage(int item, int column, int image);  // below -1 counts as -1
     bool setCheckState(int item, int state);             // below -1 counts as -1 (no box)
     int itemCount() const { return static_cast<int>(rows_.size()); }
+    // Counts every change of the rows (not of check states or the selection), so
+    // work that began before a change can tell that its result is stale.
+    std::uint64_t revision() const { return revision_; }
     // Position omitted or negative: after the last item. The caption is column 0.
     // Returns the new item's index, -1 on failure. New rows are unchecked when the
     // list shows check boxes. (The command's state-image argument never took effect
@@ -145,11 +229,15 @@ public:
         ReportList& list_;
     };
 
-    void reserve(std::size_t rows) { rows_.reserve(rows); }
-    const std::vector<ReportRow>& rows() const { return rows_; }
-    const ReportRow* row(int item) const;
-    // Replaces every row at once (one reset for the observers).
+    void reserve(std::size_t rows) { rows_.reserve(rows, static_cast<std::size_t>(columnCount()), 0); }
+    // Copies of the rows, for tests and tools: a view reads cell by cell instead.
+    std::vector<ReportRow> rows() const;
+    std::optional<ReportRow> row(int item) const;
+    // Replaces every row at once (one reset for the observers); the note source goes.
     void setRows(std::vector<ReportRow> rows);
+    // The same with rows built elsewhere (perhaps on another thread), and where
+    // the notes of cells that have none of their own come from.
+    void setRowStore(ReportRowStore rows, CellNoteSource notes = {});
     // Appends rows built from cell texts, unchecked; one insert notification.
     void appendRows(std::vector<std::vector<std::string>> cellRows);
     // Reorders rows: new row i is old row newToOld[i]. Each row keeps its texts,
@@ -184,12 +272,14 @@ private:
     }
 
     std::vector<ReportColumn> columns_;
-    std::vector<ReportRow> rows_;
+    ReportRowStore rows_;
+    CellNoteSource noteSource_;
     std::vector<ReportListObserver*> observers_;
     bool checkBoxes_ = true;
     int displayType_ = kReportView;
     int selected_ = -1;
     int batchDepth_ = 0;
+    std::uint64_t revision_ = 0;
 };
 
 }  // namespace vex

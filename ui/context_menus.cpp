@@ -238,7 +238,7 @@ void showMatchDetails(WindowModel& model) {
     std::string text;
     for (std::size_t i = 0; i < rows.size() && i < kShown; ++i) {
         const int item = rows[i];
-        const CellNote* note = list.cellNote(item, identification_column::kType);
+        const std::optional<CellNote> note = list.cellNote(item, identification_column::kType);
         text += list.itemText(item, identification_column::kPath) + ": " +
                 list.itemText(item, identification_column::kType) + "\n" +
                 (note && !note->toolTip.empty() ? note->toolTip : message("no match details")) + "\n\n";

@@ -1,44 +1,98 @@
 #include "ui/list_views.h"
 
+#include <array>
+#include <atomic>
+#include <charconv>
+#include <memory>
+#include <utility>
+
 #include "flow/answers.h"
 #include "flow/lists.h"
 #include "runtime/translation.h"
+#include "runtime/window_model.h"
 
 namespace vex {
 namespace {
 
-template <class Entry, class Cells>
-void show(ReportList& list, const std::vector<Entry>& entries, Cells cellsOf) {
-    std::vector<ReportRow> rows;
-    rows.reserve(entries.size());
-    for (const Entry& entry : entries) {
-        ReportRow row;
-        row.cells = cellsOf(std::to_string(rows.size() + 1), entry);
-        rows.push_back(std::move(row));
+// The row number as text, without a heap string per row.
+struct RowNumber {
+    explicit RowNumber(std::size_t number)
+        : size(std::to_chars(digits, digits + sizeof digits, number).ptr - digits) {}
+    std::string_view text() const { return {digits, static_cast<std::size_t>(size)}; }
+    char digits[24];
+    std::ptrdiff_t size;
+};
+
+std::size_t digitsOf(std::size_t count) {
+    std::size_t digits = 0;
+    for (std::size_t from = 1, width = 1; from <= count; from *= 10, ++width)
+        digits += (std::min(count, from * 10 - 1) - from + 1) * width;
+    return digits;
+}
+
+// One pass to size the buffer exactly, one to fill it; each entry is released
+// once copied, so the entries and the rows are not both whole at once.
+template <class Entry, class Texts>
+ReportRowStore rowsOf(std::vector<Entry>&& entries, std::size_t columns, Texts texts) {
+    std::size_t bytes = digitsOf(entries.size());
+    for (const Entry& entry : entries)
+        for (std::string_view text : texts(entry)) bytes += text.size();
+    ReportRowStore rows;
+    rows.reserve(entries.size(), columns, bytes);
+    std::vector<std::string_view> cells;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const RowNumber number(i + 1);
+        cells.assign({number.text()});
+        for (std::string_view text : texts(entries[i])) cells.push_back(text);
+        rows.appendRow(cells, check_state::kUnchecked);
+        entries[i] = Entry{};
     }
-    list.setRows(std::move(rows));
+    std::vector<Entry>().swap(entries);
+    return rows;
 }
 
 template <class Entry>
-std::string load(ReportList& list, const Listing<Entry>& listing) {
-    showEntries(list, listing.entries);
-    return listing.error;
+std::vector<Entry> copyOf(const std::vector<Entry>& entries) {
+    return entries;
 }
 
-std::vector<std::string> identificationCells(std::string index, const IdentificationEntry& e) {
-    return {std::move(index), e.fileClass, e.signature, e.path, e.type};
+BackgroundRunner& backgroundRunner() {
+    static BackgroundRunner runner;
+    return runner;
 }
+
+std::atomic<int> loadsPending{0};
 
 }  // namespace
 
-void showEntries(ReportList& list, const std::vector<ExperimentEntry>& entries) {
-    show(list, entries, [](std::string index, const ExperimentEntry& e) {
-        return std::vector<std::string>{std::move(index), e.fileClass, e.signature, e.path};
+ReportRowStore experimentRows(std::vector<ExperimentEntry>&& entries) {
+    return rowsOf(std::move(entries), 4, [](const ExperimentEntry& e) {
+        return std::array<std::string_view, 3>{e.fileClass, e.signature, e.path};
     });
 }
 
+ReportRowStore identificationRows(std::vector<IdentificationEntry>&& entries) {
+    return rowsOf(std::move(entries), 5, [](const IdentificationEntry& e) {
+        return std::array<std::string_view, 4>{e.fileClass, e.signature, e.path, e.type};
+    });
+}
+
+ReportRowStore confirmedRows(std::vector<StoredSignature>&& records) {
+    return rowsOf(std::move(records), 3, [](const StoredSignature& r) {
+        return std::array<std::string_view, 2>{r.type, r.signature};
+    });
+}
+
+void showEntries(ReportList& list, const std::vector<ExperimentEntry>& entries) {
+    list.setRowStore(experimentRows(copyOf(entries)));
+}
+
 void showEntries(ReportList& list, const std::vector<IdentificationEntry>& entries) {
-    show(list, entries, identificationCells);
+    list.setRowStore(identificationRows(copyOf(entries)));
+}
+
+void showEntries(ReportList& list, const std::vector<StoredSignature>& records) {
+    list.setRowStore(confirmedRows(copyOf(records)));
 }
 
 CellNote answerNote(const Answer& answer) {
@@ -73,36 +127,43 @@ CellNote answerNote(const Answer& answer) {
     return {identification_column::kType, std::move(tip), mark};
 }
 
-void showIdentifications(ReportList& list, const DataDirectory& data,
-                         const std::vector<IdentificationEntry>& entries) {
-    const ExplainedListing explained = explainIdentifications(data, entries);
-    const bool detailed = explained.details.size() == entries.size();
-    std::vector<ReportRow> rows(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        rows[i].cells = identificationCells(std::to_string(i + 1), entries[i]);
-        if (detailed) rows[i].notes.push_back(answerNote({entries[i].type, explained.details[i]}));
-    }
-    list.setRows(std::move(rows));
+// The same details explainIdentifications gives for a whole list, asked for one
+// row at a time: a view asks only for the rows it shows.
+CellNoteSource answerNotes(const DataDirectory& data) {
+    auto session = std::make_shared<LookupSession>(data.libraryPath());
+    if (!session->libraryReadable()) return {};
+    addExperimentSamples(*session, data);
+    return [session](const ReportList& list, int item, int column) -> std::optional<CellNote> {
+        if (column != identification_column::kType) return std::nullopt;
+        const Answer current = session->explain(list.itemTextView(item, identification_column::kSignature));
+        return answerNote(answerAsListed(current, list.itemTextView(item, identification_column::kType)));
+    };
 }
 
-void showEntries(ReportList& list, const std::vector<StoredSignature>& records) {
-    show(list, records, [](std::string index, const StoredSignature& r) {
-        return std::vector<std::string>{std::move(index), r.type, r.signature};
-    });
+void showIdentifications(ReportList& list, const DataDirectory& data,
+                         const std::vector<IdentificationEntry>& entries) {
+    list.setRowStore(identificationRows(copyOf(entries)),
+                     entries.empty() ? CellNoteSource() : answerNotes(data));
 }
 
 std::string LoadExperimentList(ReportList& list, const DataDirectory& data) {
-    return load(list, listExperiments(data));
+    Listing<ExperimentEntry> listing = listExperiments(data);
+    list.setRowStore(experimentRows(std::move(listing.entries)));
+    return listing.error;
 }
 
 std::string LoadIdentificationList(ReportList& list, const DataDirectory& data) {
     Listing<IdentificationEntry> listing = listIdentifications(data);
-    showIdentifications(list, data, listing.entries);
+    const bool empty = listing.entries.empty();
+    list.setRowStore(identificationRows(std::move(listing.entries)),
+                     empty ? CellNoteSource() : answerNotes(data));
     return listing.error;
 }
 
 std::string LoadConfirmedLibrary(ReportList& list, const DataDirectory& data) {
-    return load(list, listConfirmed(data));
+    Listing<StoredSignature> listing = listConfirmed(data);
+    list.setRowStore(confirmedRows(std::move(listing.entries)));
+    return listing.error;
 }
 
 std::vector<std::string> checkedTexts(const ReportList& list, int column) {
@@ -110,6 +171,38 @@ std::vector<std::string> checkedTexts(const ReportList& list, int column) {
     for (int item = 0; item < list.itemCount(); ++item)
         if (list.checkState(item) == check_state::kChecked) texts.push_back(list.itemText(item, column));
     return texts;
+}
+
+void setBackgroundRunner(BackgroundRunner runner) { backgroundRunner() = std::move(runner); }
+
+int listsLoading() { return loadsPending.load(); }
+
+void fillList(WindowModel& model, UnitRef list, std::uintmax_t storeBytes, std::function<LoadedRows()> load,
+              std::function<void(const std::string&)> showError) {
+    const BackgroundRunner& runner = backgroundRunner();
+    if (!runner || storeBytes < kLoadedInBackgroundFrom) {
+        LoadedRows loaded = load();
+        model.resolveAs<ReportList>(list).setRowStore(std::move(loaded.rows), std::move(loaded.notes));
+        showError(loaded.error);
+        return;
+    }
+    // The window handle tells this load of the window from a later one; the
+    // revision tells the rows it began beside from any shown since.
+    const std::int64_t window = model.windowHandle(list);
+    const std::uint64_t revision = model.resolveAs<ReportList>(list).revision();
+    ++loadsPending;
+    runner([&model, list, window, revision, load = std::move(load),
+            showError = std::move(showError)]() -> UiContinuation {
+        auto loaded = std::make_shared<LoadedRows>(load());
+        return [&model, list, window, revision, loaded, showError] {
+            --loadsPending;
+            if (!model.isLoaded(list.window) || model.windowHandle(list) != window) return;
+            ReportList& shown = model.resolveAs<ReportList>(list);
+            if (shown.revision() != revision) return;
+            shown.setRowStore(std::move(loaded->rows), std::move(loaded->notes));
+            showError(loaded->error);
+        };
+    });
 }
 
 }  // namespace vex

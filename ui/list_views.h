@@ -1,7 +1,10 @@
 #pragma once
 // The window's three lists as views of the stores: each is rebuilt from what
 // an operation reports the store now holds, numbered from 1 in store order.
+// Rows go into the list's compact row store; the identification list's notes
+// (how each answer was found) are worked out only for the rows a view shows.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,8 +12,11 @@
 #include "library/ini_lists.h"
 #include "library/signature_store.h"
 #include "runtime/report_list.h"
+#include "runtime/value.h"
 
 namespace vex {
+
+class WindowModel;
 
 // Columns of the three lists.
 namespace experiment_column {
@@ -35,6 +41,16 @@ void showIdentifications(ReportList& list, const DataDirectory& data,
 // The type cell's tooltip and mark for `answer`.
 CellNote answerNote(const Answer& answer);
 
+// Rows of the entries, numbered from 1; unchecked. Safe on any thread. The
+// entries are emptied as they are copied, so their memory goes as the rows grow.
+ReportRowStore experimentRows(std::vector<ExperimentEntry>&& entries);
+ReportRowStore identificationRows(std::vector<IdentificationEntry>&& entries);
+ReportRowStore confirmedRows(std::vector<StoredSignature>&& records);
+// The type cells' notes, from one reading of the library (and the experiment
+// library's samples) made now; nothing when the library cannot be read. Safe
+// on any thread; the source it gives is used on the user-interface thread.
+CellNoteSource answerNotes(const DataDirectory& data);
+
 // Rebuild a list from its store; a missing list file gives an empty list.
 // Returns "" or why the store could not be read (the list is then empty).
 std::string LoadExperimentList(ReportList& list, const DataDirectory& data);
@@ -43,5 +59,35 @@ std::string LoadConfirmedLibrary(ReportList& list, const DataDirectory& data);
 
 // The texts in `column` of every checked row, in row order.
 std::vector<std::string> checkedTexts(const ReportList& list, int column);
+
+// ---- Loading a list while the window stays usable.
+// Runs `work` away from the user-interface thread, then runs what it returned
+// on that thread. The desktop program installs one; without it (the command
+// line, most tests) lists load at once.
+using UiContinuation = std::function<void()>;
+using BackgroundRunner = std::function<void(std::function<UiContinuation()> work)>;
+void setBackgroundRunner(BackgroundRunner runner);
+
+// What loading a list gives: its rows, the notes source, and why the store
+// could not be read ("" when it could).
+struct LoadedRows {
+    ReportRowStore rows;
+    CellNoteSource notes;
+    std::string error;
+};
+
+// Stores smaller than this load at once, so a normal start shows full lists
+// with its first paint; larger ones load in the background.
+inline constexpr std::uintmax_t kLoadedInBackgroundFrom = 1 << 20;
+
+// Fills `list` with what `load` gives and hands its error to `showError`: at
+// once when the store is small (`storeBytes`) or no runner is installed,
+// otherwise in the background. Rows loaded in the background are shown only
+// when the list was not rebuilt meanwhile (a drop, a delete): what that
+// rebuild showed is newer.
+void fillList(WindowModel& model, UnitRef list, std::uintmax_t storeBytes, std::function<LoadedRows()> load,
+              std::function<void(const std::string&)> showError);
+// Lists whose rows are still loading; the window's start is done when it is 0.
+int listsLoading();
 
 }  // namespace vex

@@ -14,7 +14,11 @@ namespace vex {
 
 // Start-up: writes the empty library when it is missing, opens it on the
 // window's database units, fills the three lists and attaches the drop targets.
+// Large lists fill after the window shows, when a background runner is set (see fillList).
 void InitialiseMainWindow(WindowModel& model, const DataDirectory& data);
+
+// Thrown by a drop's progress report when the user cancels the drop.
+struct DropCancelled {};
 
 // "存入->确认库": stores the type and signature of the confirm editors in the
 // confirmed library; nothing when both are empty. A duplicate opens the
@@ -29,7 +33,8 @@ std::string homePageAddress();
 
 // Registers every handler the main window's layout binds. `dataDirectory` is
 // asked on every event, so the data directory in force at that moment is
-// used; `progress`, when given, is told how far a long drop is.
+// used; `progress`, when given, is told how far a long drop is, and may throw
+// DropCancelled while the files are read: the drop then records nothing.
 void registerMainWindowHandlers(WindowModel& model, std::function<DataDirectory()> dataDirectory,
                                 Progress progress = {});
 

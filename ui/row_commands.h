@@ -26,8 +26,9 @@ using RevealHook = std::function<void(const std::string& path, const std::string
 void setRevealHook(RevealHook hook);
 
 // Check every row / invert every row's check (no box counts as unchecked).
-// Both take the row count once and let pending window events run between rows,
-// so a long list keeps the window painting; rows removed meanwhile are skipped.
+// Both take the row count once and let pending window events run between rows
+// (after the first, then every few milliseconds), so a long list keeps the
+// window painting; rows removed meanwhile are skipped.
 void CheckAllRows(UnitRef list);
 void InvertRowChecks(UnitRef list);
 

@@ -83,6 +83,31 @@ std::vector<std::size_t> orderBySelectionWithTolerance(const std::vector<double>
     return order;
 }
 
+bool hasLowerAscii(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+// The keys of a column as the selection compares them, mostly the list's own
+// texts in place: only a key with lower-case letters gets an upper-cased copy,
+// in `folded`, sized first so the views into it stay valid.
+std::vector<std::string_view> textKeys(const ReportList& list, int column, bool caseSensitive,
+                                       std::string& folded) {
+    std::vector<std::string_view> keys(static_cast<std::size_t>(list.itemCount()));
+    std::size_t foldedBytes = 0;
+    for (std::size_t row = 0; row < keys.size(); ++row) {
+        keys[row] = list.itemTextView(static_cast<int>(row), column);
+        if (!caseSensitive && hasLowerAscii(keys[row])) foldedBytes += keys[row].size();
+    }
+    folded.reserve(foldedBytes);
+    for (std::string_view& key : keys) {
+        if (caseSensitive || !hasLowerAscii(key)) continue;
+        const std::size_t at = folded.size();
+        folded += upperCaseAsciiKey(key);
+        key = std::string_view(folded).substr(at, key.size());
+    }
+    return keys;
+}
+
 class ReportListSortable : public SortableList {
 public:
     explicit ReportListSortable(ReportList& list) : list_(list) {}
@@ -157,8 +182,11 @@ std::string SortReportList(SortableList& list, int column, bool ascending, bool 
     return std::string(sort_status::kDone);
 }
 
-void SortByClickedColumn(SortableList& list, int column, std::string& directionCell) {
-    if (list.rowCount() == 0) return;
+namespace {
+
+template <class List>
+void sortByClickedColumn(List& list, std::size_t rows, int column, std::string& directionCell) {
+    if (rows == 0) return;
     if (column < 0 || column > 2) return;
     const bool caseSensitive = column == 0;
     if (directionCell == "1") {
@@ -170,15 +198,34 @@ void SortByClickedColumn(SortableList& list, int column, std::string& directionC
     }
 }
 
+}  // namespace
+
+void SortByClickedColumn(SortableList& list, int column, std::string& directionCell) {
+    sortByClickedColumn(list, list.rowCount(), column, directionCell);
+}
+
 std::string SortReportList(ReportList& list, int column, bool ascending, bool caseSensitive, int kind,
                            const SortKeyConversions& conversions) {
     ReportListSortable sortable(list);
-    return SortReportList(sortable, column, ascending, caseSensitive, kind, conversions);
+    const bool byText =
+        kind == sort_kind::kText && sortable.isReportView() && column >= 0 && column < list.columnCount();
+    if (!byText) return SortReportList(sortable, column, ascending, caseSensitive, kind, conversions);
+    // A million rows need no copy of every key: see textKeys.
+    std::string folded;
+    const std::vector<std::string_view> keys = textKeys(list, column, caseSensitive, folded);
+    std::vector<int> order(keys.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const int compared = keys[static_cast<std::size_t>(a)].compare(keys[static_cast<std::size_t>(b)]);
+        if (compared != 0) return (compared < 0) == ascending;
+        return a > b;
+    });
+    list.permuteRows(order);
+    return std::string(sort_status::kDone);
 }
 
 void SortByClickedColumn(ReportList& list, int column, std::string& directionCell) {
-    ReportListSortable sortable(list);
-    SortByClickedColumn(sortable, column, directionCell);
+    sortByClickedColumn(list, static_cast<std::size_t>(list.itemCount()), column, directionCell);
 }
 
 std::string PlainSortableList::cellText(std::size_t row, std::size_t column) const {

@@ -4,6 +4,7 @@
 #include <QProgressDialog>
 
 #include "runtime/gui/desktop_hooks.h"
+#include "runtime/translation.h"
 
 namespace vex {
 namespace {
@@ -25,15 +26,18 @@ DropProgressDialog::~DropProgressDialog() { finish(); }
 
 bool DropProgressDialog::visible() const { return dialog_ && dialog_->isVisible(); }
 
-void DropProgressDialog::report(std::size_t done, std::size_t total) {
-    if (total < kShownFrom) return;
+bool DropProgressDialog::report(std::size_t done, std::size_t total) {
+    if (total < kShownFrom) return true;
     if (done >= total) {
         finish();
-        return;
+        return true;
     }
     if (!dialog_) {
-        dialog_ = new QProgressDialog(QStringLiteral("正在处理拖放的 %1 个文件……").arg(total), QString(), 0,
-                                      scaled(total, total), dialogParent());
+        // Without a button text of our own the dialog has Qt's Cancel button, in the user's language.
+        dialog_ = new QProgressDialog(dialogParent());
+        dialog_->setLabelText(QString::fromStdString(
+            translatedWith(text_context::kWindow, "正在处理拖放的 %1 个文件……", {std::to_string(total)})));
+        dialog_->setRange(0, scaled(total, total));
         dialog_->setWindowTitle(QStringLiteral("Vexorin"));
         dialog_->setWindowModality(Qt::ApplicationModal);
         dialog_->setMinimumDuration(0);
@@ -43,11 +47,14 @@ void DropProgressDialog::report(std::size_t done, std::size_t total) {
         lastPaint_ = {};
     }
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastPaint_ < kRepaintInterval) return;
+    if (now - lastPaint_ < kRepaintInterval) return true;
     lastPaint_ = now;
     dialog_->setValue(scaled(done, total));
-    // Paint, but take no clicks or keys: handlers must not run inside the drop.
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The modal dialog keeps clicks and keys from every other window, so only its Cancel is taken.
+    QApplication::processEvents();
+    if (!dialog_ || !dialog_->wasCanceled()) return true;
+    finish();
+    return false;
 }
 
 void DropProgressDialog::finish() {

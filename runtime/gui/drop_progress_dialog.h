@@ -1,8 +1,8 @@
 #pragma once
 // Progress of a long drop (thousands of files), shown in a dialog while the
-// drop runs on the user-interface thread. The window keeps painting, but no
-// user input is processed until the drop is done, so no other handler can run
-// in the middle of it.
+// drop runs on the user-interface thread. The window keeps painting; the
+// dialog is modal, so the only input taken meanwhile is its own Cancel
+// button (or Esc), and no other handler can run in the middle of the drop.
 
 #include <QObject>
 #include <QPointer>
@@ -22,8 +22,9 @@ public:
     explicit DropProgressDialog(QObject* parent = nullptr);
     ~DropProgressDialog() override;
 
-    // Called after each file: `done` of `total`.
-    void report(std::size_t done, std::size_t total);
+    // Called after each file: `done` of `total`. False once the user has
+    // cancelled; the dialog is then gone and the drop should stop.
+    bool report(std::size_t done, std::size_t total);
 
     bool visible() const;
 

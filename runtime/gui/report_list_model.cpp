@@ -49,8 +49,10 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
     if (!isCell(*this, index)) return {};
     switch (role) {
-        case Qt::DisplayRole:
-            return QString::fromStdString(list_.itemText(index.row(), index.column()));
+        case Qt::DisplayRole: {
+            const std::string_view text = list_.itemTextView(index.row(), index.column());
+            return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        }
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
         case Qt::CheckStateRole: {
@@ -60,12 +62,12 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
             return state == check_state::kChecked ? Qt::Checked : Qt::Unchecked;
         }
         case Qt::ToolTipRole: {
-            const CellNote* note = list_.cellNote(index.row(), index.column());
+            const std::optional<CellNote> note = list_.cellNote(index.row(), index.column());
             if (!note || note->toolTip.empty()) return {};
             return QString::fromStdString(note->toolTip);
         }
         case Qt::DecorationRole: {
-            const CellNote* note = list_.cellNote(index.row(), index.column());
+            const std::optional<CellNote> note = list_.cellNote(index.row(), index.column());
             return note ? markIcon(note->mark) : QVariant();
         }
         default:

@@ -4,7 +4,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -121,6 +124,20 @@ TEST(DropProgressDialog, showsOnlyForLongDropsAndClosesAtTheEnd) {
     for (std::size_t done = 2; done < total; ++done) progress.report(done, total);
     EXPECT_TRUE(progress.visible());
     progress.report(total, total);
+    EXPECT_FALSE(progress.visible());
+}
+
+TEST(DropProgressDialog, itsCancelStopsTheDropAtTheNextReport) {
+    DropProgressDialog progress;
+    const std::size_t total = DropProgressDialog::kShownFrom * 2;
+    ASSERT_TRUE(progress.report(1, total));
+    QProgressDialog* dialog = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* shown = qobject_cast<QProgressDialog*>(window); shown && shown->isVisible()) dialog = shown;
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QPushButton*>()->click();
+    QThread::msleep(50);  // past the dialog's repaint interval, where it looks at its button
+    EXPECT_FALSE(progress.report(2, total));
     EXPECT_FALSE(progress.visible());
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -248,6 +250,88 @@ TEST(ReportListTest, rowByRowRebuildInABatchIsOneReset) {
     EXPECT_EQ(list.itemCount(), 1000);
     EXPECT_EQ(list.itemText(999, 2), "y");
     list.removeObserver(&observer);
+}
+
+// The compact row store against a plain vector of rows: every edit that
+// reuses, moves or outgrows the shared text buffer leaves each cell readable
+// as the plain model says, with its row's check state, value and notes.
+TEST(ReportListTest, compactRowsAgreeWithPlainRowsThroughAnyEdits) {
+    ReportList list(1, {{"a", 10}, {"b", 10}, {"c", 10}, {"d", 10}});
+    std::vector<ReportRow> plain;
+    std::mt19937 random(20261208);
+    auto pick = [&](int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); };
+    auto text = [&] {
+        static const std::string kinds[] = {"", "x", "未知类型", std::string(300, 'p'),
+                                            "FFD8FFE000104A464946"};
+        return kinds[pick(5)] + std::to_string(pick(1000));
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const int rows = static_cast<int>(plain.size());
+        switch (rows == 0 ? 0 : pick(6)) {
+            case 0: {  // insert anywhere, with a value
+                const int at = rows == 0 ? 0 : pick(rows + 1);
+                const std::string caption = text();
+                const int value = pick(3);
+                ASSERT_EQ(list.insertItem(at, caption, -1, 0, value), at);
+                ReportRow row;
+                row.cells = {caption};
+                row.itemValue = value;
+                plain.insert(plain.begin() + at, row);
+                break;
+            }
+            case 1:
+            case 2: {  // replace a cell, growing the row or not
+                const int item = pick(rows), column = pick(4);
+                const std::string cell = text();
+                ASSERT_TRUE(list.setItemText(item, column, cell));
+                auto& cells = plain[static_cast<std::size_t>(item)].cells;
+                if (cells.size() <= static_cast<std::size_t>(column) && !cell.empty())
+                    cells.resize(column + 1);
+                if (cells.size() > static_cast<std::size_t>(column)) cells[column] = cell;
+                break;
+            }
+            case 3: {  // check
+                const int item = pick(rows);
+                list.setCheckState(item, 1);
+                plain[static_cast<std::size_t>(item)].checkState = 1;
+                break;
+            }
+            case 4: {  // reverse the rows
+                std::vector<int> order(static_cast<std::size_t>(rows));
+                for (int i = 0; i < rows; ++i) order[static_cast<std::size_t>(i)] = rows - 1 - i;
+                ASSERT_TRUE(list.permuteRows(order));
+                std::reverse(plain.begin(), plain.end());
+                break;
+            }
+            case 5:
+                if (pick(50) == 0) {  // rebuild whole, notes included
+                    for (ReportRow& row : plain)
+                        if (pick(4) == 0) row.notes = {{1, text(), CellMark::Weak}};
+                    list.setRows(plain);
+                }
+                break;
+        }
+    }
+    ASSERT_EQ(list.itemCount(), static_cast<int>(plain.size()));
+    const std::vector<ReportRow> rows = list.rows();
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        std::vector<std::string> expected = plain[i].cells;
+        while (!expected.empty() && expected.back().empty() && expected.size() > rows[i].cells.size())
+            expected.pop_back();
+        EXPECT_EQ(rows[i].cells, expected) << i;
+        EXPECT_EQ(rows[i].checkState, plain[i].checkState) << i;
+        EXPECT_EQ(rows[i].itemValue, plain[i].itemValue) << i;
+        EXPECT_EQ(rows[i].notes.size(), plain[i].notes.size()) << i;
+    }
+}
+
+TEST(ReportListTest, aCellBeyondTheCompactLengthComesBackWhole) {
+    ReportList list = threeColumnList();
+    const std::string huge((1 << 24) + 5, 'h');
+    addRow(list, {"a", huge, "c"});
+    list.setItemText(0, 1, huge + "!");
+    EXPECT_EQ(list.itemText(0, 1), huge + "!");
+    EXPECT_EQ(list.itemText(0, 2), "c");
 }
 
 }  // namespace

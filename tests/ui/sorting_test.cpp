@@ -206,6 +206,31 @@ TEST(SortReportList, reportListRowsMoveWithCheckStateAndSelection) {
     EXPECT_EQ(list.currentItem(), 0);
 }
 
+// A report list compares its keys where it keeps them, folding case only in
+// the keys that need it; the order must be the one the copied keys give, ties
+// and bytes above ASCII included.
+TEST(SortReportList, reportListKeptKeysOrderAsCopiedKeys) {
+    std::mt19937 random(11);
+    const char* pieces[] = {"a", "A", "z", "Z", "é", "É", "_", "`", "{", "0", "", "\xff"};
+    ReportList kept(1, {{"a", 10}, {"b", 10}});
+    PlainSortableList copied;
+    copied.columns = 2;
+    for (int row = 0; row < 3000; ++row) {
+        std::string key;
+        for (int length = static_cast<int>(random() % 4); length > 0; --length) key += pieces[random() % 12];
+        kept.appendRows({{key, std::to_string(row)}});
+        copied.rows.push_back({{key, std::to_string(row)}, 0});
+    }
+    for (const bool ascending : {true, false})
+        for (const bool caseSensitive : {true, false}) {
+            SortReportList(kept, 0, ascending, caseSensitive);
+            SortReportList(static_cast<SortableList&>(copied), 0, ascending, caseSensitive);
+            std::vector<std::string> keptOrder;
+            for (int row = 0; row < kept.itemCount(); ++row) keptOrder.push_back(kept.itemText(row, 1));
+            EXPECT_EQ(keptOrder, column(copied, 1)) << ascending << caseSensitive;
+        }
+}
+
 TEST(SortByClickedColumn, firstClickDescendsAndLaterClicksAlternate) {
     PlainSortableList list = listOf({{"1", "exe", "X"}, {"2", "TXT", "Y"}, {"3", "png", "Z"}});
     std::string direction;
