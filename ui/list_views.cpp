@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <charconv>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -77,6 +78,41 @@ ReportRowStore identificationRows(std::vector<IdentificationEntry>&& entries) {
     });
 }
 
+template <class Entry, class Texts>
+ReportRowStore visitedRows(std::string (*visit)(const DataDirectory&,
+                                                const std::function<void(const Entry&)>&),
+                           const DataDirectory& data, std::size_t columns, Texts texts, std::string& error) {
+    ReportRowStore rows;
+    rows.reserve(0, columns, 0);
+    std::vector<std::string_view> cells;
+    std::size_t count = 0;
+    error = visit(data, [&](const Entry& entry) {
+        const RowNumber number(++count);
+        cells.assign({number.text()});
+        for (std::string_view text : texts(entry)) cells.push_back(text);
+        rows.appendRow(cells, check_state::kUnchecked);
+    });
+    return rows;
+}
+
+ReportRowStore experimentRowsOf(const DataDirectory& data, std::string& error) {
+    return visitedRows<ExperimentEntry>(
+        &visitExperiments, data, 4,
+        [](const ExperimentEntry& e) {
+            return std::array<std::string_view, 3>{e.fileClass, e.signature, e.path};
+        },
+        error);
+}
+
+ReportRowStore identificationRowsOf(const DataDirectory& data, std::string& error) {
+    return visitedRows<IdentificationEntry>(
+        &visitIdentifications, data, 5,
+        [](const IdentificationEntry& e) {
+            return std::array<std::string_view, 4>{e.fileClass, e.signature, e.path, e.type};
+        },
+        error);
+}
+
 ReportRowStore confirmedRows(std::vector<StoredSignature>&& records) {
     return rowsOf(std::move(records), 3, [](const StoredSignature& r) {
         return std::array<std::string_view, 2>{r.type, r.signature};
@@ -147,17 +183,17 @@ void showIdentifications(ReportList& list, const DataDirectory& data,
 }
 
 std::string LoadExperimentList(ReportList& list, const DataDirectory& data) {
-    Listing<ExperimentEntry> listing = listExperiments(data);
-    list.setRowStore(experimentRows(std::move(listing.entries)));
-    return listing.error;
+    std::string error;
+    list.setRowStore(experimentRowsOf(data, error));
+    return error;
 }
 
 std::string LoadIdentificationList(ReportList& list, const DataDirectory& data) {
-    Listing<IdentificationEntry> listing = listIdentifications(data);
-    const bool empty = listing.entries.empty();
-    list.setRowStore(identificationRows(std::move(listing.entries)),
-                     empty ? CellNoteSource() : answerNotes(data));
-    return listing.error;
+    std::string error;
+    ReportRowStore rows = identificationRowsOf(data, error);
+    const bool empty = rows.size() == 0;
+    list.setRowStore(std::move(rows), empty ? CellNoteSource() : answerNotes(data));
+    return error;
 }
 
 std::string LoadConfirmedLibrary(ReportList& list, const DataDirectory& data) {

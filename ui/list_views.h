@@ -45,6 +45,10 @@ CellNote answerNote(const Answer& answer);
 // entries are emptied as they are copied, so their memory goes as the rows grow.
 ReportRowStore experimentRows(std::vector<ExperimentEntry>&& entries);
 ReportRowStore identificationRows(std::vector<IdentificationEntry>&& entries);
+// The rows of a list file, read one entry at a time, so its entries are never
+// all held beside the rows; `error` gets why the file could not be read.
+ReportRowStore experimentRowsOf(const DataDirectory& data, std::string& error);
+ReportRowStore identificationRowsOf(const DataDirectory& data, std::string& error);
 ReportRowStore confirmedRows(std::vector<StoredSignature>&& records);
 // The type cells' notes, from one reading of the library (and the experiment
 // library's samples) made now; nothing when the library cannot be read. Safe

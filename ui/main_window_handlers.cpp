@@ -259,17 +259,18 @@ void InitialiseMainWindow(WindowModel& model, const DataDirectory& data) {
     fillList(
         model, mw::experimentList, fileSize(data.experimentListPath()),
         [data] {
-            Listing<ExperimentEntry> listing = listExperiments(data);
-            return LoadedRows{experimentRows(std::move(listing.entries)), {}, listing.error};
+            std::string error;
+            ReportRowStore rows = experimentRowsOf(data, error);
+            return LoadedRows{std::move(rows), {}, error};
         },
         showListWarning);
     fillList(
         model, mw::identificationList, fileSize(data.identificationListPath()),
         [data] {
-            Listing<IdentificationEntry> listing = listIdentifications(data);
-            CellNoteSource notes = listing.entries.empty() ? CellNoteSource() : answerNotes(data);
-            return LoadedRows{identificationRows(std::move(listing.entries)), std::move(notes),
-                              listing.error};
+            std::string error;
+            ReportRowStore rows = identificationRowsOf(data, error);
+            CellNoteSource notes = rows.size() == 0 ? CellNoteSource() : answerNotes(data);
+            return LoadedRows{std::move(rows), std::move(notes), error};
         },
         showListWarning);
 }
