@@ -217,13 +217,22 @@ std::string_view IniDocument::kept(std::string_view bytes) {
 
 void IniDocument::forEachSectionName(std::string_view bytes,
                                      const std::function<void(std::string_view name)>& visit) {
-    if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
-    std::size_t position = 0;
-    while (position < bytes.size()) {
-        const std::size_t breakAt = findLineBreak(bytes, position);
+    const bool bom = bytes.starts_with(kUtf8Bom);
+    // Headers are found by their "[", rare in the other lines of a list, so the
+    // scan hops from one to the next instead of walking every line.
+    for (std::size_t position = 0; position < bytes.size();) {
+        const void* found = std::memchr(bytes.data() + position, '[', bytes.size() - position);
+        if (!found) return;
+        const std::size_t bracket = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+        std::size_t lineStart = bracket;
+        while (lineStart > 0 && isFileBlank(bytes[lineStart - 1])) --lineStart;
+        const bool startsLine = lineStart == 0 || bytes[lineStart - 1] == '\n' ||
+                                bytes[lineStart - 1] == '\r' || (bom && lineStart == kUtf8Bom.size());
+        const std::size_t breakAt = findLineBreak(bytes, bracket);
         const std::size_t end = breakAt == std::string_view::npos ? bytes.size() : breakAt;
-        if (auto name = headerName(bytes.substr(position, end - position))) visit(*name);
-        position = end + 1;  // a CR LF pair leaves an empty line, which is no header
+        if (startsLine)
+            if (auto name = headerName(bytes.substr(lineStart, end - lineStart))) visit(*name);
+        position = startsLine ? end : bracket + 1;
     }
 }
 
