@@ -53,12 +53,14 @@ bool equalFolded(std::string_view a, std::string_view b) {
 
 // memchr twice: find_first_of with a set of two runs one search per character.
 bool hasLineBreak(std::string_view text) {
+    if (text.empty()) return false;  // an empty view may have no bytes to point at
     return std::memchr(text.data(), '\n', text.size()) || std::memchr(text.data(), '\r', text.size());
 }
 
 // Position of the first CR or LF at or after `from`, or npos.
 std::size_t findLineBreak(std::string_view bytes, std::size_t from) {
     const std::string_view rest = bytes.substr(from);
+    if (rest.empty()) return std::string_view::npos;  // an empty view may have no bytes to point at
     const void* lf = std::memchr(rest.data(), '\n', rest.size());
     const std::size_t lfAt =
         lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest.data()) : rest.size();
