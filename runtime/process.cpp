@@ -156,29 +156,43 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine) {
     return arguments;
 }
 
-bool startProcess(const std::vector<std::string>& argv, bool wait) {
-    if (argv.empty() || argv.front().empty()) return false;
+namespace {
+
+// Starts `argv` in a child (detached: in a grandchild of a session of its own)
+// and returns the child's id once the program runs, or -1 when it could not be started.
+pid_t startChild(const std::vector<std::string>& argv, bool detach) {
+    if (argv.empty() || argv.front().empty()) return -1;
     const std::string program = resolveProgram(argv.front());
-    if (program.empty()) return false;
+    if (program.empty()) return -1;
     std::vector<char*> arguments;
     for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
     arguments.push_back(nullptr);
 
     int errorPipe[2];
-    if (::pipe2(errorPipe, O_CLOEXEC) != 0) return false;
+    if (::pipe2(errorPipe, O_CLOEXEC) != 0) return -1;
     const pid_t child = ::fork();
-    if (child == 0) execInChild(program.c_str(), arguments.data(), errorPipe[1], !wait);
+    if (child == 0) execInChild(program.c_str(), arguments.data(), errorPipe[1], detach);
     ::close(errorPipe[1]);
     if (child < 0) {
         ::close(errorPipe[0]);
-        return false;
+        return -1;
     }
-    // Returns once the program runs (or could not be started); a detached start
-    // only waits for the short-lived intermediate process.
     const int failure = execFailure(errorPipe[0]);
     ::close(errorPipe[0]);
+    if (failure == 0) return child;
     waitForChild(child);
-    return failure == 0;
+    return -1;
+}
+
+}  // namespace
+
+bool startProcess(const std::vector<std::string>& argv, bool wait) {
+    // Returns once the program runs (or could not be started); a detached start
+    // only waits for the short-lived intermediate process.
+    const pid_t child = startChild(argv, !wait);
+    if (child < 0) return false;
+    waitForChild(child);
+    return true;
 }
 
 bool runCommandLine(const std::string& commandLine, bool wait, int windowMode) {
@@ -192,30 +206,15 @@ void setWebAddressOpener(WebAddressOpener newOpener) {
 }
 
 bool startWatchedProcess(const std::vector<std::string>& argv, std::function<void(int exitStatus)> onExit) {
-    if (argv.empty() || argv.front().empty()) return false;
-    const std::string program = resolveProgram(argv.front());
-    if (program.empty()) return false;
-    std::vector<char*> arguments;
-    for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
-    arguments.push_back(nullptr);
-    int errorPipe[2];
-    if (::pipe2(errorPipe, O_CLOEXEC) != 0) return false;
-    const pid_t child = ::fork();
-    if (child == 0) execInChild(program.c_str(), arguments.data(), errorPipe[1], false);
-    ::close(errorPipe[1]);
-    if (child < 0) {
-        ::close(errorPipe[0]);
-        return false;
-    }
-    const int failure = execFailure(errorPipe[0]);
-    ::close(errorPipe[0]);
+    const pid_t child = startChild(argv, false);
+    if (child < 0) return false;
     // The program may run as long as the browser it became; the watcher waits with it
     // and is never joined, so nothing waits on it at exit.
     std::thread([child, onExit = std::move(onExit)] {
         const int status = exitStatusOf(child);
         if (onExit) onExit(status);
     }).detach();
-    return failure == 0;
+    return true;
 }
 
 bool openWebAddress(const std::string& address, std::function<void()> lateFailure) {
