@@ -21,6 +21,7 @@
 #include "runtime/gui/window_views.h"
 #include "runtime/messages.h"
 #include "runtime/report_list.h"
+#include "tests/gui/drop_events.h"
 #include "tests/support/temp_dir.h"
 #include "ui/list_views.h"
 #include "ui/main_window_handlers.h"
@@ -65,16 +66,7 @@ protected:
 
     QTableView* view() { return qobject_cast<QTableView*>(windows_->unitWidget(mw::identificationList)); }
 
-    void drop(const std::vector<std::string>& paths) {
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const std::string& path : paths) urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
-        data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(view()->viewport(), &enter);
-        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(view()->viewport(), &dropped);
-    }
+    void drop(const std::vector<std::string>& paths) { test::sendFileDrop(view()->viewport(), paths); }
 
     // The type cell of the row that lists `path`.
     QModelIndex typeCell(const std::string& path) {

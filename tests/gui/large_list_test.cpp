@@ -26,6 +26,7 @@
 #include "runtime/gui/window_views.h"
 #include "runtime/messages.h"
 #include "runtime/report_list.h"
+#include "tests/gui/drop_events.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 #include "ui/list_views.h"
@@ -102,16 +103,7 @@ protected:
             QApplication::processEvents(QEventLoop::AllEvents, 50);
         return listsLoading() == 0;
     }
-    void drop(const std::vector<std::string>& paths) {
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const std::string& path : paths) urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
-        data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(view()->viewport(), &enter);
-        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(view()->viewport(), &dropped);
-    }
+    void drop(const std::vector<std::string>& paths) { test::sendFileDrop(view()->viewport(), paths); }
 
     test::TempDir dir_, files_;
     std::vector<std::string> messages_;
