@@ -8,6 +8,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <regex>
 
 #include "cli/help_text.h"
 #include "library/data_directory.h"
@@ -135,6 +136,33 @@ void localiseParserWords(CLI::App& app) {
         formatter->label(label, helpText(label));
 }
 
+// CLI11's own error lines, as the catalogue words them; a line of another form stays as CLI11 wrote it.
+std::string localisedParseError(const std::string& what) {
+    static const std::pair<std::regex, const char*> kForms[] = {
+        {std::regex("A subcommand is required"), "A subcommand is required"},
+        {std::regex("(.*) is required"), "%1 is required"},
+        {std::regex("(.*) excludes (.*)"), "%1 excludes %2"},
+        {std::regex("(.*): Value (.*) not in range (.*) to (.*)"), "%1: Value %2 not in range %3 to %4"},
+        {std::regex("(.*): (.*) not in \\{(.*)\\}"), "%1: %2 not in {%3}"},
+        {std::regex("(.*): ([0-9]+) required (.*) missing"), "%1: %2 required %3 missing"},
+        {std::regex("The following argument was not expected: (.*)"),
+         "The following argument was not expected: %1"},
+        {std::regex("The following arguments were not expected: (.*)"),
+         "The following arguments were not expected: %1"},
+    };
+    std::smatch parts;
+    for (const auto& [form, source] : kForms) {
+        if (!std::regex_match(what, parts, form)) continue;
+        std::vector<std::string> arguments;
+        for (std::size_t i = 1; i < parts.size(); ++i) arguments.push_back(parts[i].str());
+        auto at = [&arguments](std::size_t i) {
+            return i < arguments.size() ? std::string_view(arguments[i]) : "";
+        };
+        return helpText(source, {at(0), at(1), at(2), at(3)});
+    }
+    return what;
+}
+
 std::string localisedHelp(std::string help) {
     for (const char* heading : {"Options", "Subcommands"}) {
         const std::string english = "\n" + std::string(heading) + ":\n";
@@ -195,7 +223,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         out << version.what() << "\n";
         return kExitDone;
     } catch (const CLI::ParseError& e) {
-        err << "vexorin-cli: " << e.what() << "\n\n" << localisedHelp(app.help());
+        err << "vexorin-cli: " << localisedParseError(e.what()) << "\n\n" << localisedHelp(app.help());
         return kExitUsage;
     }
     const std::function<int()> action = commands.chosen();

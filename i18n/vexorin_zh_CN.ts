@@ -664,5 +664,37 @@ Works on the same stores as the desktop program: data.mdb, set.ini and setok.ini
         <source>Write the confirmed library as CSV (RFC 4180, header signature,type) or, with --format json, JSON</source>
         <translation>把确认库写成 CSV（RFC 4180，表头 signature,type），或加 --format json 时写成 JSON</translation>
     </message>
+    <message>
+        <source>A subcommand is required</source>
+        <translation>需要一个子命令</translation>
+    </message>
+    <message>
+        <source>%1 is required</source>
+        <translation>缺少 %1</translation>
+    </message>
+    <message>
+        <source>%1 excludes %2</source>
+        <translation>%1 不能与 %2 同时使用</translation>
+    </message>
+    <message>
+        <source>%1: Value %2 not in range %3 to %4</source>
+        <translation>%1：值 %2 不在 %3 到 %4 的范围内</translation>
+    </message>
+    <message>
+        <source>%1: %2 not in {%3}</source>
+        <translation>%1：%2 不在 {%3} 之中</translation>
+    </message>
+    <message>
+        <source>%1: %2 required %3 missing</source>
+        <translation>%1：缺少 %2 个 %3 值</translation>
+    </message>
+    <message>
+        <source>The following argument was not expected: %1</source>
+        <translation>以下参数不应出现：%1</translation>
+    </message>
+    <message>
+        <source>The following arguments were not expected: %1</source>
+        <translation>以下参数不应出现：%1</translation>
+    </message>
 </context>
 </TS>

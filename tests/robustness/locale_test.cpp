@@ -108,5 +108,33 @@ TEST(CliLocale, everyHelpTextIsInChineseUnderAChineseLocale) {
     }
 }
 
+// The parser's own complaints follow the language too, and stay as written under C.
+TEST(CliLocale, malformedCommandsAreExplainedInTheUsersLanguage) {
+    TempDir data;
+    const std::vector<std::string> chinese = {"LANG=zh_CN.UTF-8", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="};
+    const std::vector<std::string> c = {"LANG=C", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="};
+    struct Case {
+        std::vector<std::string> args;
+        std::string chinese, asWritten;
+    };
+    const Case cases[] = {
+        {{}, "需要一个子命令", "A subcommand is required"},
+        {{"confirm"}, "缺少 SIGNATURE", "SIGNATURE is required"},
+        {{"rename", "--all", "x"}, "不能与", "PATH excludes --all"},
+        {{"--format", "xml", "results"}, "不在 {tsv,csv,json,jsonl} 之中", "--format: xml not in"},
+        {{"identify", "--min-digits", "99", "x"}, "不在 4 到 20 的范围内", "not in range 4 to 20"},
+        {{"identify", "a", "--bogus", "--x"}, "以下参数不应出现：", "were not expected: "},
+    };
+    for (const Case& bad : cases) {
+        const ChildResult inChinese = runCli(data.path(), bad.args, {.environment = chinese});
+        EXPECT_EQ(inChinese.exitCode, 1) << describe(inChinese);
+        EXPECT_NE(inChinese.err.substr(0, inChinese.err.find('\n')).find(bad.chinese), std::string::npos)
+            << describe(inChinese);
+        const ChildResult plain = runCli(data.path(), bad.args, {.environment = c});
+        EXPECT_NE(plain.err.substr(0, plain.err.find('\n')).find(bad.asWritten), std::string::npos)
+            << describe(plain);
+    }
+}
+
 }  // namespace
 }  // namespace vex::test
