@@ -158,6 +158,8 @@ IniDocument IniDocument::parseOwned(FileBytes input, SectionNames names,
     IniDocument document(names);
     document.source_ = std::move(input);
     const std::string_view bytes = document.source_.view();
+    // A list entry takes some 80 bytes: room for that many names spares the index its regrowing.
+    document.index_.reserve(bytes.size() / 96, document.sections_);
     bool styleKnown = false;
     Section* current = nullptr;
     for (std::size_t position = 0; position < bytes.size();) {
