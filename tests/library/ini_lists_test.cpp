@@ -66,6 +66,14 @@ TEST_F(IniListsTest, samePathInAnyCaseIsOneExperimentWithLaterValues) {
     EXPECT_TRUE(results.remove("/x/photo.dat"));
     EXPECT_FALSE(results.remove("/x/Photo.dat"));
     ASSERT_EQ(results.find("/x/PHOTO.dat").value().type, "png");
+    // With copies of a name listed by hand, removing the first hands the name to its
+    // next copy, never to a name that differs only in case.
+    put(setokIni_, "[/x/A]\r\ntype1=a1\r\n[/x/a]\r\ntype1=lower\r\n[/x/A]\r\ntype1=a2\r\n");
+    IdentificationList copies(setokIni_);
+    ASSERT_EQ(copies.load(), "");
+    EXPECT_TRUE(copies.remove("/x/A"));
+    EXPECT_EQ(copies.find("/x/A").value().type, "a2");
+    EXPECT_EQ(copies.find("/x/a").value().type, "lower");
     // The profile layer still folds case for everything else: keys, and sections outside the lists.
     IniDocument profile;
     ASSERT_EQ(profile.setValue("Section", "Key", "1"), "");
