@@ -65,7 +65,7 @@ std::string loadToRecord(List& list, const std::vector<IdentifiedFile>& files, b
     std::vector<std::string> names;
     names.reserve(files.size());
     for (const IdentifiedFile& file : files) names.push_back(listedAs(file));
-    return list.loadToRecord(names);
+    return list.loadToRecord(std::move(names));
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ std::string ListFile::load() {
     return {};
 }
 
-std::string ListFile::loadToRecord(const std::vector<std::string>& names) {
+std::string ListFile::loadToRecord(std::vector<std::string> names) {
     FileBytes bytes;
     document_ = IniDocument(IniDocument::SectionNames::Exact);
     if (std::string error = readRegularFile(file_, bytes, &stamp_); !error.empty()) return error;
@@ -105,7 +105,7 @@ std::string ListFile::loadToRecord(const std::vector<std::string>& names) {
     IniDocument::forEachSectionName(bytes.view().substr(0, wholeSize),
                                     [&](std::string_view name) { listed = listed || wanted.count(name); });
     readFrom(std::move(bytes), wholeSize, listed);
-    if (scannedOnly_) scannedNames_ = names;
+    if (scannedOnly_) scannedNames_ = std::move(names);
     return {};
 }
 
@@ -126,12 +126,12 @@ std::string ListFile::save() {
 // program that changed it in between did not hold the data directory's lock):
 // otherwise nothing is written.
 std::string ListFile::append() {
+    const std::string newSections = document_.newSectionsText();
     if (scannedOnly_) {
         const std::unordered_set<std::string_view> scanned(scannedNames_.begin(), scannedNames_.end());
         bool unscanned = false;
-        IniDocument::forEachSectionName(document_.newSectionsText(), [&](std::string_view name) {
-            unscanned = unscanned || !scanned.count(name);
-        });
+        IniDocument::forEachSectionName(
+            newSections, [&](std::string_view name) { unscanned = unscanned || !scanned.count(name); });
         if (unscanned)
             return "internal error: an entry was recorded under a name the list was not scanned for";
     }
@@ -153,7 +153,7 @@ std::string ListFile::append() {
     std::string block;
     if (!endsWithLineBreak_) block += eol;
     block.append(kAppendBegin).append(eol);
-    block += document_.newSectionsText();
+    block += newSections;
     block.append(kAppendEnd).append(eol);
     if (static_cast<std::size_t>(stamp_.size) != wholeSize_ &&
         ::ftruncate(fd, static_cast<off_t>(wholeSize_)) != 0)

@@ -58,7 +58,7 @@ public:
     // when none of them is listed yet, the file is only scanned, not parsed, and
     // the list holds no other entry. Only record(), modified() and save() may be
     // used then. "" or why not, as load().
-    std::string loadToRecord(const std::vector<std::string>& names);
+    std::string loadToRecord(std::vector<std::string> names);
     // Writes the changes when there are any; "" or why not.
     std::string save();
     // Leaves the file existing and empty.
