@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -278,28 +279,45 @@ void addListFileCommands(
 
 // The rows of identify: without --explain, TSV keeps its three columns and
 // the other formats add the details after them; with it, every format puts
-// the details after the type.
-void printIdentified(Context& context, std::vector<IdentifiedFile>& files, bool explain) {
-    const bool plain = !explain && context.style().format == Format::Tsv;
-    std::vector<std::string> keys = {"type", "signature", "path"};
-    if (explain)
-        keys = {"type", "digits", "record", "alternatives", "signature", "path"};
-    else if (!plain)
-        keys = withDetailKeys(keys);
-    RowWriter writer = rowWriter(context, keys);
-    for (IdentifiedFile& file : files) {
-        if (explain) {
-            Row row{std::move(file.type)};
-            appendDetails(row, file.details);
-            row.insert(row.end(), {std::move(file.signature), std::move(file.path)});
-            writer.add(row);
-            continue;
+// the details after the type. Rows come a part of the files at a time.
+class IdentifiedPrinter {
+public:
+    IdentifiedPrinter(Context& context, bool explain)
+        : context_(context), explain_(explain), plain_(!explain && context.style().format == Format::Tsv) {}
+
+    void print(std::vector<IdentifiedFile>& files) {
+        if (!writer_) writer_.emplace(context_.out, context_.style(), keys());
+        for (IdentifiedFile& file : files) {
+            if (explain_) {
+                Row row{std::move(file.type)};
+                appendDetails(row, file.details);
+                row.insert(row.end(), {std::move(file.signature), std::move(file.path)});
+                writer_->add(row);
+                continue;
+            }
+            Row row{std::move(file.type), std::move(file.signature), std::move(file.path)};
+            if (!plain_) appendDetails(row, file.details);
+            writer_->add(row);
         }
-        Row row{std::move(file.type), std::move(file.signature), std::move(file.path)};
-        if (!plain) appendDetails(row, file.details);
-        writer.add(row);
     }
-}
+    void finish() {
+        std::vector<IdentifiedFile> none;
+        print(none);
+        writer_->finish();
+    }
+
+private:
+    std::vector<std::string> keys() const {
+        if (explain_) return {"type", "digits", "record", "alternatives", "signature", "path"};
+        if (plain_) return {"type", "signature", "path"};
+        return withDetailKeys({"type", "signature", "path"});
+    }
+
+    Context& context_;
+    bool explain_;
+    bool plain_;
+    std::optional<RowWriter> writer_;
+};
 
 // --min-digits N: 4 (the shortest stored prefix) to 20.
 CLI::Option* addMinDigits(CLI::App* command, int& minDigits, const std::string& description) {
@@ -331,18 +349,31 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
         if (!keepExistingPaths(context, gathered.paths)) gathered.someUnreadable = true;
         const DataDirectory data = dataDirectoryOf(context);
         ProgressBar bar(context, gathered.paths.size());
-        DropOutcome outcome = identifyPaths(data, gathered.paths, bar.callback(), nullptr, *options);
+        // Printed and let go a part at a time: a million files never sit in memory at once.
+        IdentifiedPrinter printer(context, *explain);
+        std::size_t identified = 0;
+        Outcome refused;
+        IdentifyOptions partly = *options;
+        partly.takePart = [&](DropOutcome& part) {
+            if (part.files.empty()) return;
+            bar.end();
+            reportUnreadable(context, part);
+            identified += part.files.size();
+            std::move(part.refused.begin(), part.refused.end(), std::back_inserter(refused.refused));
+            printer.print(part.files);
+        };
+        DropOutcome outcome = identifyPaths(data, gathered.paths, bar.callback(), nullptr, partly);
         bar.end();
+        const std::size_t handedIn = gathered.paths.size();
         gathered.paths = {};
         // An unreadable library refuses the whole identification: nothing is printed or recorded.
-        if (!outcome.error.empty() && outcome.files.empty()) return reportStoreError(context, outcome.error);
-        reportUnreadable(context, outcome);
-        printIdentified(context, outcome.files, *explain);
+        if (!outcome.error.empty() && identified == 0) return reportStoreError(context, outcome.error);
+        printer.finish();
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
-        summarise(context, outcome.files.size(),
+        summarise(context, handedIn,
                   message(options->dryRun ? "%1 files identified (nothing recorded)" : "%1 files identified",
-                          {std::to_string(outcome.files.size() - outcome.refused.size())}));
-        return withPathProblems(reportRefused(context, outcome), gathered.someUnreadable);
+                          {std::to_string(identified - refused.refused.size())}));
+        return withPathProblems(reportRefused(context, refused), gathered.someUnreadable);
     });
 }
 

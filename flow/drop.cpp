@@ -1,5 +1,6 @@
 #include "flow/drop.h"
 
+#include <algorithm>
 #include <future>
 #include <optional>
 #include <type_traits>
@@ -82,78 +83,128 @@ std::vector<std::string> splitDroppedPaths(std::string_view droppedText) {
     return paths;
 }
 
+namespace {
+
+// What every part of one identification shares: the library read once, and
+// where the rename journal stood when the drop began.
+class Identification {
+public:
+    Identification(const DataDirectory& data, const IdentifyOptions& options)
+        : data_(data),
+          options_(options),
+          journal_(renameJournalPath(data)),
+          journalAtStart_(renameJournalSize(journal_)) {}
+
+    // The library, built at the first file, so a drop of folders only never opens it.
+    // False with `error` when it cannot be read.
+    bool openLibrary(std::string& error) {
+        if (lookup_) return true;
+        // As at start-up: a missing library is written out empty first.
+        if (const EnsureStoreResult store = ensureStoreExists(data_.libraryPath());
+            store.outcome == StoreCreation::Failed) {
+            error = store.error;
+            return false;
+        }
+        lookup_.emplace(data_.libraryPath());
+        // A library that cannot be read would name every file "unknown", over
+        // earlier right answers: refuse the drop instead, and record nothing.
+        if (!lookup_->libraryReadable()) {
+            error = lookup_->failure();
+            return false;
+        }
+        addExperimentSamples(*lookup_, data_);
+        return true;
+    }
+
+    void identify(ExaminedPath& examined, const std::string& path, DropOutcome& outcome) {
+        if (examined.missing) missing_.insert(path);
+        Answer answer = withMinimumDigits(lookup_->explain(examined.signature), options_.minDigits);
+        outcome.files.push_back(
+            {std::move(answer.type), std::move(examined.signature), path, std::move(answer.details)});
+        outcome.lastHandedIn = path;
+    }
+
+    // Records the files of `outcome` in the list, under the data directory's lock.
+    DropOutcome& record(DropOutcome& outcome, std::vector<IdentificationEntry>* listAfter) {
+        // Identifying takes long and changes nothing; only the change of the list,
+        // read again now, holds the data directory's lock.
+        std::optional<DataLock> lock = DataLock::acquire(data_, outcome.error);
+        if (!lock) return refuseWhole(data_, outcome, listAfter);
+        // A file renamed after it was handed in but before its reading began was
+        // journaled before journalAtStart: for a path found missing the whole journal
+        // is asked, so no entry comes back under a name that is gone.
+        std::unordered_set<std::string> renamedMeanwhile;
+        for (JournalRecord& rename : renamesSince(journal_, journalAtStart_))
+            renamedMeanwhile.insert(std::move(rename.oldPath));
+        if (!missing_.empty())
+            for (JournalRecord& rename : renamesSince(journal_, 0))
+                if (missing_.count(rename.oldPath)) renamedMeanwhile.insert(std::move(rename.oldPath));
+        missing_.clear();
+        IdentificationList list(data_.identificationListPath());
+        outcome.error = loadToRecord(list, outcome.files, listAfter != nullptr,
+                                     [](const IdentifiedFile& file) { return file.path; });
+        const bool loaded = outcome.error.empty();
+        list.reserve(outcome.files.size());
+        for (const IdentifiedFile& file : outcome.files)
+            if (renamedMeanwhile.count(file.path))
+                outcome.refused.push_back({file.path, "it was renamed while it was identified"});
+            else if (std::string reason = list.record(file.signature, file.path, file.type); !reason.empty())
+                outcome.refused.push_back({file.path, std::move(reason)});
+        finish(list, loaded, outcome, listAfter);
+        return outcome;
+    }
+
+private:
+    const DataDirectory& data_;
+    const IdentifyOptions& options_;
+    const std::string journal_;
+    const std::uint64_t journalAtStart_;
+    std::optional<LookupSession> lookup_;
+    // Paths gone when they were read: renamed, perhaps, before the journal was looked at.
+    std::unordered_set<std::string> missing_;
+};
+
+}  // namespace
+
 DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::string>& paths,
                           const Progress& progress, std::vector<IdentificationEntry>* listAfter,
                           const IdentifyOptions& options) {
-    DropOutcome outcome;
     // A rename while this drop is identified moves files it has seen; they must
     // not come back into the list under the names they no longer have.
-    const std::string journal = renameJournalPath(data);
-    const std::uint64_t journalAtStart = renameJournalSize(journal);
-    // One reading of the library serves the whole drop; it is built at the first
-    // file, so a drop of folders only never opens the library.
-    std::optional<LookupSession> lookup;
-    outcome.files.reserve(paths.size());
-    // Paths gone when they were read: renamed, perhaps, before the journal was looked at.
-    std::unordered_set<std::string> missing;
+    Identification identification(data, options);
+    const bool inParts = options.takePart && !listAfter;
+    const std::size_t partSize = inParts ? std::max<std::size_t>(1, options.part) : paths.size();
+    DropOutcome outcome;
+    outcome.files.reserve(std::min(partSize, paths.size()));
+    // Hands a part over to the caller: recorded first unless this is a dry run.
+    auto endPart = [&]() -> bool {
+        if (!options.dryRun) identification.record(outcome, listAfter);
+        if (!inParts) return true;
+        const bool stop = !outcome.error.empty();
+        options.takePart(outcome);
+        std::string error = std::move(outcome.error);
+        outcome = DropOutcome{};
+        outcome.error = std::move(error);
+        return !stop;
+    };
     {
-        ReadAhead reads(paths);
+        ReadAhead reads(paths);  // a part is recorded while the next one is read
         for (std::size_t i = 0; i < paths.size(); ++i) {
             if (ExaminedPath examined = reads.take(i); !examined.isDirectory) {
-                if (!lookup) {
-                    // As at start-up: a missing library is written out empty first.
-                    if (const EnsureStoreResult store = ensureStoreExists(data.libraryPath());
-                        store.outcome == StoreCreation::Failed) {
-                        outcome.error = store.error;
-                        outcome.files.clear();
-                        if (listAfter) *listAfter = listIdentifications(data).entries;
-                        return outcome;
-                    }
-                    lookup.emplace(data.libraryPath());
-                    // A library that cannot be read would name every file "unknown", over
-                    // earlier right answers: refuse the drop instead, and record nothing.
-                    if (!lookup->libraryReadable()) {
-                        outcome.error = lookup->failure();
-                        outcome.files.clear();
-                        if (listAfter) *listAfter = listIdentifications(data).entries;
-                        return outcome;
-                    }
-                    addExperimentSamples(*lookup, data);
+                if (!identification.openLibrary(outcome.error)) {
+                    outcome.files.clear();
+                    if (listAfter) *listAfter = listIdentifications(data).entries;
+                    return outcome;
                 }
-                if (examined.missing) missing.insert(paths[i]);
-                Answer answer = withMinimumDigits(lookup->explain(examined.signature), options.minDigits);
-                outcome.files.push_back({std::move(answer.type), std::move(examined.signature), paths[i],
-                                         std::move(answer.details)});
-                outcome.lastHandedIn = paths[i];
+                identification.identify(examined, paths[i], outcome);
+                if (outcome.files.size() >= partSize && i + 1 < paths.size() && !endPart()) return outcome;
             }
             if (progress) progress(i + 1, paths.size());
         }
     }
-    if (options.dryRun) return outcome;  // a dry run only tells what the list would be given
-    // Identifying takes long and changes nothing; only the change of the list,
-    // read again now, holds the data directory's lock.
-    std::optional<DataLock> lock = DataLock::acquire(data, outcome.error);
-    if (!lock) return refuseWhole(data, outcome, listAfter);
-    // A file renamed after it was handed in but before its reading began was
-    // journaled before journalAtStart: for a path found missing the whole journal
-    // is asked, so no entry comes back under a name that is gone.
-    std::unordered_set<std::string> renamedMeanwhile;
-    for (JournalRecord& rename : renamesSince(journal, journalAtStart))
-        renamedMeanwhile.insert(std::move(rename.oldPath));
-    if (!missing.empty())
-        for (JournalRecord& rename : renamesSince(journal, 0))
-            if (missing.count(rename.oldPath)) renamedMeanwhile.insert(std::move(rename.oldPath));
-    IdentificationList list(data.identificationListPath());
-    outcome.error = loadToRecord(list, outcome.files, listAfter != nullptr,
-                                 [](const IdentifiedFile& file) { return file.path; });
-    const bool loaded = outcome.error.empty();
-    list.reserve(outcome.files.size());
-    for (const IdentifiedFile& file : outcome.files)
-        if (renamedMeanwhile.count(file.path))
-            outcome.refused.push_back({file.path, "it was renamed while it was identified"});
-        else if (std::string reason = list.record(file.signature, file.path, file.type); !reason.empty())
-            outcome.refused.push_back({file.path, std::move(reason)});
-    finish(list, loaded, outcome, listAfter);
+    if (!inParts && options.dryRun) return outcome;  // a dry run only tells what the list would be given
+    if (inParts && outcome.files.empty()) return outcome;
+    endPart();
     return outcome;
 }
 

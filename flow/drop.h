@@ -5,6 +5,7 @@
 // end. Nothing is kept between drops, so a file edited by hand in between is
 // seen by the next one.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,13 @@ DropOutcome samplePaths(const DataDirectory& data, const std::vector<std::string
 struct IdentifyOptions {
     bool dryRun = false;              // identify only: the identification list is neither read nor written
     int minDigits = kShortestPrefix;  // a shorter match is recorded as "未知类型" (see withMinimumDigits)
+    // When set (and no list is shown afterwards), a long drop is recorded in
+    // parts of `part` files, each one change of the list, and each part's
+    // outcome is handed here and then let go: memory stays that of one part,
+    // and a drop stopped midway keeps what was recorded. The outcome returned
+    // then holds no files, only the error that stopped the drop, if any.
+    std::function<void(DropOutcome& part)> takePart;
+    std::size_t part = 65536;
 };
 
 // Identifies every path that is not a folder (signature value, longest-prefix

@@ -1,6 +1,7 @@
 #include "library/ini_lists.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,6 +71,50 @@ std::size_t wholeLength(std::string_view bytes) {
     return bytes.size();
 }
 
+// Each section header of `bytes` with the extent of its section, counted from `base`.
+void forEachSectionExtent(std::string_view bytes, std::uint64_t base,
+                          const std::function<void(std::string_view name, SectionExtent extent)>& visit) {
+    std::string_view lastName;
+    std::size_t lastStart = 0;
+    bool any = false;
+    IniDocument::forEachSectionHeader(bytes, [&](std::string_view name, std::size_t lineStart) {
+        if (any) visit(lastName, {base + lastStart, lineStart - lastStart});
+        lastName = name;
+        lastStart = lineStart;
+        any = true;
+    });
+    if (any) visit(lastName, {base + lastStart, bytes.size() - lastStart});
+}
+
+// Reads the sections at `listed` (an extent and the name its header must show)
+// from the list open at `fd`, end to end in list order. False when one of them
+// is not what the index said, or cannot be read.
+bool readSections(int fd, std::vector<std::pair<SectionExtent, std::string_view>>& listed, std::string& out) {
+    std::sort(listed.begin(), listed.end(),
+              [](const auto& a, const auto& b) { return a.first.offset < b.first.offset; });
+    std::uint64_t previousEnd = 0;
+    for (const auto& [extent, name] : listed) {
+        if (!out.empty() && extent.offset < previousEnd) {
+            if (extent.offset + extent.length == previousEnd) continue;  // the same name dropped twice
+            return false;
+        }
+        const std::size_t at = out.size();
+        out.resize(at + extent.length);
+        if (::pread(fd, out.data() + at, extent.length, static_cast<off_t>(extent.offset)) !=
+            static_cast<ssize_t>(extent.length))
+            return false;
+        int headers = 0;
+        bool named = false;
+        IniDocument::forEachSectionHeader(std::string_view(out).substr(at),
+                                          [&](std::string_view header, std::size_t lineStart) {
+                                              named = ++headers == 1 && lineStart == 0 && header == name;
+                                          });
+        if (headers != 1 || !named) return false;
+        previousEnd = extent.offset + extent.length;
+    }
+    return true;
+}
+
 }  // namespace
 
 void ListFile::readFrom(FileBytes bytes, std::size_t wholeSize, bool parse) {
@@ -78,6 +123,8 @@ void ListFile::readFrom(FileBytes bytes, std::size_t wholeSize, bool parse) {
     const std::string_view whole = bytes.view();
     endsWithLineBreak_ = whole.empty() || whole.back() == '\n' || whole.back() == '\r';
     scannedOnly_ = !parse;
+    partial_ = false;
+    index_.reset();
     if (parse) {
         document_ = IniDocument::parseOwned(std::move(bytes), IniDocument::SectionNames::Exact, kAppendMark);
     } else {
@@ -95,18 +142,70 @@ std::string ListFile::load() {
     return {};
 }
 
+ListShape ListFile::shape() const {
+    return {wholeSize_, endsWithLineBreak_, std::string(document_.lineEnding())};
+}
+
 std::string ListFile::loadToRecord(std::vector<std::string> names) {
-    FileBytes bytes;
     document_ = IniDocument(IniDocument::SectionNames::Exact);
+    index_.reset();
+    partial_ = false;
+    if (loadThroughIndex(names)) {
+        scannedNames_ = std::move(names);
+        return {};
+    }
+    FileBytes bytes;
     if (std::string error = readRegularFile(file_, bytes, &stamp_); !error.empty()) return error;
     const std::unordered_set<std::string_view> wanted(names.begin(), names.end());
     bool listed = false;
     const std::size_t wholeSize = wholeLength(bytes.view());
-    IniDocument::forEachSectionName(bytes.view().substr(0, wholeSize),
-                                    [&](std::string_view name) { listed = listed || wanted.count(name); });
+    const bool indexed = wholeSize >= ListNameIndex::smallestIndexedList();
+    std::vector<IndexedSection> sections;
+    if (indexed) sections.reserve(wholeSize / 64);
+    forEachSectionExtent(bytes.view().substr(0, wholeSize), 0,
+                         [&](std::string_view name, SectionExtent extent) {
+                             listed = listed || wanted.count(name);
+                             if (indexed) sections.push_back({listNameHash(name), extent});
+                         });
     readFrom(std::move(bytes), wholeSize, listed);
+    if (indexed)
+        index_ = ListNameIndex::write(file_, stamp_, shape(), sections);
+    else if (stamp_.exists)
+        ::unlink(ListNameIndex::pathFor(file_).c_str());  // a list grown short again leaves no stale index
     if (scannedOnly_) scannedNames_ = std::move(names);
     return {};
+}
+
+bool ListFile::loadThroughIndex(const std::vector<std::string>& names) {
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    const FileStamp stamp = fileStampOf(fd);
+    std::optional<ListNameIndex> index;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) index = ListNameIndex::open(file_, stamp);
+    std::vector<std::pair<SectionExtent, std::string_view>> listed;
+    for (const std::string& name : names) {
+        if (!index) break;
+        SectionExtent extent;
+        const ListNameIndex::Listed found = index->find(name, extent);
+        if (found == ListNameIndex::Listed::Unsure) index.reset();
+        if (found == ListNameIndex::Listed::Yes) listed.emplace_back(extent, name);
+    }
+    std::string sections;
+    if (index && !listed.empty() && !readSections(fd, listed, sections)) index.reset();
+    ::close(fd);
+    if (!index) return false;
+    stamp_ = stamp;
+    wholeSize_ = index->shape().wholeSize;
+    endsWithLineBreak_ = index->shape().endsWithLineBreak;
+    scannedOnly_ = true;
+    partial_ = !sections.empty();
+    if (partial_)
+        document_ =
+            IniDocument::parseOwned(FileBytes(sections), IniDocument::SectionNames::Exact, kAppendMark);
+    document_.adoptLineEnding("-" + index->shape().lineEnding);
+    index_ = std::move(index);
+    return true;
 }
 
 std::string ListFile::save() {
@@ -114,12 +213,31 @@ std::string ListFile::save() {
     std::string error;
     if (document_.changedOnlyByNewSections() && stamp_.exists)
         error = append();
+    else if (partial_)
+        error = rewriteWithChanges();
     else if (scannedOnly_ && stamp_.exists)  // only a missing file is held whole by a scanned list
         error = "internal error: a list loaded to record only was changed otherwise";
     else
         error = document_.save(file_);
     if (error.empty()) document_.markSaved();
     return error;
+}
+
+// A change to listed entries of a list loaded in part: the file is read whole
+// and rewritten with them. It must still be the one the part was read from.
+std::string ListFile::rewriteWithChanges() {
+    FileBytes bytes;
+    FileStamp stamp;
+    if (std::string error = readRegularFile(file_, bytes, &stamp); !error.empty()) return error;
+    if (stamp != stamp_)
+        return message("Cannot save '%1'. Reason: %2",
+                       {file_, message("another program changed it while this one was recording")});
+    bytes.cut(wholeLength(bytes.view()));
+    IniDocument whole =
+        IniDocument::parseOwned(std::move(bytes), IniDocument::SectionNames::Exact, kAppendMark);
+    whole.takeChangedSections(document_);
+    index_.reset();  // the list gets a new inode: its index is stale, and is built again at the next drop
+    return whole.save(file_);
 }
 
 // Appends the new entries in one write. The file must still be the one read (a
@@ -167,10 +285,18 @@ std::string ListFile::append() {
         written += static_cast<std::size_t>(got);
     }
     if (::fdatasync(fd) != 0) return fail(std::strerror(errno));
+    const std::uint64_t sectionsAt = wholeSize_ + block.find(newSections.empty() ? kAppendEnd : newSections);
     wholeSize_ += block.size();
     endsWithLineBreak_ = true;
     stamp_ = fileStampOf(fd);
     ::close(fd);
+    if (index_) {
+        std::vector<IndexedSection> added;
+        forEachSectionExtent(newSections, sectionsAt, [&added](std::string_view name, SectionExtent extent) {
+            added.push_back({listNameHash(name), extent});
+        });
+        index_->add(added, stamp_, shape());
+    }
     return {};
 }
 
@@ -189,6 +315,8 @@ std::string ListFile::clear() {
         document_ = IniDocument(IniDocument::SectionNames::Exact);
         stamp_ = {};
         scannedOnly_ = false;
+        partial_ = false;
+        index_.reset();
     }
     return error;
 }

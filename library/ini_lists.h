@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "library/list_index.h"
 #include "runtime/files.h"
 #include "runtime/ini.h"
 
@@ -55,9 +56,11 @@ public:
     // not be read; nothing may then be saved over it.
     std::string load();
     // Loads what recording entries under `names` (as they will be listed) needs:
-    // when none of them is listed yet, the file is only scanned, not parsed, and
-    // the list holds no other entry. Only record(), modified() and save() may be
-    // used then. "" or why not, as load().
+    // the sections of those listed, found through the list's index or a scan of
+    // the file, and no other entry. Only record(), modified() and save() may be
+    // used then. A list that then changes only by new entries is appended to;
+    // one whose listed entries change is read whole and rewritten. "" or why
+    // not, as load().
     std::string loadToRecord(std::vector<std::string> names);
     // Writes the changes when there are any; "" or why not.
     std::string save();
@@ -79,13 +82,19 @@ protected:
 
 private:
     std::string append();
+    std::string rewriteWithChanges();
     void readFrom(FileBytes bytes, std::size_t wholeSize, bool parse);
+    // Loads the sections of `names` through the list's index; false when it cannot tell.
+    bool loadThroughIndex(const std::vector<std::string>& names);
+    ListShape shape() const;
 
     FileStamp stamp_;            // the file as it was read
     std::size_t wholeSize_ = 0;  // its length without a torn append at the end
     bool endsWithLineBreak_ = true;
-    bool scannedOnly_ = false;  // loadToRecord found none of its names: document_ holds only new entries
+    bool scannedOnly_ = false;  // loaded to record: document_ holds no entry but those of scannedNames_
+    bool partial_ = false;      // ... and some of them were listed: document_ holds their sections
     std::vector<std::string> scannedNames_;
+    std::optional<ListNameIndex> index_;  // valid for the list as stamp_ found it
 };
 
 class ExperimentList : public ListFile {

@@ -221,6 +221,11 @@ std::string_view IniDocument::kept(std::string_view bytes) {
 
 void IniDocument::forEachSectionName(std::string_view bytes,
                                      const std::function<void(std::string_view name)>& visit) {
+    forEachSectionHeader(bytes, [&visit](std::string_view name, std::size_t) { visit(name); });
+}
+
+void IniDocument::forEachSectionHeader(
+    std::string_view bytes, const std::function<void(std::string_view name, std::size_t lineStart)>& visit) {
     const bool bom = bytes.starts_with(kUtf8Bom);
     // Headers are found by their "[", rare in the other lines of a list, so the
     // scan hops from one to the next instead of walking every line.
@@ -235,7 +240,7 @@ void IniDocument::forEachSectionName(std::string_view bytes,
         const std::size_t breakAt = findLineBreak(bytes, bracket);
         const std::size_t end = breakAt == std::string_view::npos ? bytes.size() : breakAt;
         if (startsLine)
-            if (auto name = headerName(bytes.substr(lineStart, end - lineStart))) visit(*name);
+            if (auto name = headerName(bytes.substr(lineStart, end - lineStart))) visit(*name, lineStart);
         position = startsLine ? end : bracket + 1;
     }
 }
@@ -602,6 +607,34 @@ bool IniDocument::removeKey(std::string_view section, std::string_view key) {
         }
     }
     return false;
+}
+
+void IniDocument::takeChangedSections(const IniDocument& changes) {
+    for (const Section& changed : changes.sections_) {
+        if (changed.removed) {
+            if (changed.parsed) removeSection(changed.name);
+            continue;
+        }
+        if (changed.whole()) continue;  // as it was read
+        const SectionLines& lines = changes.linesOf(changed);
+        auto copied = [this](const Line& line) { return Line{text(line.text), line.eol}; };
+        Section* target = findSection(changed.name);
+        if (!target) {
+            ensureLastLineEnds();
+            Section added{kept(changed.name)};
+            added.generatedHeader = changed.generatedHeader;
+            added.lines = static_cast<std::uint32_t>(sectionLines_.size());
+            sectionLines_.push_back(SectionLines{copied(lines.header), Lines(arena())});
+            sections_.push_back(added);
+            indexSection(static_cast<std::uint32_t>(sections_.size() - 1));
+            target = &sections_.back();
+        }
+        Lines& body = linesOf(*target).body;
+        body.clear();
+        for (const Line& line : lines.body) body.push_back(copied(line));
+        modified_ = true;
+        onlyNewSections_ = false;
+    }
 }
 
 bool IniDocument::removeSection(std::string_view section) {

@@ -71,6 +71,10 @@ public:
     // long file whether it names a few sections.
     static void forEachSectionName(std::string_view bytes,
                                    const std::function<void(std::string_view name)>& visit);
+    // The same, with where each header's line begins in `bytes`.
+    static void forEachSectionHeader(
+        std::string_view bytes,
+        const std::function<void(std::string_view name, std::size_t lineStart)>& visit);
 
     // Reads `path` into `out`. A missing file is an empty document and not an error.
     // Returns "" on success or a reason (unreadable file, not a regular file); then
@@ -140,6 +144,12 @@ public:
     // Visits the sections sectionNames() lists, in that order, without a lookup per section.
     void forEachSection(
         const std::function<void(std::string_view name, const SectionReader& values)>& visit) const;
+
+    // Carries what `changes` added, changed or removed into this document: a
+    // changed section's lines replace those of the first section of its name here,
+    // an added one is added. `changes` holds some of the sections of the file this
+    // document was read from, read from it as they were.
+    void takeChangedSections(const IniDocument& changes);
 
     // Why `name` cannot be used as a section name, or "" when it can.
     static std::string checkSectionName(std::string_view name);

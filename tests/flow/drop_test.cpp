@@ -7,9 +7,12 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 
+#include "flow/lists.h"
 #include "ident/signature.h"
 #include "library/store.h"
+#include "library/store_lock.h"
 #include "library/store_schema.h"
 #include "runtime/sqlite.h"
 #include "tests/support/file_contents.h"
@@ -136,6 +139,47 @@ TEST_F(DropTest, longDropsKeepDropOrderAndSkipEveryFolder) {
         EXPECT_EQ(file.signature, ReadSignatureValue(file.path));
         EXPECT_EQ(file.type, file.signature == kJpegSignature ? "jpg" : "未知类型");
         EXPECT_EQ(identifications_[i].path, file.path);
+    }
+}
+
+// A long drop recorded in parts: each part is one change of the list and is handed
+// over in drop order. A part that cannot be recorded (another run holds the lock)
+// stops the drop, and the parts before it stay recorded.
+TEST_F(DropTest, aDropInPartsRecordsEachPartAndKeepsThemWhenStopped) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 10; ++i)
+        paths.push_back(input("p" + std::to_string(i), "part file " + std::to_string(i)));
+    for (const bool stopped : {false, true}) {
+        fs::remove(setokIni());
+        std::vector<std::size_t> parts;
+        std::vector<std::string> handed;
+        std::optional<DataLock> held;
+        IdentifyOptions options;
+        options.part = 4;
+        options.takePart = [&](DropOutcome& part) {
+            parts.push_back(part.files.size());
+            for (const IdentifiedFile& file : part.files) handed.push_back(file.path);
+            std::string error;
+            if (stopped && !held) held = DataLock::acquire(data_, error);
+        };
+        setLockWaitLimit(50);
+        const DropOutcome outcome = identifyPaths(data_, paths, {}, nullptr, options);
+        setLockWaitLimit(kDefaultLockWaitLimitMs);
+        held.reset();
+        EXPECT_TRUE(outcome.files.empty());
+        const std::vector<IdentificationEntry> listed = listIdentifications(data_).entries;
+        if (!stopped) {
+            EXPECT_EQ(parts, (std::vector<std::size_t>{4, 4, 2}));
+            EXPECT_EQ(handed, paths);
+            EXPECT_EQ(outcome.error, "");
+            ASSERT_EQ(listed.size(), paths.size());
+            for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(listed[i].path, paths[i]);
+        } else {
+            EXPECT_EQ(parts, (std::vector<std::size_t>{4, 0}));
+            EXPECT_NE(outcome.error, "");
+            ASSERT_EQ(listed.size(), 4u);
+            EXPECT_EQ(listed[3].path, paths[3]);
+        }
     }
 }
 

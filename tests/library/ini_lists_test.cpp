@@ -164,51 +164,85 @@ std::vector<std::string> listedAs(const std::string& file) {
     return rows;
 }
 
-// Random recordings, some new, some of listed paths, some repeated unchanged, and
-// removals, saved after random batches through either way of loading: a fresh
-// reader must always see what a plain in-memory reference says.
-TEST_F(IniListsTest, appendsAndRewritesAlwaysReadBackAsTheReference) {
-    std::mt19937 random(20261208);
-    std::vector<std::pair<std::string, std::string>> reference;  // path, "signature/type", in list order
-    auto referenceRows = [&] {
-        std::vector<std::string> rows;
-        for (const auto& [path, values] : reference) rows.push_back(path + "=" + values);
-        return rows;
-    };
-    // A hand-made start: LF endings, no line break at the end.
-    put(setokIni_, "; kept\n[/p/0]\ntype=00\ntype1=t0");
-    reference.emplace_back("/p/0", "00/t0");
-    for (int batch = 0; batch < 60; ++batch) {
-        std::vector<std::pair<std::string, std::string>> changes;
-        const int size = 1 + static_cast<int>(random() % 5);
-        for (int i = 0; i < size; ++i) {
-            const std::string path = "/p/" + std::to_string(random() % 40);
-            changes.emplace_back(path, std::to_string(random() % 3) + "/t" + std::to_string(random() % 2));
-        }
-        const bool removes = random() % 6 == 0;
-        IdentificationList list(setokIni_);
-        std::vector<std::string> names;
-        for (const auto& change : changes) names.push_back(change.first);
-        ASSERT_EQ(removes || random() % 2 ? list.load() : list.loadToRecord(names), "");
-        if (removes && !reference.empty()) {
-            const std::string gone = reference[random() % reference.size()].first;
-            EXPECT_TRUE(list.remove(gone));
-            std::erase_if(reference, [&](const auto& entry) { return entry.first == gone; });
-        }
-        for (const auto& [path, values] : changes) {
-            const std::size_t slash = values.find('/');
-            ASSERT_EQ(list.record(values.substr(0, slash), path, values.substr(slash + 1)), "");
-            auto listed = std::find_if(reference.begin(), reference.end(),
-                                       [&](const auto& entry) { return entry.first == path; });
-            if (listed == reference.end())
-                reference.emplace_back(path, values);
-            else
-                listed->second = values;
-        }
-        ASSERT_EQ(list.save(), "");
-        ASSERT_EQ(listedAs(setokIni_), referenceRows()) << "batch " << batch;
+// Damage done to a list's index between two drops: each must cost a scan, never a wrong entry.
+void damageIndex(const std::string& list, std::mt19937& random) {
+    const std::string index = ListNameIndex::pathFor(list);
+    std::string bytes = test::readAll(index);
+    if (bytes.empty()) return;
+    switch (random() % 3) {
+        case 0:
+            fs::remove(index);
+            break;
+        case 1:
+            test::writeAll(index, bytes.substr(0, random() % bytes.size()));
+            break;
+        default:
+            bytes[random() % 96] ^= static_cast<char>(1 + random() % 255);  // somewhere in the header
+            test::writeAll(index, bytes);
     }
-    EXPECT_NE(contents(setokIni_).find("; kept"), std::string::npos);
+}
+
+// Random recordings, some new, some of listed paths, some repeated unchanged, and
+// removals, saved after random batches through either way of loading, with the
+// list's index or without, the index damaged and the list edited by hand between
+// batches: a fresh reader must always see what a plain in-memory reference says.
+TEST_F(IniListsTest, appendsAndRewritesAlwaysReadBackAsTheReference) {
+    for (const bool indexed : {false, true}) {
+        ListNameIndex::setSmallestIndexedList(indexed ? 0 : std::uint64_t{1} << 40);
+        std::mt19937 random(20261208);
+        std::vector<std::pair<std::string, std::string>> reference;  // path, "signature/type", in list order
+        auto referenceRows = [&] {
+            std::vector<std::string> rows;
+            for (const auto& [path, values] : reference) rows.push_back(path + "=" + values);
+            return rows;
+        };
+        // A hand-made start: LF endings, no line break at the end.
+        put(setokIni_, "; kept\n[/p/0]\ntype=00\ntype1=t0");
+        reference.emplace_back("/p/0", "00/t0");
+        for (int batch = 0; batch < 80; ++batch) {
+            std::vector<std::pair<std::string, std::string>> changes;
+            const int size = 1 + static_cast<int>(random() % 5);
+            for (int i = 0; i < size; ++i) {
+                const std::string path = "/p/" + std::to_string(random() % 40);
+                changes.emplace_back(path,
+                                     std::to_string(random() % 3) + "/t" + std::to_string(random() % 2));
+            }
+            if (random() % 8 == 0) damageIndex(setokIni_, random);
+            if (random() % 10 == 0) {
+                const std::string path = "/hand/" + std::to_string(batch);
+                put(setokIni_, contents(setokIni_) + "\n[" + path + "]\ntype=7\ntype1=h\n");
+                reference.emplace_back(path, "7/h");
+            }
+            const bool removes = random() % 6 == 0;
+            IdentificationList list(setokIni_);
+            std::vector<std::string> names;
+            for (const auto& change : changes) names.push_back(change.first);
+            ASSERT_EQ(removes || random() % 2 ? list.load() : list.loadToRecord(names), "");
+            if (removes && !reference.empty()) {
+                const std::string gone = reference[random() % reference.size()].first;
+                EXPECT_TRUE(list.remove(gone));
+                std::erase_if(reference, [&](const auto& entry) { return entry.first == gone; });
+            }
+            for (const auto& [path, values] : changes) {
+                const std::size_t slash = values.find('/');
+                ASSERT_EQ(list.record(values.substr(0, slash), path, values.substr(slash + 1)), "");
+                auto listed = std::find_if(reference.begin(), reference.end(),
+                                           [&](const auto& entry) { return entry.first == path; });
+                if (listed == reference.end())
+                    reference.emplace_back(path, values);
+                else
+                    listed->second = values;
+            }
+            ASSERT_EQ(list.save(), "");
+            ASSERT_EQ(listedAs(setokIni_), referenceRows())
+                << "batch " << batch << (indexed ? " indexed" : "");
+        }
+        EXPECT_NE(contents(setokIni_).find("; kept"), std::string::npos);
+        IdentificationList last(setokIni_);
+        ASSERT_EQ(last.loadToRecord({"/last"}), "");
+        EXPECT_EQ(fs::exists(ListNameIndex::pathFor(setokIni_)), indexed);
+    }
+    ListNameIndex::setSmallestIndexedList(std::uint64_t{1} << 20);
 }
 
 // An append cut short at any byte, or whose bytes never reached the disk (zeros),
