@@ -88,6 +88,8 @@ std::vector<std::string> normalisedPaths(const std::vector<std::string>& given);
 // Leaves out the paths that name nothing, each named on standard error with its
 // reason; true when every path exists.
 bool keepExistingPaths(Context& context, std::vector<std::string>& paths);
+// True, after naming it on standard error, when nothing exists at `path`.
+bool isMissingPath(Context& context, const std::string& path);
 
 // While it lives, SIGINT and SIGTERM only ask the running operation to stop
 // after the file it is on; the command then exits 128 + the signal's number.

@@ -346,7 +346,6 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
     commands.add(command, [&context, arguments, options, explain]() -> int {
         GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         gathered.paths = normalisedPaths(gathered.paths);
-        if (!keepExistingPaths(context, gathered.paths)) gathered.someUnreadable = true;
         const DataDirectory data = dataDirectoryOf(context);
         ProgressBar bar(context, gathered.paths.size());
         // Printed and let go a part at a time: a million files never sit in memory at once.
@@ -354,6 +353,13 @@ void addIdentify(CLI::App& app, Context& context, CommandSet& commands) {
         std::size_t identified = 0;
         Outcome refused;
         IdentifyOptions partly = *options;
+        // Only a path that could not be read is looked up again: one walk of the path per file.
+        partly.leaveOut = [&](const std::string& path) {
+            bar.end();
+            const bool missing = isMissingPath(context, path);
+            gathered.someUnreadable = gathered.someUnreadable || missing;
+            return missing;
+        };
         partly.takePart = [&](DropOutcome& part) {
             if (part.files.empty()) return;
             bar.end();

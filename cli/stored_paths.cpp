@@ -42,20 +42,21 @@ std::vector<std::string> normalisedPaths(const std::vector<std::string>& given) 
     return paths;
 }
 
+bool isMissingPath(Context& context, const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) return false;
+    context.err << "vexorin-cli: " << message("'%1' not recorded: %2", {path, std::strerror(errno)}) << "\n";
+    return true;
+}
+
 bool keepExistingPaths(Context& context, std::vector<std::string>& paths) {
-    bool allExist = true;
     std::size_t kept = 0;
     for (std::string& path : paths) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0) {
-            context.err << "vexorin-cli: " << message("'%1' not recorded: %2", {path, std::strerror(errno)})
-                        << "\n";
-            allExist = false;
-            continue;
-        }
+        if (isMissingPath(context, path)) continue;
         if (&paths[kept] != &path) paths[kept] = std::move(path);
         ++kept;
     }
+    const bool allExist = kept == paths.size();
     paths.resize(kept);
     return allExist;
 }

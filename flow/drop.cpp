@@ -190,7 +190,9 @@ DropOutcome identifyPaths(const DataDirectory& data, const std::vector<std::stri
     {
         ReadAhead reads(paths);  // a part is recorded while the next one is read
         for (std::size_t i = 0; i < paths.size(); ++i) {
-            if (ExaminedPath examined = reads.take(i); !examined.isDirectory) {
+            if (ExaminedPath examined = reads.take(i);
+                !examined.isDirectory &&
+                !(examined.signature == kTooShortText && options.leaveOut && options.leaveOut(paths[i]))) {
                 if (!identification.openLibrary(outcome.error)) {
                     outcome.files.clear();
                     if (listAfter) *listAfter = listIdentifications(data).entries;

@@ -50,6 +50,10 @@ struct IdentifyOptions {
     // then holds no files, only the error that stopped the drop, if any.
     std::function<void(DropOutcome& part)> takePart;
     std::size_t part = 65536;
+    // Asked of each file whose header could not be read: true leaves it out of
+    // the drop (the caller says why), so a path that names nothing is not
+    // recorded. Files that could be read are never asked about: they exist.
+    std::function<bool(const std::string& path)> leaveOut;
 };
 
 // Identifies every path that is not a folder (signature value, longest-prefix
