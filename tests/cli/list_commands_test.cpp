@@ -71,6 +71,20 @@ TEST_F(ListCommands, identifyFromArgumentsOrStandardInput) {
                   "\t未知类型\n3\tbin\t4142434445464748494A\t" + b_ + "\t未知类型\n");
 }
 
+// A path that names nothing is left out and named; a link to nothing is a file that cannot be read.
+TEST_F(ListCommands, identifyLeavesOutPathsThatNameNothing) {
+    const std::string missing = dir_.file("no-such-file");
+    const std::string dangling = dir_.file("dangling");
+    fs::create_symlink(dir_.file("nowhere"), dangling);
+    const Result result = runCli({"identify", a_, missing, dangling});
+    EXPECT_EQ(result.code, kExitUnreadablePaths) << result.err;
+    EXPECT_NE(result.err.find("'" + missing + "' not recorded"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("'" + dangling + "' not recorded"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out,
+              "未知类型\t30313233343536373839\t" + a_ + "\n未知类型\t无法读取，文件太短\t" + dangling + "\n");
+    EXPECT_EQ(runCli({"results"}).out.find(missing), std::string::npos);
+}
+
 TEST_F(ListCommands, jsonUsesEnglishKeys) {
     runCli({"identify", a_});
     const Result result = runCli({"--json", "results"});
