@@ -195,7 +195,12 @@ std::optional<ListNameIndex> ListNameIndex::write(const std::string& listFile, c
     }
     const Header header = Header::of(stamp, shape, count, used);
     std::memcpy(bytes.data(), &header, sizeof header);
-    if (!saveFileAtomically(pathFor(listFile), bytes).empty()) return std::nullopt;
+    // The index is ours alone: whatever else stands under its name (a link, say) is
+    // taken away, not written through.
+    const std::string path = pathFor(listFile);
+    if (struct stat info{}; ::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        ::unlink(path.c_str());
+    if (!saveFileAtomically(path, bytes).empty()) return std::nullopt;
     return open(listFile, stamp);
 }
 

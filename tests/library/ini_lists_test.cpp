@@ -245,6 +245,20 @@ TEST_F(IniListsTest, appendsAndRewritesAlwaysReadBackAsTheReference) {
     ListNameIndex::setSmallestIndexedList(std::uint64_t{1} << 20);
 }
 
+// The index beside a list is the program's own: a link planted under its name is replaced, never written
+// through.
+TEST_F(IniListsTest, aLinkUnderTheIndexsNameIsNeverWrittenThrough) {
+    ListNameIndex::setSmallestIndexedList(0);
+    const std::string precious = file("precious", "keep me");
+    put(setokIni_, "[/a]\r\ntype=01\r\ntype1=aa\r\n");
+    fs::create_symlink(precious, ListNameIndex::pathFor(setokIni_));
+    IdentificationList list(setokIni_);
+    ASSERT_EQ(list.loadToRecord({"/b"}), "");
+    EXPECT_EQ(contents(precious), "keep me");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(ListNameIndex::pathFor(setokIni_))));
+    ListNameIndex::setSmallestIndexedList(std::uint64_t{1} << 20);
+}
+
 // An append cut short at any byte, or whose bytes never reached the disk (zeros),
 // is left out whole; the next save cuts it off and the list goes on as before.
 TEST_F(IniListsTest, anAppendCutShortAnywhereIsLeftOutAndCutOff) {
