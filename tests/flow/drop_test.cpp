@@ -8,9 +8,11 @@
 
 #include <filesystem>
 #include <optional>
+#include <random>
 
 #include "flow/lists.h"
 #include "ident/signature.h"
+#include "library/list_index.h"
 #include "library/store.h"
 #include "library/store_lock.h"
 #include "library/store_schema.h"
@@ -181,6 +183,42 @@ TEST_F(DropTest, aDropInPartsRecordsEachPartAndKeepsThemWhenStopped) {
             EXPECT_EQ(listed[3].path, paths[3]);
         }
     }
+}
+
+// Random drops, recorded in parts of random size through the lists' indexes, of
+// files whose first bytes change between drops: the list always reads as the
+// same drops made whole, each through a list read and parsed whole, leave theirs.
+TEST_F(DropTest, dropsInPartsThroughTheIndexLeaveWhatWholeDropsLeave) {
+    ListNameIndex::setSmallestIndexedList(0);
+    std::mt19937 random(20261209);
+    std::vector<std::string> files;
+    for (int i = 0; i < 25; ++i)
+        files.push_back(input("r" + std::to_string(i), "first bytes " + std::to_string(i)));
+    fs::create_directories(dir_.file("whole"));
+    const DataDirectory whole(dir_.file("whole"));
+    auto rows = [](const DataDirectory& data) {
+        std::vector<std::string> listed;
+        for (const IdentificationEntry& entry : listIdentifications(data).entries)
+            listed.push_back(entry.path + "=" + entry.signature + "/" + entry.type);
+        return listed;
+    };
+    for (int round = 0; round < 40; ++round) {
+        for (int changes = static_cast<int>(random() % 4); changes > 0; --changes)
+            test::writeAll(files[random() % files.size()],
+                           "changed " + std::to_string(random() % 3) + " bytes");
+        std::vector<std::string> drop;
+        for (int n = 1 + static_cast<int>(random() % 12); n > 0; --n)
+            drop.push_back(files[random() % files.size()]);
+        IdentifyOptions options;
+        options.part = 1 + random() % 4;
+        options.takePart = [](DropOutcome& part) { EXPECT_EQ(part.error, ""); };
+        EXPECT_EQ(identifyPaths(data_, drop, {}, nullptr, options).error, "");
+        std::vector<IdentificationEntry> shown;
+        EXPECT_EQ(identifyPaths(whole, drop, {}, &shown).error, "");
+        ASSERT_EQ(rows(data_), rows(whole)) << "round " << round;
+    }
+    EXPECT_TRUE(fs::exists(ListNameIndex::pathFor(setokIni())));
+    ListNameIndex::setSmallestIndexedList(std::uint64_t{1} << 20);
 }
 
 TEST_F(DropTest, sameFileDroppedTwiceKeepsOneEntryWithLastValues) {
