@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -139,6 +140,8 @@ public:
     }
     // After resolve(): whether the entry of `path` is one asked for.
     bool wanted(std::string_view path) const { return wanted_.count(path) > 0; }
+    // After resolve(): the entries asked for, each once, in no order.
+    const std::unordered_set<std::string_view>& wanted() const { return wanted_; }
 
 private:
     const std::vector<std::string>& paths_;
@@ -431,9 +434,13 @@ std::vector<IdentificationEntry> chooseListed(Context& context, const Identifica
     }
     ListedPicker picker(paths);
     allListed = picker.resolve(context, [&list](std::string_view path) { return list.contains(path); });
-    list.forEachPath([&](std::string_view path) {
-        if (picker.wanted(path)) chosen.push_back(*list.find(std::string(path)));
-    });
+    // Put in list order by their ranks, so a long list is not walked for a few entries.
+    std::vector<std::pair<std::size_t, std::string_view>> ranked;
+    ranked.reserve(picker.wanted().size());
+    for (std::string_view path : picker.wanted()) ranked.emplace_back(list.rankOf(path).value_or(0), path);
+    std::sort(ranked.begin(), ranked.end());
+    chosen.reserve(ranked.size());
+    for (const auto& [rank, path] : ranked) chosen.push_back(*list.find(std::string(path)));
     return chosen;
 }
 

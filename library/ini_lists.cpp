@@ -366,11 +366,6 @@ std::vector<IdentificationEntry> IdentificationList::entries() const {
     return entries;
 }
 
-void IdentificationList::forEachPath(const std::function<void(std::string_view)>& visit) const {
-    document_.forEachSection(
-        [&visit](std::string_view name, const IniDocument::SectionReader&) { visit(name); });
-}
-
 std::optional<IdentificationEntry> IdentificationList::find(const std::string& path) const {
     if (!document_.hasSection(path)) return std::nullopt;
     std::string named = path;
