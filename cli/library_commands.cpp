@@ -34,14 +34,18 @@ int reportError(Context& context, const std::string& error) {
 // always printed, which scripts may match: the store's reason, then (unless
 // the library could not even be written) which library could not be read.
 // `limit`: a command that does not need the records reads only so many, to prove the table readable.
+void reportUnusableLibrary(Context& context, const DataDirectory& data, const LibraryFailure& failure) {
+    reportError(context, describeLibraryFailure(data, failure));
+    if (failure.step != LibraryFailure::Step::Write)
+        reportError(context, message("cannot read the confirmed library '%1'", {data.libraryPath()}));
+}
+
 bool readLibrary(Context& context, const DataDirectory& data, Listing<StoredSignature>& listing,
                  std::optional<std::size_t> limit = std::nullopt) {
     LibraryFailure failure;
     listing = listConfirmed(data, &failure, limit);
     if (listing.error.empty()) return true;
-    reportError(context, describeLibraryFailure(data, failure));
-    if (failure.step != LibraryFailure::Step::Write)
-        reportError(context, message("cannot read the confirmed library '%1'", {data.libraryPath()}));
+    reportUnusableLibrary(context, data, failure);
     return false;
 }
 
@@ -55,9 +59,12 @@ int printListing(Context& context, const DataDirectory& data) {
 
 int confirm(Context& context, const std::string& signature, const std::string& type) {
     const DataDirectory data = dataDirectoryOf(context);
-    Listing<StoredSignature> probe;
-    if (!readLibrary(context, data, probe, 1)) return kExitStoreError;
-    const ConfirmOutcome outcome = AddConfirmedSignature(data, signature, type);
+    // The library is proven readable first, on the connection the confirm then uses.
+    const ConfirmOutcome outcome = AddConfirmedSignature(data, signature, type, true);
+    if (outcome.unreadable) {
+        reportUnusableLibrary(context, data, *outcome.unreadable);
+        return kExitStoreError;
+    }
     switch (outcome.result) {
         case ConfirmOutcome::Result::Duplicate:
             // The message window's two lines, in the user's language.

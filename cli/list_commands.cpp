@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -106,42 +107,48 @@ void summarise(Context& context, std::size_t files, const std::string& text) {
         context.err << "vexorin-cli: " << text << "\n";
 }
 
-// The paths among `paths` that the list holds, each named on standard error when it does not.
-template <class Entry>
-std::unordered_set<std::string_view> listedPaths(Context& context, const std::vector<Entry>& entries,
-                                                 const std::vector<std::string>& paths, bool& allListed) {
-    std::unordered_set<std::string_view> listed;
-    listed.reserve(entries.size());
-    for (const Entry& entry : entries) listed.insert(entry.path);
-    std::unordered_set<std::string_view> wanted;
-    allListed = true;
-    for (const std::string& path : paths) {
-        if (listed.count(path)) {
-            wanted.insert(path);
-            continue;
+// Picks the entries that paths typed on the command line name. Each path is
+// looked for in its absolute, normal form, or as typed when only that is listed
+// (an entry recorded before paths were made absolute).
+class ListedPicker {
+public:
+    explicit ListedPicker(const std::vector<std::string>& paths) : paths_(paths) {
+        normals_.reserve(paths.size());  // never moved: candidates_ views them
+        for (const std::string& path : paths) {
+            normals_.push_back(normalisedPath(path));
+            candidates_.insert(normals_.back());
+            candidates_.insert(path);
         }
-        context.err << "vexorin-cli: " << message("no entry for '%1'", {path}) << "\n";
-        allListed = false;
     }
-    return wanted;
-}
+    // Whether an entry of `path` may be asked for: only these need to be told to resolve().
+    bool isCandidate(std::string_view path) const { return candidates_.count(path) > 0; }
 
-// Each path as the list holds it: its absolute, normal form, or as typed when
-// only that is listed (an entry recorded before paths were made absolute).
-template <class Entry>
-std::vector<std::string> listedForms(const std::vector<Entry>& entries,
-                                     const std::vector<std::string>& paths) {
-    std::unordered_set<std::string_view> listed;
-    listed.reserve(entries.size());
-    for (const Entry& entry : entries) listed.insert(entry.path);
-    std::vector<std::string> forms;
-    forms.reserve(paths.size());
-    for (const std::string& path : paths) {
-        std::string normal = normalisedPath(path);
-        forms.push_back(listed.count(normal) || !listed.count(path) ? std::move(normal) : path);
+    // Settles which form of each path is meant, given which of them the list holds; a path
+    // not listed in either form is named on standard error. False when one was not listed.
+    bool resolve(Context& context, const std::function<bool(std::string_view)>& listed) {
+        bool allListed = true;
+        for (std::size_t i = 0; i < paths_.size(); ++i) {
+            const std::string& form = listed(normals_[i]) || !listed(paths_[i]) ? normals_[i] : paths_[i];
+            if (listed(form)) {
+                wanted_.insert(form);
+                continue;
+            }
+            context.err << "vexorin-cli: " << message("no entry for '%1'", {form}) << "\n";
+            allListed = false;
+        }
+        return allListed;
     }
-    return forms;
-}
+    // After resolve(): whether the entry of `path` is one asked for.
+    bool wanted(std::string_view path) const { return wanted_.count(path) > 0; }
+    // After resolve(): the entries asked for, each once, in no order.
+    const std::unordered_set<std::string_view>& wanted() const { return wanted_; }
+
+private:
+    const std::vector<std::string>& paths_;
+    std::vector<std::string> normals_;
+    std::unordered_set<std::string_view> candidates_;  // views of paths_ and normals_
+    std::unordered_set<std::string_view> wanted_;
+};
 
 // A file that exists but could not be read is recorded with the too-short text;
 // the reason goes to standard error. Only those files are opened again.
@@ -234,11 +241,13 @@ int printIdentifications(Context& context, const std::vector<std::string>& keys)
 
 // `list`, `delete PATH...` and `clear` of one list file.
 template <class Entry>
-void addListFileCommands(
-    CLI::App& app, Context& context, CommandSet& commands, const char* name, const char* title,
-    const std::vector<std::string>& keys, Listing<Entry> (*list)(const DataDirectory&),
-    Outcome (*remove)(const DataDirectory&, const std::vector<std::string>&, std::vector<Entry>*),
-    Outcome (*clear)(const DataDirectory&), int (*print)(Context&, const std::vector<std::string>&)) {
+void addListFileCommands(CLI::App& app, Context& context, CommandSet& commands, const char* name,
+                         const char* title, const std::vector<std::string>& keys,
+                         std::string (*visit)(const DataDirectory&, const std::function<void(const Entry&)>&),
+                         Outcome (*remove)(const DataDirectory&, const std::vector<std::string>&,
+                                           std::vector<Entry>*),
+                         Outcome (*clear)(const DataDirectory&),
+                         int (*print)(Context&, const std::vector<std::string>&)) {
     auto* listCommand = app.add_subcommand(name, helpText("Print the %1", {helpText(title)}));
     commands.add(listCommand, [&context, &keys, print]() -> int { return print(context, keys); });
 
@@ -246,21 +255,29 @@ void addListFileCommands(
         "delete", helpText("Delete these entries from the %1", {helpText(title)}));
     auto arguments = std::make_shared<PathArguments>();
     addPathArguments(removeCommand, *arguments, PathOptions::Plain, helpText("Paths as the list shows them"));
-    commands.add(removeCommand, [&context, &keys, list, remove, arguments]() -> int {
+    commands.add(removeCommand, [&context, &keys, visit, remove, arguments]() -> int {
         const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         const DataDirectory data = dataDirectoryOf(context);
-        const Listing<Entry> listing = list(data);
-        if (!listing.error.empty()) return reportStoreError(context, listing.error);
-        bool allListed = true;
-        const std::vector<std::string> forms = listedForms(listing.entries, gathered.paths);
-        const std::unordered_set<std::string_view> wanted =
-            listedPaths(context, listing.entries, forms, allListed);
+        // One pass over a list that is never held whole: only the entries asked for are kept.
+        ListedPicker picker(gathered.paths);
+        std::vector<std::pair<std::size_t, Entry>> found;  // place in the list, entry
+        std::unordered_set<std::string> listed;
+        std::size_t index = 0;
+        const std::string error = visit(data, [&](const Entry& entry) {
+            ++index;
+            if (!picker.isCandidate(entry.path)) return;
+            listed.insert(entry.path);
+            found.emplace_back(index, entry);
+        });
+        if (!error.empty()) return reportStoreError(context, error);
+        picker.resolve(context,
+                       [&listed](std::string_view path) { return listed.count(std::string(path)) > 0; });
         std::vector<std::string> removed;
         std::vector<Row> rows;
-        for (std::size_t i = 0; i < listing.entries.size(); ++i) {
-            if (!wanted.count(listing.entries[i].path)) continue;
-            removed.push_back(listing.entries[i].path);
-            rows.push_back(rowOf(i + 1, listing.entries[i]));
+        for (const auto& [place, entry] : found) {
+            if (!picker.wanted(entry.path)) continue;
+            removed.push_back(entry.path);
+            rows.push_back(rowOf(place, entry));
         }
         if (const Outcome outcome = remove(data, removed, nullptr); !outcome.error.empty())
             return reportStoreError(context, outcome.error);
@@ -410,47 +427,31 @@ struct RenameSettings {
     RenameCaution caution;
 };
 
-// The requests for the chosen entries, less the answers the caution leaves
-// alone (named on standard error). False when the details it needs cannot be had.
-// The entries `paths` name, in list order, read in one pass over a list that is
-// never held whole (every entry with `all`). Each path is looked for as
-// listedForms() says; one that is not listed is named on standard error.
-std::string chooseListed(Context& context, const DataDirectory& data, const std::vector<std::string>& paths,
-                         bool all, std::vector<IdentificationEntry>& chosen, bool& allListed) {
-    std::vector<std::string> normals;
-    std::unordered_set<std::string> candidates;
-    for (const std::string& path : paths) {
-        normals.push_back(normalisedPath(path));
-        candidates.insert(normals.back());
-        candidates.insert(path);
+// The entries `paths` name (every entry with `all`) in list order, from the
+// list the rename loaded; one that is not listed is named on standard error.
+std::vector<IdentificationEntry> chooseListed(Context& context, const IdentificationList& list,
+                                              const std::vector<std::string>& paths, bool all,
+                                              bool& allListed) {
+    std::vector<IdentificationEntry> chosen;
+    if (all) {
+        chosen.reserve(list.size());
+        list.forEachEntry([&chosen](const IdentificationEntry& entry) { chosen.push_back(entry); });
+        return chosen;
     }
-    std::unordered_set<std::string> listed;
-    std::vector<IdentificationEntry> found;
-    const std::string error = visitIdentifications(data, [&](const IdentificationEntry& entry) {
-        if (all) {
-            chosen.push_back(entry);
-        } else if (candidates.count(entry.path)) {
-            listed.insert(entry.path);
-            found.push_back(entry);
-        }
-    });
-    if (!error.empty() || all) return error;
-    std::unordered_set<std::string> wanted;
-    allListed = true;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const std::string& form = listed.count(normals[i]) || !listed.count(paths[i]) ? normals[i] : paths[i];
-        if (listed.count(form)) {
-            wanted.insert(form);
-            continue;
-        }
-        context.err << "vexorin-cli: " << message("no entry for '%1'", {form}) << "\n";
-        allListed = false;
-    }
-    for (IdentificationEntry& entry : found)
-        if (wanted.count(entry.path)) chosen.push_back(std::move(entry));
-    return {};
+    ListedPicker picker(paths);
+    allListed = picker.resolve(context, [&list](std::string_view path) { return list.contains(path); });
+    // Put in list order by their ranks, so a long list is not walked for a few entries.
+    std::vector<std::pair<std::size_t, std::string_view>> ranked;
+    ranked.reserve(picker.wanted().size());
+    for (std::string_view path : picker.wanted()) ranked.emplace_back(list.rankOf(path).value_or(0), path);
+    std::sort(ranked.begin(), ranked.end());
+    chosen.reserve(ranked.size());
+    for (const auto& [rank, path] : ranked) chosen.push_back(*list.find(std::string(path)));
+    return chosen;
 }
 
+// The requests for the chosen entries, less the answers the caution leaves
+// alone (named on standard error). False when the details it needs cannot be had.
 bool cautiousRequests(Context& context, const DataDirectory& data,
                       const std::vector<IdentificationEntry>& chosen, const RenameCaution& caution,
                       std::vector<RenameRequest>& requests) {
@@ -503,20 +504,30 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
         if (*undo) return undoRename(context);
         const GatheredPaths gathered = gatherPaths(*arguments, context.in, context.err);
         const DataDirectory data = dataDirectoryOf(context);
-        std::vector<IdentificationEntry> chosen;
-        bool allListed = true;
-        if (const std::string error =
-                chooseListed(context, data, gathered.paths, settings->all, chosen, allListed);
-            !error.empty())
-            return reportStoreError(context, error);
-        std::vector<RenameRequest> requests;
-        if (!cautiousRequests(context, data, chosen, settings->caution, requests)) return kExitStoreError;
+        bool allListed = true, chosen = false, choiceFailed = false;
+        std::size_t requested = 0;
+        // Chosen from the list the rename itself loads under the lock, so it never acts on an older reading.
+        const RenameChooser choose =
+            [&](const IdentificationList& list) -> std::optional<std::vector<RenameRequest>> {
+            chosen = true;
+            const std::vector<IdentificationEntry> entries =
+                chooseListed(context, list, gathered.paths, settings->all, allListed);
+            std::vector<RenameRequest> requests;
+            if (!cautiousRequests(context, data, entries, settings->caution, requests)) {
+                choiceFailed = true;
+                return std::nullopt;
+            }
+            requested = requests.size();
+            return requests;
+        };
         // Ctrl-C or SIGTERM: the file at hand is finished and what is done is saved.
         StopSignals signals;
         const RenameOutcome outcome =
-            settings->dryRun
-                ? previewRenames(data, requests)
-                : renameFiles(data, requests, nullptr, [&signals] { return signals.received() != 0; });
+            settings->dryRun ? previewChosen(data, choose)
+                             : renameChosen(data, choose, [&signals] { return signals.received() != 0; });
+        if (choiceFailed) return kExitStoreError;
+        // The list could not be read: nothing was chosen, so there is nothing to show.
+        if (!chosen && !outcome.error.empty()) return reportStoreError(context, outcome.error);
         {
             RowWriter writer = rowWriter(context, {"old", "new"});
             for (const auto& [oldPath, newPath] : outcome.renamed) writer.add({oldPath, newPath});
@@ -526,7 +537,7 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
                         << message("'%1' not renamed: %2", {failure.subject, failure.reason}) << "\n";
         if (!outcome.error.empty()) return reportStoreError(context, outcome.error);
         summarise(
-            context, requests.size(),
+            context, requested,
             message(settings->dryRun ? "%1 files would be renamed (nothing changed)" : "%1 files renamed",
                     {std::to_string(outcome.renamed.size())}));
         if (outcome.interrupted) return signals.exitCode();
@@ -540,11 +551,11 @@ void addRename(CLI::App& app, Context& context, CommandSet& commands) {
 void addListCommands(CLI::App& app, Context& context, CommandSet& commands) {
     addSample(app, context, commands);
     addListFileCommands<ExperimentEntry>(app, context, commands, "experiments", "experiment library",
-                                         kExperimentKeys, &listExperiments, &deleteExperiments,
+                                         kExperimentKeys, &visitExperiments, &deleteExperiments,
                                          &clearExperiments, &printExperiments);
     addIdentify(app, context, commands);
     addListFileCommands<IdentificationEntry>(
-        app, context, commands, "results", "identification list", kIdentificationKeys, &listIdentifications,
+        app, context, commands, "results", "identification list", kIdentificationKeys, &visitIdentifications,
         &deleteIdentifications, &clearIdentifications, &printIdentifications);
     addRename(app, context, commands);
 }

@@ -9,8 +9,18 @@
 namespace vex {
 
 ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view signature,
-                                     std::string_view type) {
+                                     std::string_view type, bool readableFirst) {
     ConfirmOutcome outcome;
+    std::optional<SignatureStore> store;
+    if (readableFirst) {
+        LibraryFailure failure;
+        store = openReadableLibrary(data, failure);
+        if (!store) {
+            outcome.reason = describeLibraryFailure(data, failure);
+            outcome.unreadable = std::move(failure);
+            return outcome;
+        }
+    }
     const ConfirmCheck check = checkConfirmedPair(signature, type);
     if (!check.accepted()) {
         outcome.result = ConfirmOutcome::Result::Invalid;
@@ -21,7 +31,7 @@ ConfirmOutcome AddConfirmedSignature(const DataDirectory& data, std::string_view
     outcome.signature = check.signature;
     std::optional<DataLock> lock = DataLock::acquire(data, outcome.reason);
     if (!lock) return outcome;
-    std::optional<SignatureStore> store = openConfirmedLibrary(data, outcome.reason);
+    if (!store) store = openConfirmedLibrary(data, outcome.reason);
     if (!store) return outcome;
     // Asked before the add, so the new record is not among the records it is compared with.
     std::vector<std::string> warnings = conflictWarnings(data, *store, check.signature, type);

@@ -176,8 +176,16 @@ std::vector<std::string> conflictWarnings(const DataDirectory& data, SignatureSt
     std::vector<KeyedSignature> near;
     if (!store.recordsNear(signature, near)) return {};
     for (KeyedSignature& record : near) finder.addRecord(std::move(record));
+    // Only samples that begin as the value does can conflict with it: a long experiment list is not copied
+    // whole.
+    const std::string_view beginning =
+        signature.substr(0, std::min<std::size_t>(signature.size(), kFirstDigits));
     ExperimentList samples(data.experimentListPath());
-    if (samples.load().empty()) finder.addSamples(samples.entries());
+    if (samples.load().empty())
+        samples.forEachEntry([&](const ExperimentEntry& sample) {
+            if (std::string_view(sample.signature).starts_with(beginning))
+                finder.addSample(sample.signature, sample.fileClass);
+        });
     return describeConflicts(finder.conflictsOf(signature, type), signature, type);
 }
 

@@ -91,6 +91,13 @@ std::optional<SignatureStore> openConfirmedLibrary(const DataDirectory& data, st
     return store;
 }
 
+std::optional<SignatureStore> openReadableLibrary(const DataDirectory& data, LibraryFailure& failure) {
+    std::optional<SignatureStore> store = openLibrary(data, failure);
+    std::vector<StoredSignature> first;
+    if (store && !store->list(first, &failure.reason, 1)) return std::nullopt;
+    return store;
+}
+
 Listing<ExperimentEntry> listExperiments(const DataDirectory& data) {
     return listFile<ExperimentList, ExperimentEntry>(data.experimentListPath());
 }

@@ -64,5 +64,8 @@ Outcome clearConfirmed(const DataDirectory& data);
 // The library, written out empty first when missing; nothing (and `error`
 // set to the reason the user sees) when it cannot be written or opened.
 std::optional<SignatureStore> openConfirmedLibrary(const DataDirectory& data, std::string& error);
+// The same, proven readable by reading its first record, as listConfirmed would
+// read them; nothing, with the step and the store's reason in `failure`, when not.
+std::optional<SignatureStore> openReadableLibrary(const DataDirectory& data, LibraryFailure& failure);
 
 }  // namespace vex

@@ -17,13 +17,16 @@
 namespace vex {
 namespace {
 
-// A batch of renames is saved to the list in one write. Each saving rewrites the
-// whole list, so a batch runs for at least kBatchTime: renaming 10,000 files
-// beside a list of a million entries then writes the list once or twice, not
-// ten times. Past kBatchTime and kBatchFiles it ends, so that other runs get
-// their turn and a failed save puts back a bounded number.
+// A batch of renames is saved to the list in one write, which rewrites the
+// whole list; the next batch then loads it again. A batch therefore runs for
+// at least kBatchTime and kBatchFiles, and at least kListLoadsPerBatch times as
+// long as loading the list took: renaming thousands of files beside a list of a
+// million entries then reads and writes the list once, and a long run spends a
+// bounded share of its time on the list. Past those it ends, so that other runs
+// get their turn and a failed save puts back a bounded number.
 constexpr std::chrono::milliseconds kBatchTime{1000};
 constexpr std::size_t kBatchFiles = 1000;
+constexpr int kListLoadsPerBatch = 4;
 
 struct SplitPath {
     std::string folder;
@@ -53,13 +56,15 @@ class BatchRenamer {
 public:
     BatchRenamer(const DataDirectory& data, RenameOutcome& outcome) : data_(data), outcome_(outcome) {}
 
-    // Renames requests[from, to) under the lock; false when the run must stop (the store refused).
-    bool run(const std::vector<RenameRequest>& requests, std::size_t from, std::size_t to,
-             const std::function<bool()>& stopRequested, std::size_t& taken);
+    // Renames requests from `next` on under the lock, as many as one batch takes, and moves `next`
+    // past them; false when the run must stop (the store refused). `choose`, when given, first fills
+    // `requests` from the list loaded under that lock.
+    bool run(const RenameChooser* choose, std::vector<RenameRequest>& requests, std::size_t& next,
+             const std::function<bool()>& stopRequested);
     std::optional<IdentificationList>& list() { return list_; }
 
     // What run() would do, done to nothing: `renamed` holds the renames that would happen.
-    void preview(const std::vector<RenameRequest>& requests);
+    void preview(const RenameChooser& choose);
 
 private:
     struct Planned {
@@ -150,11 +155,15 @@ void BatchRenamer::renameOne(const RenameRequest& request) {
     batch_.emplace_back(path, newPath);
 }
 
-void BatchRenamer::preview(const std::vector<RenameRequest>& requests) {
+void BatchRenamer::preview(const RenameChooser& choose) {
+    // A rename killed before it was saved leaves the list behind the disk.
+    if (outcome_.error = reconcileIfInterrupted(data_); !outcome_.error.empty()) return;
     list_.emplace(data_.identificationListPath());
     if (outcome_.error = list_->load(); !outcome_.error.empty()) return;
+    const std::optional<std::vector<RenameRequest>> requests = choose(*list_);
+    if (!requests) return;
     std::unordered_set<std::string> taken;  // new names earlier files of the run would take
-    for (const RenameRequest& request : requests) {
+    for (const RenameRequest& request : *requests) {
         std::optional<Planned> planned = plan(request);
         if (!planned) continue;
         std::error_code error;
@@ -170,14 +179,15 @@ void BatchRenamer::preview(const std::vector<RenameRequest>& requests) {
     }
 }
 
-bool BatchRenamer::run(const std::vector<RenameRequest>& requests, std::size_t from, std::size_t to,
-                       const std::function<bool()>& stopRequested, std::size_t& taken) {
+bool BatchRenamer::run(const RenameChooser* choose, std::vector<RenameRequest>& requests, std::size_t& next,
+                       const std::function<bool()>& stopRequested) {
     std::string error;
     std::optional<DataLock> lock = DataLock::acquire(data_, error);
     if (!lock) {
         outcome_.error = error;
         return false;
     }
+    const auto loading = std::chrono::steady_clock::now();
     list_.emplace(data_.identificationListPath());
     if (error = list_->load(); error.empty() && !journal_.isOpen())
         error = journal_.open(renameJournalPath(data_));
@@ -185,16 +195,23 @@ bool BatchRenamer::run(const std::vector<RenameRequest>& requests, std::size_t f
         outcome_.error = error;
         return false;
     }
-    batch_.clear();
-    taken = from;
     const auto started = std::chrono::steady_clock::now();
-    while (taken < to) {
-        renameOne(requests[taken++]);
+    const auto batchTime =
+        std::max<std::chrono::steady_clock::duration>(kBatchTime, (started - loading) * kListLoadsPerBatch);
+    if (choose) {
+        std::optional<std::vector<RenameRequest>> chosen = (*choose)(*list_);
+        if (!chosen) return false;
+        requests = std::move(*chosen);
+    }
+    batch_.clear();
+    const std::size_t from = next;
+    while (next < requests.size()) {
+        renameOne(requests[next++]);
         if (stopRequested && stopRequested()) {
             outcome_.interrupted = true;
             break;
         }
-        if (taken - from >= kBatchFiles && std::chrono::steady_clock::now() - started >= kBatchTime) break;
+        if (next - from >= kBatchFiles && std::chrono::steady_clock::now() - started >= batchTime) break;
     }
     if (batch_.empty()) return true;
     journal_.flush();
@@ -324,17 +341,20 @@ UndoRenameOutcome undoLastRename(const DataDirectory& data, std::vector<Identifi
     return outcome;
 }
 
-RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameRequest>& requests,
-                          std::vector<IdentificationEntry>* listAfter,
-                          const std::function<bool()>& stopRequested) {
+namespace {
+
+RenameOutcome renameWith(const DataDirectory& data, const RenameChooser& choose,
+                         std::vector<IdentificationEntry>* listAfter,
+                         const std::function<bool()>& stopRequested) {
     RenameOutcome outcome;
     BatchRenamer renamer(data, outcome);
+    std::vector<RenameRequest> requests;
     std::size_t next = 0;
-    do {
-        std::size_t taken = next;
-        if (!renamer.run(requests, next, requests.size(), stopRequested, taken)) break;
-        next = taken;
-    } while (next < requests.size() && !outcome.interrupted);
+    // Later batches load the list again: what another run changed in between decides for them.
+    for (const RenameChooser* chooser = &choose; renamer.run(chooser, requests, next, stopRequested);
+         chooser = nullptr) {
+        if (next >= requests.size() || outcome.interrupted) break;
+    }
     if (!listAfter) return outcome;
     if (renamer.list() && outcome.error.empty())
         *listAfter = renamer.list()->entries();
@@ -343,9 +363,24 @@ RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameReq
     return outcome;
 }
 
-RenameOutcome previewRenames(const DataDirectory& data, const std::vector<RenameRequest>& requests) {
+}  // namespace
+
+RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameRequest>& requests,
+                          std::vector<IdentificationEntry>* listAfter,
+                          const std::function<bool()>& stopRequested) {
+    return renameWith(
+        data, [&requests](const IdentificationList&) { return std::optional(requests); }, listAfter,
+        stopRequested);
+}
+
+RenameOutcome renameChosen(const DataDirectory& data, const RenameChooser& choose,
+                           const std::function<bool()>& stopRequested) {
+    return renameWith(data, choose, nullptr, stopRequested);
+}
+
+RenameOutcome previewChosen(const DataDirectory& data, const RenameChooser& choose) {
     RenameOutcome outcome;
-    BatchRenamer(data, outcome).preview(requests);
+    BatchRenamer(data, outcome).preview(choose);
     return outcome;
 }
 

@@ -2,6 +2,7 @@
 // Renaming identified files to their probable type.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,17 @@ RenameOutcome renameFiles(const DataDirectory& data, const std::vector<RenameReq
                           std::vector<IdentificationEntry>* listAfter = nullptr,
                           const std::function<bool()>& stopRequested = {});
 
+// Chooses what to rename from the identification list as the rename loads it,
+// under the data directory's lock: the files renamed are those the list holds
+// at that moment, and the list is read once. Nothing: the run stops before any
+// file is touched (the chooser tells why itself).
+using RenameChooser =
+    std::function<std::optional<std::vector<RenameRequest>>(const IdentificationList& list)>;
+
+// renameFiles of the requests `choose` picks.
+RenameOutcome renameChosen(const DataDirectory& data, const RenameChooser& choose,
+                           const std::function<bool()>& stopRequested = {});
+
 struct UndoRenameOutcome : RenameOutcome {
     // How many renames of the run still stood and were tried; 0: nothing to take back.
     std::size_t tried = 0;
@@ -61,9 +73,9 @@ struct UndoRenameOutcome : RenameOutcome {
 UndoRenameOutcome undoLastRename(const DataDirectory& data,
                                  std::vector<IdentificationEntry>* listAfter = nullptr);
 
-// What renameFiles would do now, with the same checks, changing nothing: the
+// What renameChosen would do now, with the same checks, changing nothing: the
 // renames it would make in `renamed` and the refusals it can foresee (a name
 // already taken, also by an earlier file of the same run) in `refused`.
-RenameOutcome previewRenames(const DataDirectory& data, const std::vector<RenameRequest>& requests);
+RenameOutcome previewChosen(const DataDirectory& data, const RenameChooser& choose);
 
 }  // namespace vex

@@ -115,6 +115,8 @@ public:
     std::vector<IdentificationEntry> entries() const;
     // Each entry in list order, one at a time, without holding them all.
     void forEachEntry(const std::function<void(const IdentificationEntry&)>& visit) const;
+    // Where the entry of `path` stands in list order (a rank: only its order with others counts), or nothing.
+    std::optional<std::size_t> rankOf(std::string_view path) const { return document_.sectionRank(path); }
     // The entry listed under exactly `path`, when there is one.
     std::optional<IdentificationEntry> find(const std::string& path) const;
     // The entry of `path` now names `newPath`, with the same values.

@@ -478,6 +478,11 @@ std::string IniDocument::read(std::string_view section, std::string_view key,
 
 bool IniDocument::hasSection(std::string_view section) const { return findSection(section) != nullptr; }
 
+std::optional<std::size_t> IniDocument::sectionRank(std::string_view section) const {
+    const IndexEntry* found = const_cast<SectionIndex&>(index_).find(trimSpaces(section), sections_);
+    return found ? std::optional<std::size_t>(found->first) : std::nullopt;
+}
+
 std::vector<std::string> IniDocument::sectionNames() const {
     std::vector<std::string> names;
     names.reserve(liveSections_);

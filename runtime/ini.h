@@ -109,6 +109,9 @@ public:
     std::string read(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
     bool hasSection(std::string_view section) const;
+    // Where the first section of that name stands in the order forEachSection visits them (a rank,
+    // not a count of names), or nothing: a few names are put in file order without visiting every section.
+    std::optional<std::size_t> sectionRank(std::string_view section) const;
     // Every section's name in file order, duplicates repeated; an empty name "[]" is left out.
     std::vector<std::string> sectionNames() const;
     std::size_t sectionCount() const { return liveSections_; }

@@ -69,12 +69,17 @@ bool useLanguage(Language language) {
     for (auto* old : {c.own.get(), c.qt.get()})
         if (old != nullptr && application) QCoreApplication::removeTranslator(old);
     c.own = std::make_unique<QTranslator>();
-    c.qt = std::make_unique<QTranslator>();
+    c.qt.reset();
     c.language = language;
     const bool loaded = c.own->load(ownCatalogue(language));
     if (!loaded) c.own.reset();
-    if (!c.qt->load(qtCatalogueName(language), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        c.qt.reset();
+    // Qt's own texts are only ever shown through an application; without one (the command line) they are not
+    // read.
+    if (application) {
+        c.qt = std::make_unique<QTranslator>();
+        if (!c.qt->load(qtCatalogueName(language), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            c.qt.reset();
+    }
     if (application) {
         if (c.qt) QCoreApplication::installTranslator(c.qt.get());
         if (c.own) QCoreApplication::installTranslator(c.own.get());

@@ -164,6 +164,7 @@ TEST_F(LibraryCommands, unusableStoreIsNamedInTheSameLinesByEveryCommand) {
         const std::string before = test::readAll(dir_.file("data.mdb"));
         for (const std::vector<std::string>& command : {std::vector<std::string>{"library"},
                                                         {"confirm", kExeValue, "exe"},
+                                                        {"confirm", "not hex", "exe"},
                                                         {"library", "delete", "1111"},
                                                         {"library", "clear"}}) {
             const Result result = run(command);

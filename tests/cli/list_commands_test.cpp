@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <set>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -136,6 +139,66 @@ TEST_F(ListCommands, undoPutsTheLastRunBackAndTheListFollows) {
     EXPECT_EQ(nothing.out, "");
     EXPECT_NE(nothing.err.find("no rename to take back"), std::string::npos) << nothing.err;
     EXPECT_EQ(runCli({"rename", "--undo", "--all"}).code, kExitUsage);
+}
+
+// Paths typed in any order and form pick the entries they name, in list order:
+// the normal form of a path, or the form typed when only that is listed; the
+// rest are named on standard error. Checked against the listing itself.
+TEST_F(ListCommands, deleteAndRenamePickTheEntriesTypedInListOrder) {
+    std::ostringstream list;
+    std::vector<std::string> listed;  // list order
+    for (int i = 0; i < 6; ++i) listed.push_back(dir_.write("f" + std::to_string(i) + ".dat", "0123456789"));
+    listed.push_back(dir_.path() + "/./f6.dat");  // recorded as typed, before paths were normalised
+    dir_.write("f6.dat", "0123456789");
+    std::reverse(listed.begin(), listed.begin() + 3);  // list order is not name order
+    for (const std::string& path : listed) list << "[" << path << "]\ntype=30313233343536373839\ntype1=zz\n";
+    std::vector<std::string> typed;  // every form of every path, and paths not listed
+    for (int i = 0; i < 6; ++i) {
+        typed.push_back(dir_.file("f" + std::to_string(i) + ".dat"));
+        typed.push_back(dir_.path() + "//f" + std::to_string(i) + ".dat");
+    }
+    typed.insert(typed.end(), {dir_.path() + "/./f6.dat", dir_.file("f6.dat"), dir_.file("none.dat")});
+
+    std::mt19937 random(7);
+    for (int round = 0; round < 40; ++round) {
+        std::ofstream(data_ + "/setok.ini") << list.str();
+        std::vector<std::string> args;
+        std::set<std::string> wanted;
+        bool allListed = true;
+        for (std::size_t n = random() % 6 + 1; n > 0; --n) {
+            const std::string& path = typed[random() % typed.size()];
+            args.push_back(path);
+            const std::string normal = normalisedPath(path);
+            const bool normalListed = std::count(listed.begin(), listed.end(), normal) > 0;
+            const bool typedListed = std::count(listed.begin(), listed.end(), path) > 0;
+            if (normalListed || typedListed) wanted.insert(normalListed ? normal : path);
+            allListed = allListed && (normalListed || typedListed);
+        }
+        std::string renames, rows;
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            if (!wanted.count(listed[i])) continue;
+            renames += listed[i] + "\t" + listed[i].substr(0, listed[i].size() - 3) + "zz\n";
+            rows += std::to_string(i + 1) + "\tdat\t30313233343536373839\t" + listed[i] + "\tzz\n";
+        }
+        const std::string given = ::testing::PrintToString(args);
+        std::vector<std::string> preview{"rename", "--dry-run"};
+        preview.insert(preview.end(), args.begin(), args.end());
+        const Result previewed = runCli(preview);
+        EXPECT_EQ(previewed.out, renames) << given;
+        EXPECT_EQ(previewed.code, allListed ? kExitDone : kExitRenameFailed) << given << previewed.err;
+        EXPECT_EQ(previewed.err.find("no entry for") != std::string::npos, !allListed) << given;
+
+        std::vector<std::string> remove{"results", "delete"};
+        remove.insert(remove.end(), args.begin(), args.end());
+        const Result deleted = runCli(remove);
+        EXPECT_EQ(deleted.out, rows) << given;
+        EXPECT_EQ(deleted.code, kExitDone) << given;
+        std::string left;
+        for (std::size_t i = 0, kept = 0; i < listed.size(); ++i)
+            if (!wanted.count(listed[i]))
+                left += std::to_string(++kept) + "\tdat\t30313233343536373839\t" + listed[i] + "\tzz\n";
+        EXPECT_EQ(runCli({"results"}).out, left) << given;
+    }
 }
 
 TEST_F(ListCommands, unwritableStoreExitsWithTwo) {

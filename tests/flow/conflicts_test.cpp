@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 
 #include "flow/confirm.h"
@@ -146,6 +147,41 @@ TEST_F(ConfirmWarnings, storesAndWarnsWithoutNamingTheNewRecord) {
     EXPECT_THAT(shadowing.warnings, ElementsAre(HasSubstr("record 107 (exe, 4D5A)")));
     const ConfirmOutcome same = AddConfirmedSignature(data_, "4D5A90000301", "dll");
     EXPECT_THAT(same.warnings, ElementsAre(HasSubstr("record 107")));
+}
+
+// Only the samples that begin as the confirmed value does are counted, however
+// the experiment list mixes them with others.
+TEST_F(ConfirmWarnings, namesTheSampleClassesThatBeginAsTheValueDoes) {
+    const std::pair<const char*, const char*> samples[] = {
+        {"ABCDEF0102030405AAAA", "o"}, {"ABCDEF0102FFFFFFFFFF", "o"},
+        {"ABCDEF0199", "so"},          {"ABCDEF0", "q"},
+        {"ABCDEE0102030405AAAA", "o"}, {"abcdef0102030405AAAA", "lower"},
+        {"ABCDEF01ZZ", "nohex"}};
+    std::ofstream list(data_.experimentListPath());
+    for (const auto& [signature, fileClass] : samples)
+        list << "[/s/" << fileClass << signature << "]\n特征值=" << signature << "\n文件类型=" << fileClass
+             << "\n";
+    list.close();
+    const struct {
+        const char* value;
+        const char* classes;  // as the warning names them; "" for no warning about samples
+    } cases[] = {
+        {"ABCDEF0102030405", "o ×2, so ×1"},
+        {"ABCDEF", "o ×2, q ×1, so ×1"},
+        {"ABCDEE01", "o ×1"},
+        {"0123456789", ""},
+    };
+    for (const auto& c : cases) {
+        const ConfirmOutcome outcome = AddConfirmedSignature(data_, c.value, "x");
+        ASSERT_EQ(outcome.result, ConfirmOutcome::Result::Added) << c.value << outcome.reason;
+        std::string named;
+        for (const std::string& warning : outcome.warnings)
+            if (warning.find("sampled files") != std::string::npos) named = warning;
+        if (*c.classes == '\0')
+            EXPECT_EQ(named, "") << c.value;
+        else
+            EXPECT_THAT(named, HasSubstr(std::string("seen as ") + c.classes)) << c.value;
+    }
 }
 
 TEST_F(ConfirmWarnings, importWarnsOfConflictsWithTheLibraryAndWithEarlierRows) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -366,6 +367,38 @@ TEST_F(IniFileCommands, readOnlyFolderReportsAndKeepsTheFile) {
         return !writeConfigurationItem(file, "S", "K", "W", &error) && !error.empty();
     }));
     EXPECT_EQ(contents(file), "[S]\r\nK=V\r\n");
+}
+
+// Ranking names puts them in the order the document visits its sections, with
+// sections removed and added after parsing and names repeated: checked against the visit itself.
+TEST(IniSectionRank, ordersNamesAsTheDocumentVisitsThem) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 30; ++round) {
+        std::string text;
+        for (int i = 0; i < 40; ++i) text += "[s" + std::to_string(random() % 30) + "]\nk=v\n";
+        IniDocument document = IniDocument::parse(text, IniDocument::SectionNames::Exact);
+        for (int edit = 0; edit < 20; ++edit) {
+            const std::string name = "s" + std::to_string(random() % 45);
+            if (random() % 2)
+                document.removeSection(name);
+            else
+                ASSERT_EQ(document.setValue(name, "k", "w"), "");
+        }
+        std::vector<std::string> visited;  // first copy of each name, in visiting order
+        document.forEachSection([&](std::string_view name, const IniDocument::SectionReader&) {
+            if (std::find(visited.begin(), visited.end(), name) == visited.end()) visited.emplace_back(name);
+        });
+        std::vector<std::string> ranked;
+        for (int i = 0; i < 45; ++i) {
+            const std::string name = "s" + std::to_string(i);
+            ASSERT_EQ(document.sectionRank(name).has_value(), document.hasSection(name)) << name;
+            if (document.hasSection(name)) ranked.push_back(name);
+        }
+        std::sort(ranked.begin(), ranked.end(), [&](const std::string& a, const std::string& b) {
+            return *document.sectionRank(a) < *document.sectionRank(b);
+        });
+        EXPECT_EQ(ranked, visited) << text;
+    }
 }
 
 }  // namespace
