@@ -93,7 +93,7 @@ public:
         : data_(data),
           options_(options),
           journal_(renameJournalPath(data)),
-          journalAtStart_(renameJournalSize(journal_)) {}
+          unsavedAtStart_(renameJournalSavedSize(journal_)) {}
 
     // The library, built at the first file, so a drop of folders only never opens it.
     // False with `error` when it cannot be read.
@@ -130,11 +130,12 @@ public:
         // read again now, holds the data directory's lock.
         std::optional<DataLock> lock = DataLock::acquire(data_, outcome.error);
         if (!lock) return refuseWhole(data_, outcome, listAfter);
-        // A file renamed after it was handed in but before its reading began was
-        // journaled before journalAtStart: for a path found missing the whole journal
-        // is asked, so no entry comes back under a name that is gone.
+        // Renames journaled since the last one saved before this drop began may have
+        // moved files after they were read. A file renamed before its reading began
+        // was journaled earlier still: for a path found missing the whole journal is
+        // asked, so no entry comes back under a name that is gone.
         std::unordered_set<std::string> renamedMeanwhile;
-        for (JournalRecord& rename : renamesSince(journal_, journalAtStart_))
+        for (JournalRecord& rename : renamesSince(journal_, unsavedAtStart_))
             renamedMeanwhile.insert(std::move(rename.oldPath));
         if (!missing_.empty())
             for (JournalRecord& rename : renamesSince(journal_, 0))
@@ -158,7 +159,7 @@ private:
     const DataDirectory& data_;
     const IdentifyOptions& options_;
     const std::string journal_;
-    const std::uint64_t journalAtStart_;
+    const std::uint64_t unsavedAtStart_;  // where the renames not yet saved when the drop began start
     std::optional<LookupSession> lookup_;
     // Paths gone when they were read: renamed, perhaps, before the journal was looked at.
     std::unordered_set<std::string> missing_;

@@ -157,6 +157,31 @@ std::uint64_t renameJournalSize(const std::string& file) {
     return ::stat(file.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
+std::uint64_t renameJournalSavedSize(const std::string& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return 0;
+    constexpr std::string_view kSavedLine = "\nsaved\n";
+    constexpr std::size_t kBlock = 64 * 1024;
+    std::string block;
+    std::uint64_t end = renameJournalSize(file);
+    std::uint64_t found = 0;
+    // Read backwards a block at a time; each block overlaps the next one's start, so a line across two is
+    // seen.
+    while (end > 0 && found == 0) {
+        const std::uint64_t start = end > kBlock ? end - kBlock : 0;
+        block.resize(end - start);
+        if (::pread(fd, block.data(), block.size(), static_cast<off_t>(start)) !=
+            static_cast<ssize_t>(block.size()))
+            break;
+        if (const std::size_t at = block.rfind(kSavedLine); at != std::string::npos)
+            found = start + at + kSavedLine.size();
+        end = start == 0 ? 0 : start + kSavedLine.size() - 1;
+        if (start == 0) break;
+    }
+    ::close(fd);
+    return found;
+}
+
 std::vector<JournalRecord> renamesSince(const std::string& file, std::uint64_t offset) {
     std::vector<JournalRecord> records, renames;
     if (renameJournalSize(file) <= offset) return renames;

@@ -62,6 +62,12 @@ std::string readRenameJournal(const std::string& file, std::vector<JournalRecord
 // The journal's size now: a run that identifies files remembers it, so it can
 // later ask which files were renamed meanwhile (renamesSince).
 std::uint64_t renameJournalSize(const std::string& file);
+// The journal's size up to the end of its last "saved" line (0 when there is none).
+// A rename written after it may be under way: its file may still have its old
+// name. A run that identifies files asks for the renames since then, not since
+// its start, so a file it read just before such a rename is not listed again
+// under the name it lost.
+std::uint64_t renameJournalSavedSize(const std::string& file);
 // The moves written after byte `offset` (a size renameJournalSize gave): each
 // rename, and each undo as the rename from its new path back to its old one.
 std::vector<JournalRecord> renamesSince(const std::string& file, std::uint64_t offset);

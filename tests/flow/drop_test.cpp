@@ -13,6 +13,7 @@
 #include "flow/lists.h"
 #include "ident/signature.h"
 #include "library/list_index.h"
+#include "library/rename_journal.h"
 #include "library/store.h"
 #include "library/store_lock.h"
 #include "library/store_schema.h"
@@ -219,6 +220,21 @@ TEST_F(DropTest, dropsInPartsThroughTheIndexLeaveWhatWholeDropsLeave) {
     }
     EXPECT_TRUE(fs::exists(ListNameIndex::pathFor(setokIni())));
     ListNameIndex::setSmallestIndexedList(std::uint64_t{1} << 20);
+}
+
+// Another run journaled a rename before this drop began but made it only after the
+// drop had read the file: the file is not listed again under the name it lost.
+TEST_F(DropTest, aFileRenamedByARunUnderWayIsNotListedUnderItsOldName) {
+    const std::string old = input("old.bin", "0123456789"), renamed = dir_.file("in/old.txt");
+    RenameJournalWriter otherRun;
+    ASSERT_EQ(otherRun.open(renameJournalPath(data_)), "");
+    ASSERT_EQ(otherRun.appendRename(old, renamed, "30313233343536373839", "txt"), "");
+    const DropOutcome outcome = identifyPaths(data_, {old}, [&](std::size_t, std::size_t) {
+        fs::rename(old, renamed);
+        ASSERT_EQ(otherRun.appendSaved(), "");
+    });
+    ASSERT_EQ(outcome.refused.size(), 1u);
+    for (const IdentificationEntry& entry : listIdentifications(data_).entries) EXPECT_NE(entry.path, old);
 }
 
 TEST_F(DropTest, sameFileDroppedTwiceKeepsOneEntryWithLastValues) {
