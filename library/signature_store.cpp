@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "library/data_directory.h"
+#include "library/index_file.h"
 #include "library/store_schema.h"
 #include "runtime/database_backend.h"
 #include "runtime/external_database.h"
@@ -322,13 +324,36 @@ bool SignatureStore::clear(std::string* reason) {
         [&](std::string* error) { return database_.execute("delete from " + table(), error); }, reason);
 }
 
-LookupSession::LookupSession(const std::string& libraryPath) : libraryPath_(libraryPath) { readLibrary(); }
+LookupSession::LookupSession(const std::string& libraryPath, IndexFileUse indexFile)
+    : libraryPath_(libraryPath) {
+    readLibrary(indexFile);
+}
+
+// The index kept beside the library stands in for reading it while the library
+// has not changed since. It is kept only when nothing changed the library while
+// it was read: what was read is then exactly the state both looks at it saw.
+// The samples come after this, so the file never holds them.
+void LookupSession::readLibrary(IndexFileUse indexFile) {
+    if (indexFile == IndexFileUse::Ignore) return readRecords();
+    const std::string indexPath = libraryIndexPathOf(libraryPath_);
+    const std::optional<LibraryFileState> before = libraryFileState(libraryPath_);
+    if (before) {
+        if (std::optional<PrefixIndex> kept = readIndexFile(indexPath, *before)) {
+            index_ = std::move(*kept);
+            readable_ = indexFromFile_ = true;
+            return;
+        }
+    }
+    readRecords();
+    if (readable_ && before && libraryFileState(libraryPath_) == before)
+        writeIndexFile(indexPath, *before, index_);
+}
 
 // Reads the table in one pass, in the order the unit's queries deliver its
 // records, and takes each field as the unit would deliver it. The unit itself
 // would turn every field into a value through its named operations, which
 // costs more than all the look-ups of a drop together.
-void LookupSession::readLibrary() {
+void LookupSession::readRecords() {
     auto fail = [this](const std::string& reason) {
         failure_ = "Cannot read the confirmed library '" + libraryPath_ + "'. Reason: " + reason;
     };
