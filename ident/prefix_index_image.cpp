@@ -304,6 +304,30 @@ PrefixIndex::Image PrefixIndex::image() const {
     return image;
 }
 
+void PrefixIndex::resealImage(std::string& image) {
+    if (image.size() < kHeaderBytes) return;
+    Header header;
+    std::memcpy(header.data(), image.data(), kHeaderBytes);
+    header[kChecksum] = 0;
+    Checksum checksum;
+    checksum.addPart({reinterpret_cast<const char*>(header.data()), kHeaderBytes});
+    // The parts' sizes as the header gives them, each summed in its own chunks.
+    const std::uint64_t sizes[] = {
+        header[kSlots] * sizeof(Slot),           header[kTextBytes],
+        header[kRecords] * sizeof(std::int64_t), header[kRecords],
+        header[kExtras] * sizeof(std::uint32_t), header[kExtras] * sizeof(std::uint32_t),
+        header[kLinks] * sizeof(Link),           header[kTypeBytes]};
+    std::string_view rest = std::string_view(image).substr(kHeaderBytes);
+    for (const std::uint64_t size : sizes) {
+        const std::string_view part =
+            rest.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, rest.size())));
+        checksum.addPart(part);
+        rest.remove_prefix(part.size());
+    }
+    header[kChecksum] = checksum.value();
+    std::memcpy(image.data(), header.data(), kHeaderBytes);
+}
+
 std::optional<PrefixIndex> PrefixIndex::fromImage(std::uint64_t imageSize, const ImageReader& read) {
     if (imageSize < kHeaderBytes || imageSize > kLargestImage) return std::nullopt;
     Header header;
