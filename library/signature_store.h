@@ -138,7 +138,8 @@ public:
 
 private:
     void readLibrary(IndexFileUse indexFile);
-    void readRecords();
+    void readRecords(sqlite::Database& database);
+    void fail(const std::string& reason);
     std::string lookupEmptySignature();
 
     std::string libraryPath_;
