@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <functional>
 #include <random>
+#include <tuple>
 
 #include "bench/support/bench_table.h"
 #include "ident/signature.h"
@@ -159,7 +160,7 @@ int main(int argc, char** argv) {
     const double barePerFile = bareTotal / 5 / count * 1e6;
 
     std::vector<TableRow> rows{{"bare open/read(10)/close", barePerFile, 1.0, "baseline"}};
-    std::vector<std::pair<int, double>> readMsByRecords;
+    std::vector<std::tuple<int, double, double>> readMsByRecords;
     std::vector<TableRow> detailRows;
     const std::string library = files.folder() + "/data.mdb";
     for (int records : {1000, 10000}) {
@@ -182,12 +183,14 @@ int main(int argc, char** argv) {
                 sink += static_cast<long>(session.lookup(signature).size());
         };
         const double lookupPerFile = medianSeconds(5, lookups) / count * 1e6;
-        const double readMs = medianSeconds(5, [&] { vex::LookupSession fresh(library); }) * 1e3;
+        const double readMs =
+            medianSeconds(5, [&] { vex::LookupSession fresh(library, vex::IndexFileUse::Ignore); }) * 1e3;
+        const double keptMs = medianSeconds(5, [&] { vex::LookupSession kept(library); }) * 1e3;
         rows.push_back({"look-up in a LookupSession, " + size + " records", lookupPerFile,
                         lookupPerFile / barePerFile, "<= 1.00x"});
         rows.push_back({"drop: library read once + look-ups, " + size + " records", dropPerFile,
                         dropPerFile / barePerFile, "<= 1.00x"});
-        readMsByRecords.push_back({records, readMs});
+        readMsByRecords.push_back({records, readMs, keptMs});
 
         auto plain = [&] {
             for (const std::string& signature : plainSignatures)
@@ -201,7 +204,10 @@ int main(int argc, char** argv) {
     printTable("Longest-prefix lookup over " + std::to_string(count) + " files (per-file cost)", rows);
     printTable("Look-up with details beside the plain look-up (same signatures, alternating rounds)",
                detailRows);
-    for (const auto& [records, ms] : readMsByRecords)
-        std::printf("reading a library of %d records into a LookupSession: %.1f ms per drop\n", records, ms);
+    for (const auto& [records, ms, keptMs] : readMsByRecords)
+        std::printf(
+            "reading a library of %d records into a LookupSession: %.1f ms per drop; %.1f ms from the "
+            "index kept beside it\n",
+            records, ms, keptMs);
     return sink == 42 ? 1 : 0;  // keep the work observable
 }

@@ -34,13 +34,17 @@ void PrefixIndex::addRecord(Value fileType, const std::array<std::string_view, k
     keys_.push_back(key);
     if ((used_ + kPrefixCount) * 2 > slots_.size()) growTo(std::max<std::size_t>(64, slots_.size() * 2));
     std::array<std::uint32_t, kPrefixCount> hashes;
+    RecordText recordText;
     for (int position = 0; position < kPrefixCount; ++position) {
         hashes[position] = hashOf(position, prefixes[position]);
         prefetch(hashes[position]);
+        if (recordText.longest.empty() && prefixes[position].size() <= 0xFF)
+            recordText.longest = prefixes[position];
     }
     for (int position = 0; position < kPrefixCount; ++position) {
         const std::string_view prefix = prefixes[position];
-        if (!prefix.empty() && prefix.size() <= 0xFF) insert(position, prefix, hashes[position], record);
+        if (!prefix.empty() && prefix.size() <= 0xFF)
+            insert(position, prefix, hashes[position], record, recordText);
     }
 }
 
@@ -78,46 +82,75 @@ const PrefixIndex::Slot* PrefixIndex::find(int position, std::string_view text, 
     }
 }
 
+std::uint32_t PrefixIndex::keepText(std::string_view text, RecordText& record) {
+    if (!record.longest.starts_with(text)) {
+        const auto offset = static_cast<std::uint32_t>(texts_.size());
+        texts_ += text;
+        return offset;
+    }
+    if (record.offset == kEmpty) {
+        record.offset = static_cast<std::uint32_t>(texts_.size());
+        texts_ += record.longest;
+    }
+    return record.offset;
+}
+
 // The caller has made room: the table stays at most half full.
-void PrefixIndex::insert(int position, std::string_view text, std::uint32_t hash, std::uint32_t record) {
+void PrefixIndex::insert(int position, std::string_view text, std::uint32_t hash, std::uint32_t record,
+                         RecordText& recordText) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = hash & mask;
     for (; slots_[i].record != kEmpty; i = (i + 1) & mask) {
         if (holds(slots_[i], hash, position, text)) {
             // An earlier record answers for this prefix; this one is an alternative.
-            extrasOf(i).laterRecords.push_back(record);
+            addLaterRecord(i, record);
             return;
         }
     }
-    slots_[i] =
-        Slot{record,      static_cast<std::uint32_t>(texts_.size()), kEmpty,
-             tagOf(hash), static_cast<std::uint8_t>(text.size()),    static_cast<std::uint8_t>(position)};
-    texts_ += text;
+    slots_[i] = Slot{record,
+                     keepText(text, recordText),
+                     kEmpty,
+                     tagOf(hash),
+                     static_cast<std::uint8_t>(text.size()),
+                     static_cast<std::uint8_t>(position)};
     ++used_;
 }
 
-void PrefixIndex::growTo(std::size_t slotCount) {
-    std::vector<Slot> old(slotCount);
-    old.swap(slots_);
-    const std::size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
+PrefixIndex::SlotTable PrefixIndex::rehashed(std::size_t slotCount) const {
+    SlotTable table(slotCount, kEmptySlot);
+    const std::size_t mask = slotCount - 1;
+    for (const Slot& slot : slots_) {
         if (slot.record == kEmpty) continue;
         const std::string_view text = std::string_view(texts_).substr(slot.offset, slot.length);
         std::size_t i = hashOf(slot.position, text) & mask;
-        while (slots_[i].record != kEmpty) i = (i + 1) & mask;
-        slots_[i] = slot;
+        while (table[i].record != kEmpty) i = (i + 1) & mask;
+        table[i] = slot;
     }
+    return table;
 }
 
-PrefixIndex::Extras& PrefixIndex::extrasOf(std::size_t slot) {
+void PrefixIndex::growTo(std::size_t slotCount) { slots_ = rehashed(slotCount); }
+
+std::uint32_t PrefixIndex::extrasOf(std::size_t slot) {
     std::uint32_t& number = slots_[slot].extras;
     if (number == kEmpty) {
-        number = static_cast<std::uint32_t>(extras_.size());
-        extras_.emplace_back();
+        number = static_cast<std::uint32_t>(laterFirst_.size());
+        laterFirst_.push_back(kEmpty);
+        laterLast_.push_back(kEmpty);
+        classCounts_.emplace_back();
         workedAt_.push_back(kEmpty);
     }
     workedAt_[number] = kEmpty;  // the caller adds to them
-    return extras_[number];
+    return number;
+}
+
+void PrefixIndex::addLaterRecord(std::size_t slot, std::uint32_t record) {
+    const std::uint32_t number = extrasOf(slot);
+    const auto link = static_cast<std::uint32_t>(laterLinks_.size());
+    laterLinks_.push_back({record, kEmpty});
+    std::uint32_t& last = laterLast_[number];
+    (last == kEmpty ? laterFirst_[number] : laterLinks_[last].next) = link;
+    last = link;
 }
 
 void PrefixIndex::addSample(std::string_view signature, std::string_view fileClass) {
@@ -141,7 +174,7 @@ void PrefixIndex::addSample(std::string_view signature, std::string_view fileCla
             classNumber = at->second;
         }
         const auto slot = static_cast<std::size_t>(found - slots_.data());
-        auto& counts = extrasOf(slot).classCounts;
+        auto& counts = classCounts_[extrasOf(slot)];
         const auto counted = std::find_if(counts.begin(), counts.end(), [classNumber](const auto& count) {
             return count.first == classNumber;
         });
@@ -187,9 +220,9 @@ Answer PrefixIndex::explain(std::string_view signature) const {
 const Alternatives* PrefixIndex::alternativesOf(std::uint32_t number, const std::string& type) const {
     if (const std::uint32_t worked = workedAt_[number]; worked != kEmpty)
         return worked == kNone ? nullptr : &(*workedAlternatives_)[worked];
-    const Extras& extras = extras_[number];
     std::vector<RecordAlternative> records;
-    for (const std::uint32_t record : extras.laterRecords) {
+    for (std::uint32_t link = laterFirst_[number]; link != kEmpty; link = laterLinks_[link].next) {
+        const std::uint32_t record = laterLinks_[link].record;
         std::string other = storedTypeText(types_[record]);
         if (other.empty() || sameType(other, type)) continue;
         const bool listed = std::any_of(records.begin(), records.end(), [&other](const RecordAlternative& r) {
@@ -198,7 +231,7 @@ const Alternatives* PrefixIndex::alternativesOf(std::uint32_t number, const std:
         if (!listed) records.push_back({std::move(other), keys_[record]});
     }
     std::vector<SampleAlternative> samples;
-    for (const auto& [classNumber, count] : extras.classCounts)
+    for (const auto& [classNumber, count] : classCounts_[number])
         if (!sameType(classes_[classNumber], type)) samples.push_back({classes_[classNumber], count});
     std::sort(samples.begin(), samples.end(), [](const SampleAlternative& a, const SampleAlternative& b) {
         return a.samples != b.samples ? a.samples > b.samples : a.fileClass < b.fileClass;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "ident/match_details.h"
+#include "ident/table_allocator.h"
 #include "runtime/value.h"
 
 namespace vex {
@@ -64,27 +66,57 @@ public:
 
     std::size_t recordCount() const { return types_.size(); }
 
+    // The records part of the index (never the samples) as flat arrays, for a
+    // file that spares the next drop reading the whole library.
+    class Image;
+    Image image() const;
+    // Fills the next `size` bytes of an image at `into`; false when it cannot.
+    using ImageReader = std::function<bool(char* into, std::size_t size)>;
+    // The index of an image of exactly `imageSize` bytes; nothing when they are
+    // not a whole, unaltered image of this program's layout. Every count and
+    // place in it is checked, so a damaged or made-up image is turned away
+    // rather than read past its arrays.
+    static std::optional<PrefixIndex> fromImage(std::uint64_t imageSize, const ImageReader& read);
+    // Sums an image changed on purpose again, so that a test of the checks
+    // behind the checksum reaches them. Does nothing to a shorter text.
+    static void resealImage(std::string& image);
+
 private:
     // One open-addressing table for all columns, its keys' texts kept end to
     // end in one buffer: a library of 10,000 records makes 170,000 entries,
     // and one allocation per entry would cost more than all look-ups of a drop.
     struct Slot {
-        std::uint32_t record = kEmpty;
-        std::uint32_t offset = 0;
-        std::uint32_t extras = kEmpty;  // number in extras_ of what is kept aside; kEmpty for nothing
-        std::uint16_t tag = 0;          // the hash's upper half: most other keys differ there
-        std::uint8_t length = 0;        // a look-up's prefixes are at most 20 bytes: longer ones are not kept
-        std::uint8_t position = 0;
+        std::uint32_t record;  // kEmpty in an empty slot
+        std::uint32_t offset;
+        std::uint32_t extras;  // extras number of what is kept aside; kEmpty for nothing
+        std::uint16_t tag;     // the hash's upper half: most other keys differ there
+        std::uint8_t length;   // a look-up's prefixes are at most 20 bytes: longer ones are not kept
+        std::uint8_t position;
     };
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+    static constexpr Slot kEmptySlot{kEmpty, 0, kEmpty, 0, 0, 0};
+    using SlotTable = std::vector<Slot, TableAllocator<Slot>>;
+    // The slots of this index rehashed into a table of `slotCount`.
+    SlotTable rehashed(std::size_t slotCount) const;
     static std::uint16_t tagOf(std::uint32_t hash) { return static_cast<std::uint16_t>(hash >> 16); }
 
-    // What is kept aside for one slot, the first record's rivals and the samples.
-    struct Extras {
-        std::vector<std::uint32_t> laterRecords;                           // in the order they were added
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> classCounts;  // class number, samples
+    // What is kept aside for a slot, under its extras number: the records after
+    // the first that hold its prefix, chained in the order they were added in
+    // one array (so an image of them is a copy of three arrays), and the
+    // samples' classes with their counts.
+    struct Link {
+        std::uint32_t record;
+        std::uint32_t next;  // kEmpty at the end of the chain
     };
-    Extras& extrasOf(std::size_t slot);
+    std::uint32_t extrasOf(std::size_t slot);
+    void addLaterRecord(std::size_t slot, std::uint32_t record);
+    // Where a record's new prefix text goes: the prefixes of one value are
+    // beginnings of its longest one, which is then kept once for all of them.
+    struct RecordText {
+        std::string_view longest;
+        std::uint32_t offset = kEmpty;  // where `longest` went, kEmpty while it is not kept
+    };
+    std::uint32_t keepText(std::string_view text, RecordText& record);
 
     struct Match {
         const Slot* slot = nullptr;  // nothing: no prefix gave a type
@@ -100,29 +132,58 @@ private:
     bool holds(const Slot& slot, std::uint32_t hash, int position, std::string_view text) const;
     // The slot that holds the text at that position, nothing when none does.
     const Slot* find(int position, std::string_view text, std::uint32_t hash) const;
-    void insert(int position, std::string_view text, std::uint32_t hash, std::uint32_t record);
+    void insert(int position, std::string_view text, std::uint32_t hash, std::uint32_t record,
+                RecordText& recordText);
     // Starts loading the slot a hash lands on: the 17 keys of one record or
     // signature are then fetched from memory side by side, not one after another.
     void prefetch(std::uint32_t hash) const;
     void growTo(std::size_t slotCount);
 
+    // Whether an image's arrays hold together: every place in range, every chain ending.
+    struct SlotLimits {
+        std::uint64_t records, textBytes, extras;
+    };
+    static bool slotsInRange(const Slot* slots, std::size_t count, const SlotLimits& limits,
+                             std::size_t& used);
+    bool chainsEnd(std::size_t records) const;
+
     std::vector<Value> types_;
     std::vector<std::optional<std::int64_t>> keys_;
-    std::vector<Extras> extras_;
+    std::vector<std::uint32_t> laterFirst_, laterLast_;  // per extras number
+    std::vector<Link, TableAllocator<Link>> laterLinks_;
+    std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> classCounts_;  // class number, samples
     // Every answer's alternatives share this one owner: handing them out costs
     // a count on one block that stays in the cache, not on one per prefix.
     std::shared_ptr<std::deque<Alternatives>> workedAlternatives_ =
         std::make_shared<std::deque<Alternatives>>();
     // Per extras number: its alternatives' place in workedAlternatives_, kNone
-    // when there are none, kEmpty when not worked out yet. Kept apart from
-    // extras_, so that an answer reads four bytes rather than a whole entry.
+    // when there are none, kEmpty when not worked out yet. Kept apart from the
+    // rest of the extras, so that an answer reads four bytes rather than more.
     mutable std::vector<std::uint32_t> workedAt_;
     static constexpr std::uint32_t kNone = kEmpty - 1;
     std::vector<std::string> classes_;
     std::unordered_map<std::string, std::uint32_t> classNumbers_;
-    std::vector<Slot> slots_;  // a power of two in size, at most half full
+    SlotTable slots_;  // a power of two in size, at most half full
     std::size_t used_ = 0;
     std::string texts_;
+
+public:
+    // A header, then the parts in order. The parts view the index, and last as
+    // long as it is left unchanged.
+    class Image {
+    public:
+        std::vector<std::string_view> parts() const;
+
+    private:
+        friend class PrefixIndex;
+        std::string header_;
+        std::string_view slots_;  // the index's own table, or `smallSlots_`
+        SlotTable smallSlots_;    // the table at its smallest, when the index's own is larger
+        std::string_view texts_, laterFirst_, laterLast_, laterLinks_;
+        std::vector<std::int64_t> keys_;
+        std::vector<std::uint8_t> keyKnown_;
+        std::string types_;
+    };
 };
 
 }  // namespace vex

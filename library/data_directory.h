@@ -10,6 +10,13 @@ namespace vex {
 inline constexpr std::string_view kLibraryFileName = "data.mdb";
 inline constexpr std::string_view kExperimentListFileName = "set.ini";
 inline constexpr std::string_view kIdentificationListFileName = "setok.ini";
+// Beside the library ("data.mdb.index"): its lookup index, rebuilt from the
+// library whenever it no longer matches it (see index_file.h).
+inline constexpr std::string_view kLibraryIndexSuffix = ".index";
+
+inline std::string libraryIndexPathOf(const std::string& libraryPath) {
+    return libraryPath + std::string(kLibraryIndexSuffix);
+}
 
 class DataDirectory {
 public:
@@ -20,6 +27,7 @@ public:
 
     const std::string& folder() const { return folder_; }
     std::string libraryPath() const { return in(kLibraryFileName); }
+    std::string libraryIndexPath() const { return libraryIndexPathOf(libraryPath()); }
     std::string experimentListPath() const { return in(kExperimentListFileName); }
     std::string identificationListPath() const { return in(kIdentificationListFileName); }
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "library/data_directory.h"
+#include "library/index_file.h"
 #include "library/store_schema.h"
 #include "runtime/database_backend.h"
 #include "runtime/external_database.h"
@@ -322,26 +324,54 @@ bool SignatureStore::clear(std::string* reason) {
         [&](std::string* error) { return database_.execute("delete from " + table(), error); }, reason);
 }
 
-LookupSession::LookupSession(const std::string& libraryPath) : libraryPath_(libraryPath) { readLibrary(); }
+LookupSession::LookupSession(const std::string& libraryPath, IndexFileUse indexFile)
+    : libraryPath_(libraryPath) {
+    readLibrary(indexFile);
+}
+
+void LookupSession::fail(const std::string& reason) {
+    failure_ = "Cannot read the confirmed library '" + libraryPath_ + "'. Reason: " + reason;
+}
+
+// The index kept beside the library stands in for reading it while the library
+// has not changed since. Everything happens in one read transaction, under
+// SQLite's shared lock: a writer holding the library keeps the session waiting
+// (and refused in the end) as a reading of the library would, and no writer can
+// commit between the looks at the library's state and what they vouch for. The
+// samples come after this, so the file never holds them.
+void LookupSession::readLibrary(IndexFileUse indexFile) {
+    std::string reason;
+    auto database = sqlite::Database::open(libraryPath_, sqlite::OpenMode::ReadOnly, &reason);
+    if (!database) return fail(reason);
+    const bool withFile = indexFile == IndexFileUse::ReadAndWrite;
+    if (withFile && !database->execute("begin", &reason)) return fail(reason);
+    if (reason = checkStoreTable(*database); !reason.empty()) return fail(reason);
+    const std::string indexPath = libraryIndexPathOf(libraryPath_);
+    const std::optional<LibraryFileState> before = withFile ? libraryFileState(libraryPath_) : std::nullopt;
+    if (before) {
+        if (std::optional<PrefixIndex> kept = readIndexFile(indexPath, *before)) {
+            index_ = std::move(*kept);
+            readable_ = indexFromFile_ = true;
+            return;
+        }
+    }
+    readRecords(*database);
+    if (readable_ && before && libraryFileState(libraryPath_) == before)
+        writeIndexFile(indexPath, *before, index_);
+}
 
 // Reads the table in one pass, in the order the unit's queries deliver its
 // records, and takes each field as the unit would deliver it. The unit itself
 // would turn every field into a value through its named operations, which
 // costs more than all the look-ups of a drop together.
-void LookupSession::readLibrary() {
-    auto fail = [this](const std::string& reason) {
-        failure_ = "Cannot read the confirmed library '" + libraryPath_ + "'. Reason: " + reason;
-    };
+void LookupSession::readRecords(sqlite::Database& database) {
     std::string reason;
-    auto database = sqlite::Database::open(libraryPath_, sqlite::OpenMode::ReadOnly, &reason);
-    if (!database) return fail(reason);
-    if (reason = checkStoreTable(*database); !reason.empty()) return fail(reason);
     // The row id last, so that every column of the table keeps its place: it is
     // the record's key where the table has no whole-number "编号". A table
     // without row ids is read without it.
-    auto select = sqlite::Statement::prepare(*database, "select *, rowid from " + table());
+    auto select = sqlite::Statement::prepare(database, "select *, rowid from " + table());
     const bool withRowId = select.has_value();
-    if (!select) select = sqlite::Statement::prepare(*database, "select * from " + table(), &reason);
+    if (!select) select = sqlite::Statement::prepare(database, "select * from " + table(), &reason);
     if (!select) return fail(reason);
 
     // The first column of each name, as reading a field by name finds it.
@@ -368,7 +398,7 @@ void LookupSession::readLibrary() {
     for (int position = 0; position < kPrefixCount; ++position)
         prefixColumns[position] = columnNamed(schema::signatureColumnName(prefixLengthAt(position)));
 
-    if (auto count = sqlite::Statement::prepare(*database, "select count(*) from " + table());
+    if (auto count = sqlite::Statement::prepare(database, "select count(*) from " + table());
         count && count->step() == sqlite::StepResult::Row) {
         const sqlite::Cell records = count->column(0);
         if (const auto* number = std::get_if<std::int64_t>(&records))

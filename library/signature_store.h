@@ -103,12 +103,17 @@ private:
 // a view, or lacks a column the program reads), or "" when it can.
 std::string checkStoreTable(sqlite::Database& database);
 
+// Whether a lookup session may take the library's index from the file kept
+// beside it (see index_file.h), and keep it there after reading the library.
+enum class IndexFileUse { ReadAndWrite, Ignore };
+
 // One drop's view of the library: read once, then any number of look-ups.
 // It sees the library as it was when the session began; build a new one for
 // every drop.
 class LookupSession {
 public:
-    explicit LookupSession(const std::string& libraryPath);
+    explicit LookupSession(const std::string& libraryPath,
+                           IndexFileUse indexFile = IndexFileUse::ReadAndWrite);
 
     // The longest-prefix answer of the library for `signature`, "未知类型" when
     // no prefix is stored. Equal to LookupFileType on the library as it was
@@ -128,13 +133,18 @@ public:
     // Why the library could not be read, for the user; "" when it could.
     const std::string& failure() const { return failure_; }
     std::size_t recordCount() const { return index_.recordCount(); }
+    // Whether the index came from the file beside the library rather than from the library.
+    bool indexFromFile() const { return indexFromFile_; }
 
 private:
-    void readLibrary();
+    void readLibrary(IndexFileUse indexFile);
+    void readRecords(sqlite::Database& database);
+    void fail(const std::string& reason);
     std::string lookupEmptySignature();
 
     std::string libraryPath_;
     bool readable_ = false;
+    bool indexFromFile_ = false;
     std::string failure_;
     PrefixIndex index_;
     std::optional<std::string> emptySignatureType_;

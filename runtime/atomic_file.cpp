@@ -141,6 +141,10 @@ void setAtomicSaveWriteFunction(AtomicSaveWriteFunction function) {
 }
 
 std::string saveFileAtomically(const std::string& path, std::string_view bytes) {
+    return saveFileAtomicallyInParts(path, std::span<const std::string_view>(&bytes, 1));
+}
+
+std::string saveFileAtomicallyInParts(const std::string& path, std::span<const std::string_view> parts) {
     if (path.empty()) return "Cannot save a file without a name.";
     const std::string target = resolveTarget(path);
 
@@ -166,7 +170,8 @@ std::string saveFileAtomically(const std::string& path, std::string_view bytes) 
         }
         if (::fchmod(fd, old.st_mode & 07777) != 0) error = errno;
     }
-    if (error == 0) error = writeAll(fd, bytes);
+    for (const std::string_view part : parts)
+        if (error == 0) error = writeAll(fd, part);
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(temporaryPath.c_str(), target.c_str()) != 0) error = errno;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,8 @@ namespace vex {
 // temporary file is left. An existing file we may not write is refused, as are
 // directories, FIFOs and devices.
 std::string saveFileAtomically(const std::string& path, std::string_view bytes);
+// The same with the content given in parts, written one after another.
+std::string saveFileAtomicallyInParts(const std::string& path, std::span<const std::string_view> parts);
 
 // Fault injection for tests: every write of saveFileAtomically goes through this
 // function (same contract as ::write). An empty function restores ::write.

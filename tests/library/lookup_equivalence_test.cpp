@@ -144,6 +144,21 @@ TEST_P(LookupEquivalence, sessionAnswersAsTheSeventeenQueries) {
         ASSERT_EQ(session.lookup(signature), expected) << signature;
         ASSERT_EQ(session.explain(signature).type, expected) << signature;
     }
+
+    // The index the session kept beside the library answers as reading the library does, details and all.
+    LookupSession kept(path_);
+    LookupSession read(path_, IndexFileUse::Ignore);
+    ASSERT_TRUE(kept.indexFromFile());
+    for (int i = random.pick(30); i > 0; --i) {
+        const std::string signature = random.probe(stored);
+        const std::string fileClass = "c" + std::to_string(random.pick(4));
+        kept.addSample(signature, fileClass);
+        read.addSample(signature, fileClass);
+    }
+    for (int i = 0; i < 200; ++i) {
+        const std::string signature = random.probe(stored);
+        ASSERT_EQ(kept.explain(signature), read.explain(signature)) << signature;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, LookupEquivalence, ::testing::Range(1u, 13u));

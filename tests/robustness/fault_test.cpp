@@ -170,8 +170,10 @@ TEST_F(StoresFixture, fullDiskLeavesEveryStoreAsItWas) {
     EXPECT_EQ(records->size(), 3001u) << "the refused confirm was stored or a record was lost";
     after = snapshot(data_);
     for (const auto& [name, content] : after)
-        // The lock file stays: it is the data directory's, empty, and locked only while a run holds it.
-        EXPECT_TRUE(name == "set.ini" || name == "setok.ini" || name == "data.mdb" || name == "vexorin.lock")
+        // The lock file stays: it is the data directory's, empty, and locked only while a run holds it;
+        // so does the library's index, written whole or not at all.
+        EXPECT_TRUE(name == "set.ini" || name == "setok.ini" || name == "data.mdb" ||
+                    name == "vexorin.lock" || name == "data.mdb.index")
             << "left behind: " << name;
 }
 
@@ -211,8 +213,10 @@ TEST_F(StoresFixture, fullFileSystemLeavesEveryStoreAsItWas) {
     }
     EXPECT_EQ(databaseIntegrity(data_ + "/data.mdb"), "ok");
     for (const auto& [name, content] : after)
-        // The lock file stays: it is the data directory's, empty, and locked only while a run holds it.
-        EXPECT_TRUE(name == "set.ini" || name == "setok.ini" || name == "data.mdb" || name == "vexorin.lock")
+        // The lock file stays: it is the data directory's, empty, and locked only while a run holds it;
+        // so does the library's index, written whole or not at all.
+        EXPECT_TRUE(name == "set.ini" || name == "setok.ini" || name == "data.mdb" ||
+                    name == "vexorin.lock" || name == "data.mdb.index")
             << "left behind: " << name;
 }
 
