@@ -343,7 +343,7 @@ void LookupSession::readLibrary(IndexFileUse indexFile) {
     std::string reason;
     auto database = sqlite::Database::open(libraryPath_, sqlite::OpenMode::ReadOnly, &reason);
     if (!database) return fail(reason);
-    const bool withFile = indexFile == IndexFileUse::ReadAndWrite;
+    const bool withFile = indexFile != IndexFileUse::Ignore;
     if (withFile && !database->execute("begin", &reason)) return fail(reason);
     if (reason = checkStoreTable(*database); !reason.empty()) return fail(reason);
     const std::string indexPath = libraryIndexPathOf(libraryPath_);
@@ -356,7 +356,8 @@ void LookupSession::readLibrary(IndexFileUse indexFile) {
         }
     }
     readRecords(*database);
-    if (readable_ && before && libraryFileState(libraryPath_) == before)
+    if (readable_ && before && indexFile == IndexFileUse::ReadAndWrite &&
+        libraryFileState(libraryPath_) == before)
         writeIndexFile(indexPath, *before, index_);
 }
 

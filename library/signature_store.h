@@ -105,7 +105,8 @@ std::string checkStoreTable(sqlite::Database& database);
 
 // Whether a lookup session may take the library's index from the file kept
 // beside it (see index_file.h), and keep it there after reading the library.
-enum class IndexFileUse { ReadAndWrite, Ignore };
+// A window reads it only: writing it would hold up the window.
+enum class IndexFileUse { ReadAndWrite, ReadOnly, Ignore };
 
 // One drop's view of the library: read once, then any number of look-ups.
 // It sees the library as it was when the session began; build a new one for

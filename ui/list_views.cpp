@@ -166,7 +166,7 @@ CellNote answerNote(const Answer& answer) {
 // The same details explainIdentifications gives for a whole list, asked for one
 // row at a time: a view asks only for the rows it shows.
 CellNoteSource answerNotes(const DataDirectory& data) {
-    auto session = std::make_shared<LookupSession>(data.libraryPath());
+    auto session = std::make_shared<LookupSession>(data.libraryPath(), IndexFileUse::ReadOnly);
     if (!session->libraryReadable()) return {};
     addExperimentSamples(*session, data);
     return [session](const ReportList& list, int item, int column) -> std::optional<CellNote> {

@@ -75,6 +75,12 @@ TEST_F(IndexFileTest, isWrittenByTheFirstSessionAndReadByTheNext) {
     std::filesystem::remove(index_);
     LookupSession ignoring(library_, IndexFileUse::Ignore);
     EXPECT_FALSE(std::filesystem::exists(index_));
+    // A window's session reads a kept file but never writes one.
+    LookupSession window(library_, IndexFileUse::ReadOnly);
+    EXPECT_FALSE(window.indexFromFile());
+    EXPECT_FALSE(std::filesystem::exists(index_));
+    LookupSession drop(library_);
+    EXPECT_TRUE(LookupSession(library_, IndexFileUse::ReadOnly).indexFromFile());
 }
 
 // Every way the library can change after the index was made, each followed by a
