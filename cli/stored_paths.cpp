@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -16,12 +17,31 @@
 
 namespace vex::cli {
 
+namespace {
+
+// True when `path` is absolute and has no empty, "." or ".." part and no slash at
+// the end: what a `find` or a disk check prints, and what lexical normalising gives back as it is.
+bool isPlainAbsolute(std::string_view path) {
+    if (path.empty() || path.front() != '/') return false;
+    if (path.size() == 1) return true;
+    if (path.back() == '/') return false;
+    for (std::size_t start = 1; start <= path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view part = path.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string normalisedPath(const std::string& given) {
     std::string path = trimBothEnds(given);
     struct stat info {};
     // Blanks that belong to an existing file's name stay; the operation then says why it cannot keep them.
     if (path != given && ::lstat(given.c_str(), &info) == 0) path = given;
-    if (path.empty()) return path;
+    if (path.empty() || isPlainAbsolute(path)) return path;
     std::filesystem::path full(path);
     if (!full.is_absolute()) {
         std::error_code error;

@@ -88,6 +88,20 @@ TEST_F(ListCommands, identifyLeavesOutPathsThatNameNothing) {
     EXPECT_EQ(runCli({"results"}).out.find(missing), std::string::npos);
 }
 
+// Paths are normalised lexically: random absolute paths of slashes, dots and names
+// come out as the filesystem library normalises them, without a slash at the end.
+TEST(NormalisedPath, isTheFilesystemLibrarysLexicalNormal) {
+    std::mt19937 random(20261209);
+    const std::string parts[] = {"/", "/", ".", "..", "a", "b.c", "..."};
+    for (int round = 0; round < 20000; ++round) {
+        std::string path = "/";
+        for (int n = static_cast<int>(random() % 8); n > 0; --n) path += parts[random() % std::size(parts)];
+        std::string expected = std::filesystem::path(path).lexically_normal().string();
+        while (expected.size() > 1 && expected.back() == '/') expected.pop_back();
+        ASSERT_EQ(normalisedPath(path), expected) << path;
+    }
+}
+
 TEST_F(ListCommands, jsonUsesEnglishKeys) {
     runCli({"identify", a_});
     const Result result = runCli({"--json", "results"});
