@@ -71,6 +71,12 @@ std::size_t wholeLength(std::string_view bytes) {
     return bytes.size();
 }
 
+// Why a list is not saved when another program changed it after it was read.
+std::string changedMeanwhile(const std::string& file) {
+    return message("Cannot save '%1'. Reason: %2",
+                   {file, message("another program changed it while this one was recording")});
+}
+
 // Each section header of `bytes` with the extent of its section, counted from `base`.
 void forEachSectionExtent(std::string_view bytes, std::uint64_t base,
                           const std::function<void(std::string_view name, SectionExtent extent)>& visit) {
@@ -229,9 +235,7 @@ std::string ListFile::rewriteWithChanges() {
     FileBytes bytes;
     FileStamp stamp;
     if (std::string error = readRegularFile(file_, bytes, &stamp); !error.empty()) return error;
-    if (stamp != stamp_)
-        return message("Cannot save '%1'. Reason: %2",
-                       {file_, message("another program changed it while this one was recording")});
+    if (stamp != stamp_) return changedMeanwhile(file_);
     bytes.cut(wholeLength(bytes.view()));
     IniDocument whole =
         IniDocument::parseOwned(std::move(bytes), IniDocument::SectionNames::Exact, kAppendMark);
@@ -264,8 +268,7 @@ std::string ListFile::append() {
     };
     if (fileStampOf(fd) != stamp_) {
         ::close(fd);
-        return message("Cannot save '%1'. Reason: %2",
-                       {file_, message("another program changed it while this one was recording")});
+        return changedMeanwhile(file_);
     }
     const std::string_view eol = document_.lineEnding();
     std::string block;
