@@ -147,9 +147,10 @@ void addShareCommands(CLI::App& app, Context& context, CommandSet& commands) {
         helpText("Import the good rows of a file that has bad ones (default: a bad row stops all)"));
     commands.add(importCommand, [&context, importArgs] { return importLibrary(context, *importArgs); });
 
-    for (const auto& [name, store] :
+    for (const auto& [name, kind] :
          {std::pair{"experiments", StoreKind::Experiments}, std::pair{"library", StoreKind::Library},
           std::pair{"results", StoreKind::Results}}) {
+        const StoreKind store = kind;
         auto restoreArgs = std::make_shared<RestoreArgs>();
         auto* command = app.get_subcommand(name)->add_subcommand(
             "restore",

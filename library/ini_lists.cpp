@@ -99,7 +99,8 @@ bool readSections(int fd, std::vector<std::pair<SectionExtent, std::string_view>
     std::sort(listed.begin(), listed.end(),
               [](const auto& a, const auto& b) { return a.first.offset < b.first.offset; });
     std::uint64_t previousEnd = 0;
-    for (const auto& [extent, name] : listed) {
+    for (const auto& [extent, listedName] : listed) {
+        const std::string_view name = listedName;  // clang before 16 cannot capture a structured binding
         if (!out.empty() && extent.offset < previousEnd) {
             if (extent.offset + extent.length == previousEnd) continue;  // the same name dropped twice
             return false;

@@ -226,8 +226,9 @@ TEST_F(IniListsTest, appendsAndRewritesAlwaysReadBackAsTheReference) {
             for (const auto& [path, values] : changes) {
                 const std::size_t slash = values.find('/');
                 ASSERT_EQ(list.record(values.substr(0, slash), path, values.substr(slash + 1)), "");
-                auto listed = std::find_if(reference.begin(), reference.end(),
-                                           [&](const auto& entry) { return entry.first == path; });
+                auto listed =
+                    std::find_if(reference.begin(), reference.end(),
+                                 [&, &changed = path](const auto& entry) { return entry.first == changed; });
                 if (listed == reference.end())
                     reference.emplace_back(path, values);
                 else
