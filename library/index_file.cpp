@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "runtime/atomic_file.h"
+#include "runtime/files.h"
 
 namespace vex {
 namespace {
 
 // Change when the header below changes; the index's own layout has its own version inside the image.
-constexpr std::uint64_t kIndexFileFormat = 1;
+constexpr std::uint64_t kIndexFileFormat = 2;
 constexpr char kIndexFileMagic[8] = {'V', 'X', 'L', 'I', 'B', 'I', 'D', 'X'};
 constexpr std::string_view kSqliteMagic{"SQLite format 3\0", 16};
 constexpr std::size_t kSqliteChangeCounterAt = 24;
@@ -29,6 +30,7 @@ enum HeaderField : std::size_t {
     kModified,
     kChanged,
     kChangeCounter,
+    kBoot,  // the file is trusted only in the boot that wrote it, so it need not wait for the disk
     kHeaderFields
 };
 using Header = std::array<std::uint64_t, kHeaderFields>;
@@ -86,6 +88,7 @@ Header headerOf(const LibraryFileState& library) {
     header[kModified] = static_cast<std::uint64_t>(library.modifiedNs);
     header[kChanged] = static_cast<std::uint64_t>(library.changedNs);
     header[kChangeCounter] = library.changeCounter;
+    header[kBoot] = currentBootStamp();
     return header;
 }
 
@@ -142,7 +145,7 @@ void writeIndexFile(const std::string& indexPath, const LibraryFileState& librar
     const PrefixIndex::Image image = index.image();
     std::vector<std::string_view> parts = image.parts();
     parts.insert(parts.begin(), {reinterpret_cast<const char*>(header.data()), sizeof header});
-    saveFileAtomicallyInParts(indexPath, parts);
+    saveFileAtomicallyInParts(indexPath, parts, header[kBoot] != 0 ? SaveSync::NotNeeded : SaveSync::ToDisk);
 }
 
 }  // namespace vex

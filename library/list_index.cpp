@@ -17,7 +17,7 @@ namespace vex {
 namespace {
 
 constexpr char kMagic[8] = {'V', 'X', 'N', 'A', 'M', 'E', 'S', '\n'};
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;
 constexpr int kLengthBits = 24;
 constexpr std::uint64_t kLongestExtent = (std::uint64_t{1} << kLengthBits) - 1;
 constexpr std::uint64_t kFarthestOffset = (std::uint64_t{1} << (64 - kLengthBits)) - 1;
@@ -53,6 +53,10 @@ std::uint64_t packed(const SectionExtent& extent) {
 std::uint32_t lineEndingCode(std::string_view eol) { return eol == "\n" ? 1 : eol == "\r" ? 2 : 3; }
 std::string lineEndingOf(std::uint32_t code) { return code == 1 ? "\n" : code == 2 ? "\r" : "\r\n"; }
 
+// Without a boot stamp, an index that reached the disk only in part after a crash of
+// the machine would look valid: it then waits for the disk like the list itself.
+bool waitsForTheDisk() { return currentBootStamp() == 0; }
+
 std::uint64_t slotCountFor(std::uint64_t names) {
     std::uint64_t slots = kFewestSlots;
     while (slots < names * 2) slots *= 2;
@@ -87,7 +91,8 @@ struct ListNameIndex::Header {
     std::uint64_t endsWithLineBreak;
     std::uint64_t slotCount;
     std::uint64_t used;
-    std::uint64_t checksum;  // of everything above
+    std::uint64_t bootStamp;  // currentBootStamp() when written
+    std::uint64_t checksum;   // of everything above
 
     static Header of(const FileStamp& stamp, const ListShape& shape, std::uint64_t slotCount,
                      std::uint64_t used) {
@@ -103,6 +108,7 @@ struct ListNameIndex::Header {
         header.endsWithLineBreak = shape.endsWithLineBreak;
         header.slotCount = slotCount;
         header.used = used;
+        header.bootStamp = currentBootStamp();
         header.checksum = header.sum();
         return header;
     }
@@ -112,9 +118,9 @@ struct ListNameIndex::Header {
     bool describes(const FileStamp& stamp, std::uint64_t fileSize) const {
         return std::memcmp(magic, kMagic, sizeof kMagic) == 0 && version == kVersion && checksum == sum() &&
                device == stamp.device && inode == stamp.inode && size == stamp.size &&
-               modifiedNs == stamp.modifiedNs && lineEnding >= 1 && lineEnding <= 3 &&
-               wholeSize <= static_cast<std::uint64_t>(stamp.size) && slotCount >= kFewestSlots &&
-               (slotCount & (slotCount - 1)) == 0 && used * 2 <= slotCount &&
+               modifiedNs == stamp.modifiedNs && bootStamp == currentBootStamp() && lineEnding >= 1 &&
+               lineEnding <= 3 && wholeSize <= static_cast<std::uint64_t>(stamp.size) &&
+               slotCount >= kFewestSlots && (slotCount & (slotCount - 1)) == 0 && used * 2 <= slotCount &&
                fileSize == sizeof(Header) + slotCount * sizeof(Slot);
     }
     ListShape shape() const { return {wholeSize, endsWithLineBreak != 0, lineEndingOf(lineEnding)}; }
@@ -200,7 +206,11 @@ std::optional<ListNameIndex> ListNameIndex::write(const std::string& listFile, c
     const std::string path = pathFor(listFile);
     if (struct stat info{}; ::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         ::unlink(path.c_str());
-    if (!saveFileAtomically(path, bytes).empty()) return std::nullopt;
+    const std::string_view whole = bytes;
+    if (!saveFileAtomicallyInParts(path, std::span(&whole, 1),
+                                   waitsForTheDisk() ? SaveSync::ToDisk : SaveSync::NotNeeded)
+             .empty())
+        return std::nullopt;
     return open(listFile, stamp);
 }
 
@@ -250,8 +260,8 @@ void ListNameIndex::add(const std::vector<IndexedSection>& sections, const FileS
         table[at] = {section.hash, packed(section.extent)};
         ++used;
     }
-    // The slots reach the disk before the header that makes them valid for the list as it now is.
-    if (::fdatasync(fd_) != 0) return;
+    // The slots are in place before the header makes them valid for the list as it now is.
+    if (waitsForTheDisk() && ::fdatasync(fd_) != 0) return;
     writeHeader(stamp, shape, used);
 }
 

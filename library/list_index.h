@@ -4,12 +4,11 @@
 // entries then reads only the sections of its own names, and appends.
 //
 // The index is a cache. It describes the list as one stamp of it (device,
-// inode, size, modification time) found it, and is used only while the list
-// still has that stamp: a list changed by anything else (a hand edit, an
-// atomic rewrite, an append cut short) makes it stale, and it is then built
-// again from a scan of the list. Losing it, or finding it damaged, costs a
-// scan, never a wrong answer. Only a program holding the data directory's lock
-// reads or writes it.
+// inode, size, modification time) found it in one boot of the machine, and is
+// used only while the list still has that stamp in that boot: a list changed by anything else (a hand edit,
+// an atomic rewrite, an append cut short) makes it stale, and it is then built again from a scan of the list.
+// Losing it, or finding it damaged, costs a scan, never a wrong answer. Only a program holding the data
+// directory's lock reads or writes it.
 
 #include <cstdint>
 #include <optional>

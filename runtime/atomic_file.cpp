@@ -144,7 +144,8 @@ std::string saveFileAtomically(const std::string& path, std::string_view bytes) 
     return saveFileAtomicallyInParts(path, std::span<const std::string_view>(&bytes, 1));
 }
 
-std::string saveFileAtomicallyInParts(const std::string& path, std::span<const std::string_view> parts) {
+std::string saveFileAtomicallyInParts(const std::string& path, std::span<const std::string_view> parts,
+                                      SaveSync sync) {
     if (path.empty()) return "Cannot save a file without a name.";
     const std::string target = resolveTarget(path);
 
@@ -172,14 +173,14 @@ std::string saveFileAtomicallyInParts(const std::string& path, std::span<const s
     }
     for (const std::string_view part : parts)
         if (error == 0) error = writeAll(fd, part);
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (error == 0 && sync == SaveSync::ToDisk && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(temporaryPath.c_str(), target.c_str()) != 0) error = errno;
     if (error != 0) {
         ::unlink(temporaryPath.c_str());
         return failureFromErrno(path, error);
     }
-    syncFolder(folderOf(target));
+    if (sync == SaveSync::ToDisk) syncFolder(folderOf(target));
     removeLeftoverTemporaries(target);
     return {};
 }

@@ -519,6 +519,18 @@ FileStamp fileStampOf(int fd) {
             static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
+std::uint64_t currentBootStamp() {
+    static const std::uint64_t stamp = [] {
+        FileBytes bytes;
+        if (!readRegularFile("/proc/sys/kernel/random/boot_id", bytes).empty() || bytes.view().size() < 32)
+            return std::uint64_t{0};
+        std::uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a
+        for (const char c : bytes.view()) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+        return hash == 0 ? 1 : hash;
+    }();
+    return stamp;
+}
+
 FileBytes::FileBytes(std::string_view bytes)
     : data_(std::make_unique_for_overwrite<char[]>(bytes.size())), size_(bytes.size()) {
     if (!bytes.empty()) std::memcpy(data_.get(), bytes.data(), bytes.size());

@@ -84,6 +84,12 @@ struct FileStamp {
 };
 FileStamp fileStampOf(int fd);
 
+// Tells this boot of the machine from every other (from the kernel's boot_id), 0 when
+// the kernel does not say. A cache stamped with it need not wait for the disk: what a
+// crash of the machine could have torn is passed over after the reboot anyway, and
+// within one boot every process sees the page cache as written.
+std::uint64_t currentBootStamp();
+
 // A file's bytes, read whole into memory that is never cleared first: a long
 // list is copied once, from the page cache into its buffer.
 class FileBytes {

@@ -165,7 +165,8 @@ TEST_F(IndexFileTest, damagedOrForeignFileIsPassedOverAndWrittenAgain) {
         std::function<std::string()> make;
     };
     const Damage damages[] = {
-        {"another format version", [&] { return std::string(whole).replace(8, 1, 1, '\x02'); }},
+        {"another format version", [&] { return std::string(whole).replace(8, 1, 1, '\x7F'); }},
+        {"written in the boot before", [&] { return std::string(whole).replace(64, 1, 1, whole[64] ^ 1); }},
         {"another library", [&] { return std::string(whole).replace(24, 1, 1, '\x5A'); }},
         {"cut short", [&] { return whole.substr(0, random() % whole.size()); }},
         {"a byte changed",
