@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 #include "runtime/atomic_file.h"
 #include "runtime/files.h"
@@ -261,7 +262,76 @@ std::string IniDocument::load(const std::string& path, IniDocument& out, Section
     return {};
 }
 
-std::string IniDocument::save(const std::string& path) const { return saveFileAtomically(path, serialise()); }
+template <typename Kept, typename Made>
+void IniDocument::forEachPiece(Kept&& kept, Made&& made) const {
+    auto line = [&made](const Line& each) {
+        made(std::string_view(each.text.data(), each.text.size()));
+        made(eolText(static_cast<std::uint8_t>(each.eol)));
+    };
+    for (const Line& each : preamble_) line(each);
+    for (const Section& section : sections_) {
+        if (section.whole()) {
+            kept(section.raw);
+            continue;
+        }
+        const SectionLines& lines = linesOf(section);
+        if (!section.removed) {
+            if (section.generatedHeader) {
+                made("[");
+                made(section.name);
+                made("]");
+            }
+            line(lines.header);
+        }
+        for (const Line& each : lines.body) line(each);
+    }
+}
+
+// A long list is written from the bytes it was read as, never copied whole into one
+// string first: runs of kept sections go out as they lie in memory, and only what was
+// made or changed, and kept runs too short to be worth a write of their own, is copied.
+std::string IniDocument::save(const std::string& path) const {
+    constexpr std::size_t kShortestKeptPart = 64 * 1024;
+    std::string copied;
+    struct Part {
+        std::string_view kept;         // bytes held by the document
+        std::size_t from = 0, to = 0;  // else a stretch of `copied`
+    };
+    std::vector<Part> parts;
+    std::string_view run;  // kept sections lying one after another in memory, not yet placed
+    auto copy = [&](std::string_view bytes) {
+        if (parts.empty() || !parts.back().kept.empty()) parts.push_back({{}, copied.size(), copied.size()});
+        copied.append(bytes);
+        parts.back().to = copied.size();
+    };
+    auto placeRun = [&] {
+        if (run.size() >= kShortestKeptPart)
+            parts.push_back({run});
+        else if (!run.empty())
+            copy(run);
+        run = {};
+    };
+    forEachPiece(
+        [&](std::string_view bytes) {
+            if (!run.empty() && run.data() + run.size() == bytes.data())
+                run = {run.data(), run.size() + bytes.size()};
+            else {
+                placeRun();
+                run = bytes;
+            }
+        },
+        [&](std::string_view bytes) {
+            placeRun();
+            copy(bytes);
+        });
+    placeRun();
+    std::vector<std::string_view> views;
+    views.reserve(parts.size());
+    for (const Part& part : parts)
+        views.push_back(part.kept.empty() ? std::string_view(copied).substr(part.from, part.to - part.from)
+                                          : part.kept);
+    return saveFileAtomicallyInParts(path, views);
+}
 
 std::string IniDocument::newSectionsText() const {
     std::string bytes;
@@ -288,37 +358,12 @@ void IniDocument::adoptLineEnding(std::string_view bytes) {
 
 std::string IniDocument::serialise() const {
     std::size_t total = 0;
-    auto measure = [&total](const Line& line) { total += line.text.size() + 2; };
-    for (const Line& line : preamble_) measure(line);
-    for (const Section& section : sections_) {
-        if (section.whole()) {
-            total += section.raw.size();
-            continue;
-        }
-        const SectionLines& lines = linesOf(section);
-        measure(lines.header);
-        if (section.generatedHeader) total += section.name.size() + 2;
-        for (const Line& line : lines.body) measure(line);
-    }
+    forEachPiece([&total](std::string_view bytes) { total += bytes.size(); },
+                 [&total](std::string_view bytes) { total += bytes.size(); });
     std::string bytes;
     bytes.reserve(total);
-    auto append = [&bytes](const Line& line) {
-        bytes.append(line.text.data(), line.text.size());
-        bytes += eolText(static_cast<std::uint8_t>(line.eol));
-    };
-    for (const Line& line : preamble_) append(line);
-    for (const Section& section : sections_) {
-        if (section.whole()) {
-            bytes.append(section.raw);
-            continue;
-        }
-        const SectionLines& lines = linesOf(section);
-        if (!section.removed) {
-            if (section.generatedHeader) bytes.append("[").append(section.name).append("]");
-            append(lines.header);
-        }
-        for (const Line& line : lines.body) append(line);
-    }
+    auto append = [&bytes](std::string_view piece) { bytes.append(piece); };
+    forEachPiece(append, append);
     return bytes;
 }
 

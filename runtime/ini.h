@@ -192,6 +192,11 @@ private:
     SectionLines& linesOf(Section& section);
     const SectionLines& linesOf(const Section& section) const { return sectionLines_[section.lines]; }
 
+    // Hands the document's bytes out in order: sections held whole as the bytes they
+    // were read as (to `kept`), everything else in small pieces (to `made`).
+    template <typename Kept, typename Made>
+    void forEachPiece(Kept&& kept, Made&& made) const;
+
     const Section* findSection(std::string_view section) const;
     Section* findSection(std::string_view section);
     void indexSection(std::uint32_t position);
