@@ -145,7 +145,7 @@ void writeIndexFile(const std::string& indexPath, const LibraryFileState& librar
     const PrefixIndex::Image image = index.image();
     std::vector<std::string_view> parts = image.parts();
     parts.insert(parts.begin(), {reinterpret_cast<const char*>(header.data()), sizeof header});
-    saveFileAtomicallyInParts(indexPath, parts, header[kBoot] != 0 ? SaveSync::NotNeeded : SaveSync::ToDisk);
+    saveFileAtomicallyInParts(indexPath, parts, bootStampedSaveSync());
 }
 
 }  // namespace vex

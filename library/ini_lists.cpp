@@ -186,10 +186,11 @@ std::string ListFile::loadToRecord(std::vector<std::string> names) {
 bool ListFile::loadThroughIndex(const std::vector<std::string>& names) {
     const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    const FileStamp stamp = fileStampOf(fd);
-    std::optional<ListNameIndex> index;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) index = ListNameIndex::open(file_, stamp);
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const FileStamp stamp = regular ? fileStampOf(info) : FileStamp{};
+    std::optional<ListNameIndex> index;
+    if (regular) index = ListNameIndex::open(file_, stamp);
     std::vector<std::pair<SectionExtent, std::string_view>> listed;
     for (const std::string& name : names) {
         if (!index) break;

@@ -53,10 +53,6 @@ std::uint64_t packed(const SectionExtent& extent) {
 std::uint32_t lineEndingCode(std::string_view eol) { return eol == "\n" ? 1 : eol == "\r" ? 2 : 3; }
 std::string lineEndingOf(std::uint32_t code) { return code == 1 ? "\n" : code == 2 ? "\r" : "\r\n"; }
 
-// Without a boot stamp, an index that reached the disk only in part after a crash of
-// the machine would look valid: it then waits for the disk like the list itself.
-bool waitsForTheDisk() { return currentBootStamp() == 0; }
-
 std::uint64_t slotCountFor(std::uint64_t names) {
     std::uint64_t slots = kFewestSlots;
     while (slots < names * 2) slots *= 2;
@@ -206,11 +202,7 @@ std::optional<ListNameIndex> ListNameIndex::write(const std::string& listFile, c
     const std::string path = pathFor(listFile);
     if (struct stat info{}; ::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         ::unlink(path.c_str());
-    const std::string_view whole = bytes;
-    if (!saveFileAtomicallyInParts(path, std::span(&whole, 1),
-                                   waitsForTheDisk() ? SaveSync::ToDisk : SaveSync::NotNeeded)
-             .empty())
-        return std::nullopt;
+    if (!saveFileAtomically(path, bytes, bootStampedSaveSync()).empty()) return std::nullopt;
     return open(listFile, stamp);
 }
 
@@ -260,8 +252,9 @@ void ListNameIndex::add(const std::vector<IndexedSection>& sections, const FileS
         table[at] = {section.hash, packed(section.extent)};
         ++used;
     }
-    // The slots are in place before the header makes them valid for the list as it now is.
-    if (waitsForTheDisk() && ::fdatasync(fd_) != 0) return;
+    // The slots are in place before the header makes them valid for the list as it now is. Without
+    // a boot stamp, slots a crash of the machine kept from the disk would look valid after it.
+    if (bootStampedSaveSync() == SaveSync::ToDisk && ::fdatasync(fd_) != 0) return;
     writeHeader(stamp, shape, used);
 }
 

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "runtime/files.h"
+
 namespace vex {
 namespace {
 
@@ -140,8 +142,10 @@ void setAtomicSaveWriteFunction(AtomicSaveWriteFunction function) {
     writeFunction() = std::move(function);
 }
 
-std::string saveFileAtomically(const std::string& path, std::string_view bytes) {
-    return saveFileAtomicallyInParts(path, std::span<const std::string_view>(&bytes, 1));
+SaveSync bootStampedSaveSync() { return currentBootStamp() != 0 ? SaveSync::NotNeeded : SaveSync::ToDisk; }
+
+std::string saveFileAtomically(const std::string& path, std::string_view bytes, SaveSync sync) {
+    return saveFileAtomicallyInParts(path, std::span<const std::string_view>(&bytes, 1), sync);
 }
 
 std::string saveFileAtomicallyInParts(const std::string& path, std::span<const std::string_view> parts,

@@ -514,6 +514,10 @@ int openFileCount() {
 FileStamp fileStampOf(int fd) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) return {};
+    return fileStampOf(info);
+}
+
+FileStamp fileStampOf(const struct stat& info) {
     return {true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
             static_cast<std::int64_t>(info.st_size),
             static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};

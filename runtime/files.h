@@ -8,6 +8,8 @@
 // one process as well as between processes running this runtime. Programs that
 // do not take these locks are not held back by them.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -83,6 +85,7 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 FileStamp fileStampOf(int fd);
+FileStamp fileStampOf(const struct stat& info);
 
 // Tells this boot of the machine from every other (from the kernel's boot_id), 0 when
 // the kernel does not say. A cache stamped with it need not wait for the disk: what a
